@@ -1,0 +1,84 @@
+#include "app/log.h"
+
+#include <cstdio>
+
+namespace tf {
+
+namespace {
+ULog* g_log = nullptr;
+
+std::string two(int v) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%02d", v % 100);
+  return b;
+}
+}  // namespace
+
+std::string ULog::formatLine(const LocalTime& t, const std::string& message) {
+  char b[40];
+  std::snprintf(b, sizeof b, "    [%02d/%02d/%04d %02d:%02d:%02d] ", t.day, t.month, t.year, t.hour, t.minute,
+                t.second);
+  return b + message;
+}
+
+std::string ULog::logPathFor(const std::string& exePath, const LocalTime& t) {
+  size_t slash = exePath.find_last_of("\\/:");
+  std::string folder = slash == std::string::npos ? std::string() : exePath.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return folder + name + "_" + two(t.day) + two(t.month) + two(t.year) + ".log";
+}
+
+ULog::ULog(Clock& clock, LogSink& sink, std::string exePath)
+    : clock_(clock), sink_(sink), exePath_(std::move(exePath)) {
+  try {
+    path_ = logPathFor(exePath_, clock_.now());
+    mutexName_ = path_;
+    for (char& c : mutexName_)
+      if (c == '\\') c = '/';
+    mutex_.reset(sink_.createMutex(mutexName_));
+  } catch (...) {
+    mutex_.reset();
+  }
+}
+
+ULog::~ULog() {
+  if (g_log == this) g_log = nullptr;
+}
+
+void ULog::registrarLog(const std::string& message) {
+  try {
+    escribirLog(formatLine(clock_.now(), message));
+  } catch (...) {
+  }
+}
+
+void ULog::escribirLog(const std::string& line) {
+  try {
+    path_ = logPathFor(exePath_, clock_.now());
+    anadirLineaLog(path_, line);
+  } catch (...) {
+  }
+}
+
+void ULog::anadirLineaLog(const std::string& path, const std::string& line) {
+  if (!mutex_) return;
+  mutex_->lock();
+  try {
+    sink_.appendToFile(path, line + "\r\n");
+  } catch (...) {
+  }
+  mutex_->unlock();
+}
+
+void setLog(ULog* log) { g_log = log; }
+ULog* currentLog() { return g_log; }
+
+void registrarLog(const std::string& message) {
+  if (g_log) g_log->registrarLog(message);
+}
+
+std::string getFicheroLog() { return g_log ? g_log->getFicheroLog() : std::string(); }
+
+}  // namespace tf

@@ -1,0 +1,69 @@
+// Program entry: log first, then the window, the switches and the message loop.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include "app/log.h"
+#include "app/principal.h"
+#include "platform/win32/system_win32.h"
+#include "platform/win32/text.h"
+#include "ui/win32/view.h"
+
+namespace {
+
+// Started from a downloads folder with administrator rights: never load a DLL planted beside us.
+void restrictDllSearch() {
+  typedef BOOL(WINAPI * SetDirs)(DWORD);
+  HMODULE k = GetModuleHandleW(L"kernel32.dll");
+  SetDirs fn = k ? (SetDirs)(void*)GetProcAddress(k, "SetDefaultDllDirectories") : nullptr;
+  if (fn) fn(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");
+}
+
+std::vector<std::string> arguments() {
+  std::vector<std::string> out;
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  for (int i = 1; argv && i < argc; ++i) out.push_back(tf::narrow(argv[i]));
+  if (argv) LocalFree(argv);
+  return out;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
+  restrictDllSearch();
+
+  static tf::Win32Clock clock;
+  static tf::Win32SystemInfo sys;
+  static tf::Win32LogSink sink;
+  static tf::Win32Files files;
+  tf::ULog log(clock, sink, sys.exePath());
+  tf::setLog(&log);
+
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
+                                               ICC_UPDOWN_CLASS | ICC_LINK_CLASS)};
+  InitCommonControlsEx(&icc);
+  OleInitialize(nullptr);
+
+  std::vector<std::string> args = arguments();
+  tf::Win32View view;
+  tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view}, args);
+  view.attach(&frm);
+  frm.FormCreate();
+  if (!args.empty()) frm.procesarParametros();
+  if (!view.create(instance)) return 1;
+  view.show(nCmdShow);
+
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+    if (!IsDialogMessageW(view.hwnd(), &m)) {
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+  }
+  OleUninitialize();
+  tf::setLog(nullptr);
+  return 0;
+}

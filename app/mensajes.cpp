@@ -1,0 +1,52 @@
+#include "app/mensajes.h"
+
+namespace tf {
+
+const char* const msgTituloAtencion = "Instalación TurnaliaFree - Atención";
+const char* const msgInstalacionCorrecta = "La Instalación se realizó con éxito !";
+const char* const msgGraciasInstalar = "Gracias por instalar TurnaliaFree.";
+const char* const msgEliminandoTemporal = "Eliminando directorio temporal ... ";
+const char* const msgFinalizandoEjecucion = "Finalizando ejecución ";
+const char* const msgPorcentajeCompletado = "% completado";
+const char* const msgNoCrearDirectorio = "No fue posible o no tiene privilegios para crear el directorio %s !";
+const char* const msgMostrandoPanel = "Mostrando panel %s ...";
+const char* const msgInstalacionDetenida = ", instalación detenida !";
+const char* const msgDBMSNoDescargado = "Fichero DBMS no fue descargado, instalación detenida !";
+const char* const msgIniNoEncontrado = "Fichero ini no fue encontrado !";
+const char* const msgNoExisteDirectorioDBMS = "No existe el directorio del DBMS, instalación detenida !";
+const char* const msgErrorInstalacion = "Error en la Instalación";
+const char* const msgNoInstaladoCorrectamente =
+    "TurnaliaFree no se ha instalado correctamente debido al siguiente error:";
+const char* const msgFicheroNoDescargado = "Fichero %s no descargado, instalación detenida !";
+const char* const msgNombreEquipo = "Nombre de Equipo: ";
+const char* const msgDescargandoLibrerias = "Descargando librerías ...";
+const char* const msgComprobandoServicios = "Comprobando servicios en ejecución ...";
+const char* const msgInstalandoSoftware = "Instalando el Software %s descargado ...";
+const char* const msgDescargandoPaquete = "Descargando paquete de instalación %s ...";
+const char* const msgServicioNoInstalado =
+    "No se instaló correctamente el servicio %s, consulte con su distribuidor !";
+const char* const msgDesinstalacionInnecesaria = "No es necesaria la desinstalación de aplicaciones !";
+const char* const msgAplicacionNoInstalada = "La Aplicación TurnaliaFree no está instalada en este Equipo.";
+const char* const msgNoEliminarDirectorio = "No se pudó eliminar el directorio %s";
+const char* const msgServicioInstalado = "El servicio %s está instalado";
+const char* const msgServicioNoEstaInstalado = "El servicio %s no está instalado";
+const char* const msgDesinstalacionCorrecta = "La desinstalación se realizó con éxito !";
+const char* const msgAplicacionesDesinstaladas = "Las aplicaciones seleccionadas se ha desinstalado correctamente.";
+const char* const msgCompletado = "completado";
+const char* const msgArchivoNoEncontrado = "No se encontró el archivo %s en el directorio %s !";
+
+std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
+  std::string out;
+  auto next = args.begin();
+  for (size_t i = 0; i < tmpl.size(); ++i) {
+    if (tmpl[i] == '%' && i + 1 < tmpl.size() && tmpl[i + 1] == 's') {
+      if (next != args.end()) out += *next++;
+      ++i;
+    } else {
+      out += tmpl[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace tf

@@ -1,0 +1,42 @@
+// The message catalogue: every named Spanish text of the program (Windows-1252 bytes).
+#pragma once
+#include <initializer_list>
+#include <string>
+
+namespace tf {
+
+extern const char* const msgTituloAtencion;
+extern const char* const msgInstalacionCorrecta;
+extern const char* const msgGraciasInstalar;
+extern const char* const msgEliminandoTemporal;
+extern const char* const msgFinalizandoEjecucion;
+extern const char* const msgPorcentajeCompletado;
+extern const char* const msgNoCrearDirectorio;
+extern const char* const msgMostrandoPanel;
+extern const char* const msgInstalacionDetenida;
+extern const char* const msgDBMSNoDescargado;
+extern const char* const msgIniNoEncontrado;
+extern const char* const msgNoExisteDirectorioDBMS;
+extern const char* const msgErrorInstalacion;
+extern const char* const msgNoInstaladoCorrectamente;
+extern const char* const msgFicheroNoDescargado;
+extern const char* const msgNombreEquipo;
+extern const char* const msgDescargandoLibrerias;
+extern const char* const msgComprobandoServicios;
+extern const char* const msgInstalandoSoftware;
+extern const char* const msgDescargandoPaquete;
+extern const char* const msgServicioNoInstalado;
+extern const char* const msgDesinstalacionInnecesaria;
+extern const char* const msgAplicacionNoInstalada;
+extern const char* const msgNoEliminarDirectorio;
+extern const char* const msgServicioInstalado;
+extern const char* const msgServicioNoEstaInstalado;
+extern const char* const msgDesinstalacionCorrecta;
+extern const char* const msgAplicacionesDesinstaladas;
+extern const char* const msgCompletado;
+extern const char* const msgArchivoNoEncontrado;
+
+// Fills each "%s" of `tmpl` with the next argument, in order; extra places stay empty.
+std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args);
+
+}  // namespace tf

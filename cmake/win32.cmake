@@ -1,0 +1,62 @@
+# Windows build (mingw-w64): setup.exe, the Wine test binary, test stand-ins and tools.
+add_compile_options(-municode)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+# Static runtime: no libstdc++/libgcc/winpthread DLLs beside the program.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+set(WIN32_LIBS user32 gdi32 advapi32 shell32 ole32 oleaut32 uuid comctl32 ws2_32 shlwapi comdlg32)
+
+add_library(tf_core STATIC ${CORE_SOURCES})
+target_include_directories(tf_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(tf_core PUBLIC ZLIB::ZLIB)
+
+file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp ui/win32/*.cpp)
+add_library(tf_win32 STATIC ${WIN32_SOURCES})
+target_link_libraries(tf_win32 PUBLIC tf_core ${WIN32_LIBS})
+
+# The icon is drawn at build time by our own script; the resource compiler finds it beside the .rc copy.
+find_program(PYTHON3 python3 REQUIRED)
+set(RC_DIR ${CMAKE_BINARY_DIR}/rc)
+add_custom_command(OUTPUT ${RC_DIR}/setup.ico ${RC_DIR}/setup.rc ${RC_DIR}/setup.manifest
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${RC_DIR}
+  COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${RC_DIR}/setup.ico
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/ui/win32/setup.rc ${CMAKE_SOURCE_DIR}/ui/win32/setup.manifest ${RC_DIR}/
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${CMAKE_SOURCE_DIR}/ui/win32/setup.rc ${CMAKE_SOURCE_DIR}/ui/win32/setup.manifest)
+add_executable(setup WIN32 app/main_win32.cpp ${RC_DIR}/setup.rc)
+target_link_libraries(setup PRIVATE tf_win32)
+set_target_properties(setup PROPERTIES OUTPUT_NAME setup SUFFIX ".exe")
+# Only KnownDLLs may be imported statically (see ARCHITECTURE.md); the rest is loaded at run time.
+target_link_options(setup PRIVATE -mwindows -municode)
+
+# GoogleTest compiled from the Debian sources at build time.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
+add_executable(wine_tests ${WINE_TEST_SOURCES})
+target_link_libraries(wine_tests PRIVATE tf_win32 gtest gtest_main)
+set_target_properties(wine_tests PROPERTIES SUFFIX ".exe")
+
+# Test stand-ins: one console program per tests/fixtures/*.cpp.
+file(GLOB FIXTURE_SOURCES CONFIGURE_DEPENDS tests/fixtures/*.cpp)
+foreach(src ${FIXTURE_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE tf_win32)
+  set_target_properties(${name} PROPERTIES SUFFIX ".exe" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures)
+endforeach()
+
+# Developer tools for Windows (UI automation client, benchmarks): one per tools/win32/*.cpp.
+file(GLOB WIN32_TOOLS CONFIGURE_DEPENDS tools/win32/*.cpp)
+foreach(src ${WIN32_TOOLS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE tf_win32)
+  set_target_properties(${name} PROPERTIES SUFFIX ".exe" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+endforeach()
+
+# A DLL that records being loaded, planted beside setup.exe by the DLL-planting test.
+add_library(planted_dll SHARED tests/fixtures/planted_dll.c)
+set_target_properties(planted_dll PROPERTIES PREFIX "" OUTPUT_NAME planted LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures)

@@ -1,0 +1,63 @@
+// File system port. Paths are Windows-1252 Windows paths.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ports.h"
+
+namespace tf {
+
+struct FileEntry {
+  std::string name;
+  bool isFolder = false;
+  bool isVolumeLabel = false;
+  bool isReparsePoint = false;  // junction or symbolic link: never descend into it
+  bool readOnly = false;
+  uint32_t sizeLow = 0;
+};
+
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool write(const void* data, size_t n) = 0;
+  virtual bool close() = 0;  // flushes; false when data could not be written
+};
+
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Bytes read (0 at the end); -1 on error.
+  virtual long long read(void* data, size_t n) = 0;
+  virtual uint64_t size() = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  virtual bool fileExists(const std::string& path) = 0;    // a file, not a folder
+  virtual bool folderExists(const std::string& path) = 0;
+  // Lists `pattern` (for example "C:\dir\*.*") like the system's find-first/next,
+  // including "." and ".." where the system gives them. False when nothing matches.
+  virtual bool list(const std::string& pattern, std::vector<FileEntry>& out) = 0;
+  virtual bool deleteFile(const std::string& path) = 0;    // also removes a link entry
+  virtual bool removeFolder(const std::string& path) = 0;  // empty folders or links only
+  virtual bool createFolders(const std::string& path) = 0; // with every missing parent
+  virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  virtual bool moveFile(const std::string& from, const std::string& to, bool replace) = 0;
+  virtual bool readFile(const std::string& path, std::string& out) = 0;
+  virtual bool writeFile(const std::string& path, const std::string& data) = 0;
+  virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;  // truncates
+  virtual std::unique_ptr<InputFile> openRead(const std::string& path) = 0;
+  virtual bool setReadOnly(const std::string& path, bool readOnly) = 0;
+  virtual bool clearReadOnlyAndHidden(const std::string& path) = 0;
+  virtual bool fileSize(const std::string& path, uint64_t& size) = 0;
+  // Last-write time as local time; false when the file does not exist.
+  virtual bool lastWriteTime(const std::string& path, LocalTime& t) = 0;
+  virtual std::string shortPath(const std::string& path) = 0;  // 8.3 form; the input when none
+  virtual std::string tempFolder() = 0;  // with a trailing "\"
+  virtual std::string currentFolder() = 0;
+};
+
+}  // namespace tf

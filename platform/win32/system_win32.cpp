@@ -1,0 +1,177 @@
+#include "platform/win32/system_win32.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "platform/error.h"
+#include "platform/win32/text.h"
+
+namespace tf {
+
+std::string systemErrorText(DWORD code) {
+  wchar_t* buf = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, (LPWSTR)&buf, 0, nullptr);
+  std::wstring text = n ? std::wstring(buf, n) : std::wstring();
+  if (buf) LocalFree(buf);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
+                           text.back() == L'.'))
+    text.pop_back();
+  if (text.empty()) text = L"System error " + std::to_wstring(code);
+  return narrow(text);
+}
+
+HMODULE loadSystemLibrary(const wchar_t* name) {
+  return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+static std::string regString(HKEY root, const wchar_t* key, const wchar_t* value) {
+  HKEY h;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return {};
+  wchar_t buf[1024];
+  DWORD size = sizeof(buf) - sizeof(wchar_t), type = 0;
+  std::string result;
+  if (RegQueryValueExW(h, value, nullptr, &type, (BYTE*)buf, &size) == ERROR_SUCCESS &&
+      (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    buf[size / sizeof(wchar_t)] = 0;
+    result = narrow(buf);
+  }
+  RegCloseKey(h);
+  return result;
+}
+
+static std::string shellFolder(int csidl) {
+  wchar_t buf[MAX_PATH] = {0};
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))) return {};
+  return narrow(buf);
+}
+
+LocalTime Win32Clock::now() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+}
+
+uint64_t Win32Clock::tickMs() { return GetTickCount64(); }
+
+std::string Win32SystemInfo::windowsProductId() {
+  return regString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion", L"ProductId");
+}
+
+bool Win32SystemInfo::isWow64() {
+  HMODULE k = LoadLibraryW(L"kernel32.dll");
+  if (!k) throw Error(systemErrorText(GetLastError()));
+  typedef BOOL(WINAPI * Fn)(HANDLE, PBOOL);
+  Fn fn = (Fn)(void*)GetProcAddress(k, "IsWow64Process");
+  if (!fn) {
+    FreeLibrary(k);
+    return false;
+  }
+  BOOL wow = FALSE;
+  BOOL ok = fn(GetCurrentProcess(), &wow);
+  DWORD err = GetLastError();
+  FreeLibrary(k);
+  if (!ok) throw Error(systemErrorText(err));
+  return wow != FALSE;
+}
+
+std::string Win32SystemInfo::processorName() {
+  std::string name = regString(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                               L"ProcessorNameString");
+  // The registry pads some names with leading blanks.
+  size_t start = name.find_first_not_of(' ');
+  return start == std::string::npos ? std::string() : name.substr(start);
+}
+
+uint64_t Win32SystemInfo::totalPhysicalMemory() {
+  MEMORYSTATUSEX ms;
+  ms.dwLength = sizeof(ms);
+  return GlobalMemoryStatusEx(&ms) ? ms.ullTotalPhys : 0;
+}
+
+std::string Win32SystemInfo::computerName() {
+  wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(buf, &n) ? narrow(std::wstring(buf, n)) : std::string();
+}
+
+bool Win32SystemInfo::localeCountryCode(std::string& code, std::string& error) {
+  wchar_t buf[100] = {0};
+  if (!GetLocaleInfoW(GetThreadLocale(), LOCALE_ICOUNTRY, buf, 100)) {
+    error = systemErrorText(GetLastError());
+    return false;
+  }
+  code = narrow(buf);
+  return true;
+}
+
+std::string Win32SystemInfo::programFilesDir() {
+  return regString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir");
+}
+
+std::string Win32SystemInfo::windowsDir() {
+  wchar_t buf[MAX_PATH];
+  UINT n = GetWindowsDirectoryW(buf, MAX_PATH);
+  return n && n < MAX_PATH ? narrow(std::wstring(buf, n)) : std::string();
+}
+
+std::string Win32SystemInfo::systemDir() {
+  wchar_t buf[MAX_PATH];
+  UINT n = GetSystemDirectoryW(buf, MAX_PATH);
+  return n && n < MAX_PATH ? narrow(std::wstring(buf, n)) : std::string();
+}
+
+std::string Win32SystemInfo::desktopDir() { return shellFolder(CSIDL_DESKTOPDIRECTORY); }
+std::string Win32SystemInfo::startMenuProgramsDir() { return shellFolder(CSIDL_PROGRAMS); }
+
+std::string Win32SystemInfo::exePath() {
+  std::wstring buf(32768, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, &buf[0], (DWORD)buf.size());
+  buf.resize(n);
+  return narrow(buf);
+}
+
+std::string Win32SystemInfo::environment(const std::string& name) {
+  std::wstring w = widen(name);
+  DWORD n = GetEnvironmentVariableW(w.c_str(), nullptr, 0);
+  if (!n) return {};
+  std::wstring buf(n, L'\0');
+  n = GetEnvironmentVariableW(w.c_str(), &buf[0], n);
+  buf.resize(n);
+  return narrow(buf);
+}
+
+namespace {
+class Win32Mutex : public NamedMutex {
+ public:
+  explicit Win32Mutex(HANDLE h) : h_(h) {}
+  ~Win32Mutex() override { CloseHandle(h_); }
+  void lock() override { WaitForSingleObject(h_, INFINITE); }
+  void unlock() override { ReleaseMutex(h_); }
+
+ private:
+  HANDLE h_;
+};
+}  // namespace
+
+NamedMutex* Win32LogSink::createMutex(const std::string& name) {
+  HANDLE h = CreateMutexW(nullptr, FALSE, widen(name).c_str());
+  return h ? new Win32Mutex(h) : nullptr;
+}
+
+bool Win32LogSink::appendToFile(const std::string& path, const std::string& bytes) {
+  std::wstring w = widen(path);
+  HANDLE h = CreateFileW(w.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    h = CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(h);
+  return ok && written == bytes.size();
+}
+
+}  // namespace tf

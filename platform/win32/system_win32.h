@@ -1,0 +1,59 @@
+#pragma once
+#include "platform/files.h"
+#include "platform/ports.h"
+
+namespace tf {
+
+class Win32Clock : public Clock {
+ public:
+  LocalTime now() override;
+  uint64_t tickMs() override;
+};
+
+class Win32SystemInfo : public SystemInfo {
+ public:
+  std::string windowsProductId() override;
+  bool isWow64() override;
+  std::string processorName() override;
+  uint64_t totalPhysicalMemory() override;
+  std::string computerName() override;
+  bool localeCountryCode(std::string& code, std::string& error) override;
+  std::string programFilesDir() override;
+  std::string windowsDir() override;
+  std::string systemDir() override;
+  std::string desktopDir() override;
+  std::string startMenuProgramsDir() override;
+  std::string exePath() override;
+  std::string environment(const std::string& name) override;
+};
+
+class Win32LogSink : public LogSink {
+ public:
+  NamedMutex* createMutex(const std::string& name) override;
+  bool appendToFile(const std::string& path, const std::string& bytes) override;
+};
+
+class Win32Files : public Files {
+ public:
+  bool fileExists(const std::string& path) override;
+  bool folderExists(const std::string& path) override;
+  bool list(const std::string& pattern, std::vector<FileEntry>& out) override;
+  bool deleteFile(const std::string& path) override;
+  bool removeFolder(const std::string& path) override;
+  bool createFolders(const std::string& path) override;
+  bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool moveFile(const std::string& from, const std::string& to, bool replace) override;
+  bool readFile(const std::string& path, std::string& out) override;
+  bool writeFile(const std::string& path, const std::string& data) override;
+  std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+  std::unique_ptr<InputFile> openRead(const std::string& path) override;
+  bool setReadOnly(const std::string& path, bool readOnly) override;
+  bool clearReadOnlyAndHidden(const std::string& path) override;
+  bool fileSize(const std::string& path, uint64_t& size) override;
+  bool lastWriteTime(const std::string& path, LocalTime& t) override;
+  std::string shortPath(const std::string& path) override;
+  std::string tempFolder() override;
+  std::string currentFolder() override;
+};
+
+}  // namespace tf

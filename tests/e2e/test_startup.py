@@ -1,0 +1,42 @@
+"""setup.exe starts, writes its log header and probes, and logs its end when closed."""
+import re
+
+CAPTION = "TurnaliaFree™ - Software de Instalación v2.3".encode("cp1252")
+
+
+def message(line):
+    m = re.match(rb"^    \[\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\] (.*)$", line, re.S)
+    assert m, line
+    return m.group(1)
+
+
+def test_no_downloads_start_and_close(h):
+    p = h.start_setup("-no_downloads")
+    h.tfctl("wait-window", "60000")
+    h.tfctl("close")
+    assert h.wait_exit(p, 60) == 0
+    lines = h.log_lines()
+    assert message(lines[0]) == b"*" * 87, lines[0]
+    assert lines[0].startswith(b"    [")
+    assert message(lines[1]) == CAPTION
+    assert message(lines[3]).endswith(b" MB RAM") and re.match(rb"^\d+ MB RAM$", message(lines[3]))
+    assert message(lines[4]).startswith(b"Nombre de Equipo: ") and len(message(lines[4])) > 18
+    assert b"Mostrando panel pnlBienvenida ..." in [message(l) for l in lines]
+    assert message(lines[-2]) == b"Eliminando directorio temporal ... "
+    assert message(lines[-1]) == "Finalizando ejecución ".encode("cp1252") + CAPTION + b" [no-downloads]"
+
+
+def test_dll_planted_beside_setup_is_not_loaded(h):
+    # DLLs that Wine loads from the program's folder when asked by name; ours restricts loading
+    # to the system folder, so none of them may run.
+    import shutil
+    from harness import BUILD
+    for name in ("dwmapi.dll", "uxtheme.dll", "userenv.dll", "propsys.dll", "profapi.dll", "cryptbase.dll",
+                 "version.dll", "wininet.dll", "iphlpapi.dll"):
+        shutil.copy(BUILD / "fixtures" / "planted.dll", h.dir / name)
+    p = h.start_setup("-no_downloads")
+    h.tfctl("wait-window", "60000")
+    h.tfctl("close")
+    assert h.wait_exit(p, 60) == 0
+    assert message(h.log_lines()[-1]).startswith("Finalizando ejecución ".encode("cp1252"))
+    assert not (h.dir / "PLANTED_DLL_LOADED").exists()

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "app/log.h"
+#include "tests/fakes/fakes.h"
+
+using namespace tf;
+
+TEST(Log, PathAndMutexNameFollowTheExecutableAndDate) {
+  FakeClock clock;
+  FakeLogSink sink;
+  ULog log(clock, sink, "C:\\Descargas\\setup.exe");
+  EXPECT_EQ(log.getFicheroLog(), "C:\\Descargas\\setup_081224.log");
+  ASSERT_EQ(sink.mutexNames.size(), 1u);
+  EXPECT_EQ(sink.mutexNames[0], "C:/Descargas/setup_081224.log");
+  EXPECT_EQ(ULog::logPathFor("C:\\Windows\\TurnaliaFree\\uninstall.exe", clock.time),
+            "C:\\Windows\\TurnaliaFree\\uninstall_081224.log");
+  EXPECT_EQ(ULog::logPathFor("D:\\a.b\\setup.v2.exe", clock.time), "D:\\a.b\\setup.v2_081224.log");
+}
+
+TEST(Log, LinesAreAppendedWithPrefixAndCrLf) {
+  FakeClock clock;
+  FakeLogSink sink;
+  ULog log(clock, sink, "C:\\Descargas\\setup.exe");
+  log.registrarLog("primera");
+  clock.time.second = 6;
+  log.registrarLog("línea\r\ncon salto");
+  EXPECT_EQ(sink.files["C:\\Descargas\\setup_081224.log"],
+            "    [08/12/2024 10:31:05] primera\r\n    [08/12/2024 10:31:06] línea\r\ncon salto\r\n");
+  EXPECT_EQ(sink.locks, 2);
+  EXPECT_EQ(sink.unlocks, 2);
+}
+
+TEST(Log, RunPastMidnightMovesToTheNextDaysFileButKeepsTheMutex) {
+  FakeClock clock;
+  clock.time = LocalTime{2024, 12, 31, 23, 59, 59, 0};
+  FakeLogSink sink;
+  ULog log(clock, sink, "C:\\Descargas\\setup.exe");
+  log.registrarLog("antes");
+  clock.time = LocalTime{2025, 1, 1, 0, 0, 1, 0};
+  log.registrarLog("después");
+  EXPECT_EQ(log.getFicheroLog(), "C:\\Descargas\\setup_010125.log");
+  EXPECT_EQ(sink.lines("C:\\Descargas\\setup_311224.log").size(), 1u);
+  EXPECT_EQ(sink.lines("C:\\Descargas\\setup_010125.log").size(), 1u);
+  EXPECT_EQ(sink.mutexNames, std::vector<std::string>{"C:/Descargas/setup_311224.log"});
+}
+
+TEST(Log, ReadOnlyFolderOrNoMutexLosesLinesQuietly) {
+  FakeClock clock;
+  FakeLogSink sink;
+  sink.readOnlyFolders.push_back("C:\\SoloLectura\\");
+  ULog log(clock, sink, "C:\\SoloLectura\\setup.exe");
+  EXPECT_NO_THROW(log.registrarLog("perdida"));
+  EXPECT_TRUE(sink.files.empty());
+  EXPECT_EQ(sink.unlocks, 1);  // released also when the write failed
+
+  FakeLogSink noMutex;
+  noMutex.mutexFails = true;
+  ULog log2(clock, noMutex, "C:\\Descargas\\setup.exe");
+  log2.registrarLog("sin mutex");
+  EXPECT_TRUE(noMutex.files.empty());
+}
+
+TEST(Log, GlobalRoutineIsSilentWithoutALog) {
+  setLog(nullptr);
+  EXPECT_NO_THROW(registrarLog("nada"));
+  EXPECT_EQ(getFicheroLog(), "");
+}
