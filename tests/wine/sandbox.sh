@@ -21,6 +21,8 @@ fi
 
 log() { echo "[sandbox] $*" >&2; }
 mount --make-rprivate /
+# A private /tmp: X's sockets and lock files and Wine's server sockets stay inside this run.
+mount -t tmpfs -o mode=1777 tmpfs /tmp
 
 # --- network: loopback and a veth pair with a gateway, so Wine counts the machine as online.
 ip link set lo up
