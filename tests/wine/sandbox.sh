@@ -21,8 +21,9 @@ fi
 
 log() { echo "[sandbox] $*" >&2; }
 mount --make-rprivate /
-# A private /tmp: X's sockets and lock files and Wine's server sockets stay inside this run.
-mount -t tmpfs -o mode=1777 tmpfs /tmp
+# X's socket folder private to this run (the checkout itself may live under /tmp).
+mkdir -p /tmp/.X11-unix
+mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 
 # --- network: loopback and a veth pair with a gateway, so Wine counts the machine as online.
 ip link set lo up
@@ -86,7 +87,8 @@ cleanup() {
 trap cleanup EXIT
 
 # --- a display of our own (X abstract sockets are per network namespace).
-export DISPLAY=:77
+# A display number of its own, so runs side by side never share X's lock file.
+export DISPLAY=:$((100 + $$ % 800))
 Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$TF_RUN_DIR/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 1 100); do
