@@ -149,6 +149,17 @@ std::string nombreUnico(const std::string& path, const std::function<bool(const 
 TWebCopy::TWebCopy(Internet& net, Files& files, Clock& clock, std::function<void()> pump)
     : net_(net), files_(files), clock_(clock), pump_(std::move(pump)) {}
 
+void TWebCopy::servirCola() {
+  // Blocks arrive far faster than a window can use its messages, and each look at the queue
+  // costs a round trip to the window system; so within the block loop the queue is serviced
+  // at most every kIntervaloServicioMs (still many times per screen refresh).
+  if (!pump_) return;
+  uint64_t now = clock_.tickMs();
+  if (now - ultimoServicio_ < kIntervaloServicioMs) return;
+  ultimoServicio_ = now;
+  pump_();
+}
+
 void TWebCopy::Cancel() {
   if (!running_) return;
   if (OnCopyCancel) OnCopyCancel(*this);
@@ -339,14 +350,15 @@ bool TWebCopy::descargarHttp(TWebCopyItem& item, int idx, Internet::Handle sessi
   uint64_t received = 0;
   uint32_t count = kBloque;
   bool result = false, endOfData = false;
+  ultimoServicio_ = clock_.tickMs();
   while (count > 0 && !cancel_) {
-    if (pump_) pump_();
+    servirCola();
     if (!net_.read(req.h, buffer_.data(), kBloque, count)) break;
     if (count > 0 && count <= kBloque && !out->write(buffer_.data(), count)) throw RunAborted();
     if (count == 0) endOfData = true;
     received += count;
     if (OnCopyProgress) OnCopyProgress(*this, fileNumber_, (uint32_t)received, total);
-    if (pump_) pump_();
+    servirCola();
     if (count > 0) result = true;
   }
   bool written = out->close();

@@ -133,6 +133,7 @@ class TWebCopy {
   bool copiarFichero(TWebCopyItem& item);
   bool pedirCredenciales(TWebCopyItem& item, const std::string& url);
   void errorFichero(const std::string& path);
+  void servirCola();
 
   Internet& net_;
   Files& files_;
@@ -144,6 +145,10 @@ class TWebCopy {
   int fileNumber_ = 0;
   std::string lastFile_, lastDir_;
   std::vector<char> buffer_;
+  uint64_t ultimoServicio_ = 0;
+
+ public:
+  static constexpr uint64_t kIntervaloServicioMs = 10;
 };
 
 // The last segment of a URL: everything after the last "/", then after the last "\".
