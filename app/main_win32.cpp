@@ -6,6 +6,7 @@
 
 #include "app/log.h"
 #include "app/principal.h"
+#include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "ui/win32/view.h"
@@ -39,6 +40,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   static tf::Win32SystemInfo sys;
   static tf::Win32LogSink sink;
   static tf::Win32Files files;
+  static tf::Win32Internet internet;
   tf::ULog log(clock, sink, sys.exePath());
   tf::setLog(&log);
 
@@ -49,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
 
   std::vector<std::string> args = arguments();
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view}, args);
+  tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view, internet}, args);
   view.attach(&frm);
   frm.FormCreate();
   if (!args.empty()) frm.procesarParametros();

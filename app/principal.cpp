@@ -30,8 +30,13 @@ std::string nombreFichero(const std::string& path) {
 
 }  // namespace
 
-TfrmPrincipal::TfrmPrincipal(Servicios s, std::vector<std::string> args) : s_(s), args_(std::move(args)) {
+TfrmPrincipal::TfrmPrincipal(Servicios s, std::vector<std::string> args)
+    : s_(s),
+      args_(std::move(args)),
+      WebCopy1(s.internet, s.files, s.clock, [this] { s_.ui.processMessages(); }),
+      WebPost1(s.internet, s.ui, [this] { s_.ui.processMessages(); }) {
   crearFormulario(form);
+  configurarTransferencias();
 }
 
 bool TfrmPrincipal::isDesinstalador() const { return nombreFichero(s_.sys.exePath()) == "uninstall.exe"; }

@@ -6,8 +6,11 @@
 #include "app/crc32.h"
 #include "app/formulario.h"
 #include "platform/files.h"
+#include "platform/internet.h"
 #include "platform/ports.h"
 #include "platform/ui.h"
+#include "transfer/webcopy.h"
+#include "transfer/webpost.h"
 
 namespace tf {
 
@@ -18,6 +21,7 @@ struct Servicios {
   Clock& clock;
   Files& files;
   Ui& ui;
+  Internet& internet;
 };
 
 class TfrmPrincipal {
@@ -72,6 +76,21 @@ class TfrmPrincipal {
  protected:
   Servicios s_;
   std::vector<std::string> args_;  // command-line arguments, without the program name
+
+  // --- File transfer (transfer/descarga_web.cpp) ---
+ public:
+  TWebCopy WebCopy1;
+  TWebPost WebPost1;
+  // Downloads url into targetDir (as targetDir + "\" + the URL's last segment); callers check
+  // for the file afterwards.
+  virtual void decargarArchivoWeb(const std::string& url, const std::string& targetDir);
+  void WebCopy1CopyProgress(TWebCopy& Sender, int fileidx, uint32_t size, uint32_t totsize);
+
+ private:
+  void configurarTransferencias();
+  uint64_t ultimoRefresco_ = 0;  // tick of the last progress repaint request
+  bool refrescoPendiente_ = false;
+  // --- end of file transfer ---
 };
 
 }  // namespace tf

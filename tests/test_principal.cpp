@@ -4,6 +4,7 @@
 #include "app/log.h"
 #include "app/mensajes.h"
 #include "app/principal.h"
+#include "tests/fakes/fake_internet.h"
 #include "tests/fakes/fakes.h"
 
 using namespace tf;
@@ -16,13 +17,14 @@ struct Arranque : ::testing::Test {
   FakeFiles files;
   FakeUi ui;
   FakeLogSink sink;
+  FakeInternet internet;
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
 
   void start(std::vector<std::string> args = {}) {
     log = std::make_unique<ULog>(clock, sink, sys.exe);
     setLog(log.get());
-    frm = std::make_unique<TfrmPrincipal>(Servicios{sys, clock, files, ui}, args);
+    frm = std::make_unique<TfrmPrincipal>(Servicios{sys, clock, files, ui, internet}, args);
     frm->FormCreate();
     if (!args.empty()) frm->procesarParametros();
   }

@@ -4,8 +4,18 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 rc=0
 echo "== Win32 adapter tests under Wine ($TF_WIN_BUILD)"
+# --- vendor test server for the transfer tests (tests/wine/test_transfer.cpp), stopped by PID after them
+export TF_VENDOR_DIR=$TF_RUN_DIR/vendor
+export TF_VENDOR_DOCROOT=$TF_VENDOR_DIR/docroot TF_VENDOR_FAULTS=$TF_VENDOR_DIR/faults.json TF_VENDOR_LOG=$TF_VENDOR_DIR/requests.jsonl
+mkdir -p "$TF_VENDOR_DOCROOT" && echo '{}' >"$TF_VENDOR_FAULTS"
+python3 "$root/tools/vendor_server.py" --docroot "$TF_VENDOR_DOCROOT" --faults "$TF_VENDOR_FAULTS" \
+  --log "$TF_VENDOR_LOG" >"$TF_VENDOR_DIR/server.out" 2>&1 &
+vendor_pid=$!
+timeout 30 python3 "$root/tests/e2e/vendor.py" wait || echo "vendor test server did not answer"
+# --- end vendor test server
 (cd "$TF_RUN_DIR" && timeout 600 "$WINE" "$TF_WIN_BUILD/wine_tests.exe" --gtest_brief=1 >"$TF_RUN_DIR/wine_tests.out" 2>&1)
 wrc=$?
+kill "$vendor_pid" 2>/dev/null; wait "$vendor_pid" 2>/dev/null
 tr -d "\r" <"$TF_RUN_DIR/wine_tests.out"
 [[ $wrc -eq 0 ]] || rc=1
 echo "== end-to-end tests under Wine"

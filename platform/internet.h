@@ -1,0 +1,72 @@
+// Internet port: the HTTP(S) client calls the transfer engine and the form poster make.
+// Numbers (flags, options, queries) are the system's own values so the engine states exactly
+// what it asks for; handles are opaque and owned by the caller until close().
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/ports.h"
+
+namespace tf {
+
+namespace inet {
+// Access types of open().
+constexpr uint32_t kOpenPreconfig = 0;
+constexpr uint32_t kOpenProxy = 3;
+// Options of setOption()/queryOption().
+constexpr uint32_t kOptionConnectTimeout = 2;
+constexpr uint32_t kOptionSendTimeout = 5;
+constexpr uint32_t kOptionReceiveTimeout = 6;
+constexpr uint32_t kOptionSecurityFlags = 31;
+// Request flags.
+constexpr uint32_t kFlagReload = 0x80000000u;
+constexpr uint32_t kFlagNoCacheWrite = 0x04000000u;
+constexpr uint32_t kFlagKeepConnection = 0x00400000u;
+constexpr uint32_t kFlagSecure = 0x00800000u;
+constexpr uint32_t kFlagIgnoreCertDateInvalid = 0x00002000u;
+constexpr uint32_t kFlagIgnoreCertCnInvalid = 0x00001000u;
+constexpr uint32_t kSecurityIgnoreUnknownCa = 0x00000100u;
+// Header queries.
+constexpr uint32_t kQueryContentLength = 5;
+constexpr uint32_t kQueryLastModified = 11;
+constexpr uint32_t kQueryStatusCode = 19;
+// Error codes.
+constexpr uint32_t kErrorExtended = 12003;
+}  // namespace inet
+
+class Internet {
+ public:
+  using Handle = void*;  // nullptr: no handle
+  virtual ~Internet() = default;
+
+  // Session handle. `proxy` is used only with kOpenProxy.
+  virtual Handle open(const std::string& agent, uint32_t accessType, const std::string& proxy) = 0;
+  virtual bool setOption(Handle h, uint32_t option, uint32_t value) = 0;
+  virtual bool queryOption(Handle h, uint32_t option, uint32_t& value) = 0;
+
+  // A GET request by URL; `headers` is raw header text ("" for none).
+  virtual Handle openUrl(Handle session, const std::string& url, const std::string& headers, uint32_t flags) = 0;
+  // A header as a number (false when absent or not a number).
+  virtual bool queryNumber(Handle request, uint32_t query, uint32_t& value) = 0;
+  // A header as a date (false when the answer holds none).
+  virtual bool queryTime(Handle request, uint32_t query, LocalTime& value) = 0;
+  // Reads up to `n` bytes; `got` 0 with true means the end of the data.
+  virtual bool read(Handle request, void* buffer, uint32_t n, uint32_t& got) = 0;
+
+  // Form posting: an HTTP connection (port as given), a request on it, and the send.
+  virtual Handle connect(Handle session, const std::string& server, uint16_t port) = 0;
+  virtual Handle openRequest(Handle connection, const std::string& verb, const std::string& object,
+                             const std::string& referer, uint32_t flags) = 0;
+  virtual bool send(Handle request, const std::string& headers, const std::string& body) = 0;
+
+  virtual void close(Handle h) = 0;
+
+  // The calling thread's last error code, as the failing call left it.
+  virtual uint32_t lastError() = 0;
+  // The message text of an Internet error code (from the Internet library's message table).
+  virtual std::string messageText(uint32_t code) = 0;
+  // The server's last response text, for the extended error ("" when none).
+  virtual std::string lastResponseInfo() = 0;
+};
+
+}  // namespace tf

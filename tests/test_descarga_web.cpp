@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "app/log.h"
+#include "app/principal.h"
+#include "tests/fakes/fake_internet.h"
+#include "tests/fakes/fakes.h"
+
+using namespace tf;
+
+namespace {
+
+struct DescargaWeb : ::testing::Test {
+  FakeSystemInfo sys;
+  FakeClock clock;
+  FakeFiles files;
+  FakeUi ui;
+  FakeLogSink sink;
+  FakeInternet net;
+  ULog log{clock, sink, sys.exe};
+  std::unique_ptr<TfrmPrincipal> frm;
+
+  void SetUp() override {
+    setLog(&log);
+    frm = std::make_unique<TfrmPrincipal>(Servicios{sys, clock, files, ui, net}, std::vector<std::string>{});
+  }
+  void TearDown() override { setLog(nullptr); }
+  std::string label() { return frm->form["lblProgresoInstalacion"].caption; }
+};
+
+}  // namespace
+
+TEST_F(DescargaWeb, ComponentsAreConfiguredForTheVendor) {
+  EXPECT_EQ(frm->WebCopy1.Agent, "WebCopy");
+  EXPECT_FALSE(frm->WebCopy1.ShowDialog);
+  EXPECT_EQ(frm->WebCopy1.Timeout, 0);
+  EXPECT_EQ(frm->WebPost1.Agent, "WebPost");
+  EXPECT_EQ(frm->WebPost1.Port, 443);
+  EXPECT_EQ(frm->WebPost1.Server, "www.turnaliafree.com");
+  EXPECT_EQ(frm->WebPost1.Action, "includes/kvt_instalacion.php");
+  EXPECT_TRUE(frm->WebPost1.WaitResponse);
+}
+
+TEST_F(DescargaWeb, DownloadsIntoTheFolderUnderTheHourglass) {
+  files.mkdir("C:\\TF\\Temp");
+  net.urls["https://www.turnaliafree.com/version/downloads/utils.zip"].body = std::string(9000, 'u');
+  std::vector<bool> cursorDuringProgress;
+  frm->WebCopy1.OnFileStart = [&](TWebCopy&, int) { cursorDuringProgress.push_back(ui.busy); };
+  frm->decargarArchivoWeb("https://www.turnaliafree.com/version/downloads/utils.zip", "C:\\TF\\Temp");
+  EXPECT_EQ(files.content("C:\\TF\\Temp\\utils.zip"), std::string(9000, 'u'));
+  EXPECT_EQ(cursorDuringProgress, std::vector<bool>{true});
+  EXPECT_FALSE(ui.busy);
+  EXPECT_EQ(label(), "100% completado");
+  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].maximum, 9000);
+  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].position, 9000);
+  EXPECT_GT(ui.pumps, 0);
+
+  // A refused file leaves no trace but the missing file, and the cursor restored.
+  files.put("C:\\TF\\Temp\\turnaliafree.zip", "anterior");
+  net.urls["https://www.turnaliafree.com/version/downloads/turnaliafree.zip"].status = 500;
+  frm->decargarArchivoWeb("https://www.turnaliafree.com/version/downloads/turnaliafree.zip", "C:\\TF\\Temp");
+  EXPECT_EQ(files.content("C:\\TF\\Temp\\turnaliafree.zip"), "anterior");
+  EXPECT_FALSE(ui.busy);
+}
+
+TEST_F(DescargaWeb, PercentIsTruncatedNeverRounded) {
+  std::string before = label();
+  TWebCopy& wc = frm->WebCopy1;
+  frm->WebCopy1CopyProgress(wc, 1, 1, 3);
+  EXPECT_EQ(label(), "33% completado");
+  frm->WebCopy1CopyProgress(wc, 1, 2, 3);
+  EXPECT_EQ(label(), "66% completado");
+  frm->WebCopy1CopyProgress(wc, 1, 29, 100);  // 29.0 exactly, whatever the floating point says
+  EXPECT_EQ(label(), "29% completado");
+  frm->WebCopy1CopyProgress(wc, 1, 4294967295u, 4294967295u);
+  EXPECT_EQ(label(), "100% completado");
+  EXPECT_GT(frm->form["AdvSmoothProgressBar2"].maximum, 0);
+  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].position, frm->form["AdvSmoothProgressBar2"].maximum);
+}
+
+TEST_F(DescargaWeb, WithoutALengthKilobytesAreCountedAndRepaintsAreSpaced) {
+  TWebCopy& wc = frm->WebCopy1;
+  clock.ticks = 1000;
+  uint64_t r0 = frm->form.revision();
+  frm->WebCopy1CopyProgress(wc, 1, 4096, 0);
+  EXPECT_EQ(label(), "4 KB completado");
+  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].maximum, 100);
+  uint64_t r1 = frm->form.revision();
+  EXPECT_GT(r1, r0);
+  frm->WebCopy1CopyProgress(wc, 1, 8192, 0);  // same tick: the model changes, no repaint yet
+  EXPECT_EQ(label(), "8 KB completado");
+  EXPECT_EQ(frm->form.revision(), r1);
+  frm->WebCopy1CopyProgress(wc, 1, 8192, 0);  // the closing event shows the final count
+  EXPECT_GT(frm->form.revision(), r1);
+  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].position, 0);
+  frm->WebCopy1CopyProgress(wc, 1, 655360, 0);
+  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].position, 10);
+}

@@ -1,0 +1,164 @@
+// File transfer component: fetches files by URL into local folders, one item after another,
+// reporting through events and through flags left on each item. Never throws to its caller.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/internet.h"
+#include "platform/ports.h"
+
+namespace tf {
+
+class TWebCopy;
+
+// Days since 30/12/1899, fraction for the time of day (the classic date-time number).
+using TDateTime = double;
+TDateTime aFechaHora(const LocalTime& t);
+
+enum TWebCopyProtocol {
+  wpHttp = 0, wpFtp, wpFile, wpFtpUpload, wpHttpUpload, wpMultiFtp, wpMultiFtpUpload, wpFtpDelete, wpFtpList, wpFtpTest
+};
+enum TWebCopyAuthentication { waNever = 0, waAlways, waAuto };
+enum TWebCopyHTTPCommand { hcPost = 0, hcPut };
+
+class TWebCopyItem {
+ public:
+  std::string URL;
+  std::string TargetDir;
+  std::string TargetFilename;
+  TWebCopyProtocol Protocol = wpHttp;
+  bool Active = true;
+  TWebCopyAuthentication Authenticate = waNever;
+  std::string HTTPUserID;
+  std::string HTTPPassword;
+  std::string DisplayURL;
+  bool CopyNewerOnly = false;
+  TDateTime FileDate = 0;
+  TWebCopyHTTPCommand HTTPCommand = hcPost;
+  std::string FTPHost, FTPUserID, FTPPassword;
+  int FTPPort = 21;
+
+  // Outcome of the last run that reached the item.
+  bool Success = false;    // data delivered completely and the run not cancelled
+  bool Cancelled = false;
+  bool NotNewer = false;   // the newer-only check found nothing newer
+  TDateTime Date = 0;      // the server's date when the newer-only check ran, else FileDate
+
+  // Copies every setting (not the outcome).
+  void Assign(const TWebCopyItem& other);
+};
+
+class TWebCopyItems {
+ public:
+  explicit TWebCopyItems(TWebCopy& owner) : owner_(owner) {}
+  void Clear() { items_.clear(); }
+  TWebCopyItem& Add();
+  int Count() const { return (int)items_.size(); }
+  TWebCopyItem& operator[](int i) { return *items_.at((size_t)i); }
+  TWebCopy& Owner() { return owner_; }
+
+ private:
+  friend class TWebCopy;
+  TWebCopy& owner_;
+  // Shared so a run keeps the list it started with even if a handler edits Items meanwhile.
+  std::vector<std::shared_ptr<TWebCopyItem>> items_;
+};
+
+class TWebCopy {
+ public:
+  // `pump` services the caller's window event queue.
+  TWebCopy(Internet& net, Files& files, Clock& clock, std::function<void()> pump);
+  TWebCopy(const TWebCopy&) = delete;
+  TWebCopy& operator=(const TWebCopy&) = delete;
+
+  std::string Agent = "WebCopy";
+  std::string Proxy;
+  std::string ProxyUserID;
+  std::string ProxyPassword;
+  int Timeout = 0;  // seconds
+  TWebCopyItems Items{*this};
+  bool ShowDialog = true;
+  bool CreateUniqueFilenames = false;
+  bool HTTPKeepAliveAuthentication = false;
+  bool FTPPassive = false;
+  std::string Version() const { return "2.4.0.3"; }
+
+  // Settings of the progress dialog. This build shows no dialog; they are kept for callers that set them.
+  bool AlwaysOnTop = false, ShowDialogOnTop = false, ShowOpenFile = false, ShowOpenFolder = false;
+  bool ShowCompletion = false, ShowElapsedTime = true, ShowFileName = true, ShowServer = true, ShowTime = true;
+  bool DlgShowCancel = true, DlgShowCloseBtn = false;
+  std::string DlgCaption = "Downloading ...", DlgFileLabel = "File:", DlgFileOfLabel = "of",
+              DlgFromServerLabel = "From:", DlgToServerLabel = "To:", DlgProgressLabel = "Progress:",
+              DlgRateLabel = "Rate:", DlgTimeLabel = "Time left:", DlgElapsedTimeLabel = "Elapsed time:",
+              DlgCopying = "Copying", DlgDwnload = "Downloading", DlgUpload = "Uploading",
+              DlgCompleted = "Completed", DlgCancel = "Cancel", DlgClose = "Close", DlgOpenFile = "Open file",
+              DlgOpenFolder = "Open folder";
+
+  // Events; the component is always the first argument.
+  std::function<void(TWebCopy& Sender, int idx)> OnFileStart;
+  std::function<void(TWebCopy& Sender, int fileidx, uint32_t size, uint32_t totsize)> OnCopyProgress;
+  std::function<void(TWebCopy& Sender, int idx)> OnFileDone;
+  std::function<void(TWebCopy& Sender)> OnCopyDone;
+  std::function<void(TWebCopy& Sender, int ErrorCode)> OnError;
+  std::function<void(TWebCopy& Sender, int ErrorCode, const std::string& ErrorInfo)> OnErrorInfo;
+  std::function<void(TWebCopy& Sender, const std::string& url)> OnURLNotFound;
+  std::function<void(TWebCopy& Sender, const std::string& tgtfile, bool& allow)> OnCopyOverWrite;
+  std::function<void(TWebCopy& Sender)> OnCopyCancel;
+  std::function<void(TWebCopy& Sender, int idx, TDateTime newdate, bool& allow)> OnFileDateCheck;
+  std::function<void(TWebCopy& Sender, const std::string& tgtfile, TDateTime curdate, TDateTime newdate)>
+      OnNoNewFileFound;
+  // Asks for HTTP credentials (caption "Connect to " + host); false means Cancel. Unassigned: Cancel.
+  std::function<bool(TWebCopy& Sender, const std::string& caption, std::string& user, std::string& password)>
+      LoginPrompt;
+
+  // Runs the whole list on the calling thread; returns when the run is over. A call made while a
+  // run is active (from an event handler) does nothing.
+  void Execute();
+  // What the dialog's cancel button does: the block loop stops before its next read, the partial
+  // file is removed and the run stops after the current item.
+  void Cancel();
+
+  bool Running() const { return running_; }
+  int FileNumber() const { return fileNumber_; }
+  const std::string& LastFile() const { return lastFile_; }
+  const std::string& LastDir() const { return lastDir_; }
+
+ private:
+  void transferir();
+  bool descargarHttp(TWebCopyItem& item, int idx, Internet::Handle session);
+  bool copiarFichero(TWebCopyItem& item);
+  bool pedirCredenciales(TWebCopyItem& item, const std::string& url);
+  void errorFichero(const std::string& path);
+  void servirCola();
+
+  Internet& net_;
+  Files& files_;
+  Clock& clock_;
+  std::function<void()> pump_;
+  bool running_ = false;
+  bool cancel_ = false;
+  bool done_ = false;
+  int fileNumber_ = 0;
+  std::string lastFile_, lastDir_;
+  std::vector<char> buffer_;
+  uint64_t ultimoServicio_ = 0;
+
+ public:
+  static constexpr uint64_t kIntervaloServicioMs = 10;
+};
+
+// The last segment of a URL: everything after the last "/", then after the last "\".
+std::string ultimoSegmentoURL(const std::string& url);
+// An "http://" URL with the proxy user and password inserted; every other URL unchanged.
+std::string urlConCredencialesProxy(const std::string& url, const std::string& user, const std::string& password);
+std::string codificarBase64(const std::string& bytes);
+// TargetDir and a file name joined with exactly one "\" (the bare name when the folder is empty).
+std::string rutaDestino(const std::string& dir, const std::string& name);
+// The first of "name(1).ext", "name(2).ext" … for which `exists` is false.
+std::string nombreUnico(const std::string& path, const std::function<bool(const std::string&)>& exists);
+
+}  // namespace tf

@@ -1,0 +1,111 @@
+#include "transfer/webpost.h"
+
+namespace tf {
+
+extern const char* const kTituloAplicacion;
+
+const char* const TWebPost::kCabecera = "Content-Type: application/x-www-form-urlencoded";
+
+namespace {
+
+struct CerrarHandle {
+  Internet& net;
+  Internet::Handle h;
+  ~CerrarHandle() {
+    if (h) net.close(h);
+  }
+};
+
+}  // namespace
+
+TWebPost::TWebPost(Internet& net, Ui& ui, std::function<void()> pump) : net_(net), ui_(ui), pump_(std::move(pump)) {}
+
+std::string TWebPost::Cuerpo(const TWebPostItems& items) {
+  // Only spaces are encoded: the report script has always read the fields this way.
+  std::string body;
+  for (int i = 0; i < items.Count(); ++i) {
+    if (!body.empty()) body += '&';
+    std::string value = items[i].Value;
+    for (char& c : value)
+      if (c == ' ') c = '+';
+    body += items[i].Name + "=" + value;
+  }
+  return body;
+}
+
+void TWebPost::informarError() {
+  uint32_t code = net_.lastError();
+  if (code == 0) return;
+  std::string text = net_.messageText(code);
+  if (code == inet::kErrorExtended) {
+    std::string info = net_.lastResponseInfo();
+    if (info.empty()) return;
+    text = info;
+  }
+  if (text.size() > 1024) text.resize(1024);  // the report's buffer holds 1025 bytes with its end mark
+  if (OnError) {
+    OnError(*this, text, (int)code);
+  } else {
+    ui_.messageBox(text, kTituloAplicacion, MessageIcon::Error);
+  }
+}
+
+bool TWebPost::Execute() {
+  std::string body = Cuerpo(Items);
+
+  CerrarHandle sesion{net_, net_.open(Agent, inet::kOpenPreconfig, "")};
+  if (!sesion.h) {
+    informarError();
+    return false;
+  }
+  if (TimeOut > 0)
+    for (uint32_t opt : {inet::kOptionConnectTimeout, inet::kOptionSendTimeout, inet::kOptionReceiveTimeout})
+      net_.setOption(sesion.h, opt, (uint32_t)TimeOut);
+
+  CerrarHandle con{net_, net_.connect(sesion.h, Server, (uint16_t)(Port == 0 ? 80 : Port))};
+  if (!con.h) {
+    informarError();
+    return false;
+  }
+  bool tls = Port == 443;
+  uint32_t flags = tls ? inet::kFlagSecure | inet::kFlagIgnoreCertDateInvalid | inet::kFlagIgnoreCertCnInvalid : 0;
+  CerrarHandle req{net_, net_.openRequest(con.h, "POST", Action, Referer, flags)};
+  if (req.h && tls) {
+    uint32_t security = 0;
+    if (net_.queryOption(req.h, inet::kOptionSecurityFlags, security)) {
+      if (!net_.setOption(req.h, inet::kOptionSecurityFlags, security | inet::kSecurityIgnoreUnknownCa))
+        informarError();
+    } else {
+      informarError();
+    }
+  }
+  if (!req.h) {
+    informarError();
+    return false;
+  }
+
+  response_.clear();
+  if (!net_.send(req.h, kCabecera, body)) {
+    informarError();
+    return false;
+  }
+  bool result = false;
+  if (WaitResponse) {
+    result = true;
+    char buffer[4096];
+    for (;;) {
+      if (pump_) pump_();
+      uint32_t got = 0;
+      if (!net_.read(req.h, buffer, sizeof buffer, got)) {
+        result = false;
+        break;
+      }
+      if (got >= 1 && got <= sizeof buffer) response_.append(buffer, got);
+      if (got == 0) break;
+    }
+  }
+  // Closed request first, then the connection, then the session (reverse order of the guards).
+  return result;
+}
+
+}  // namespace tf
