@@ -176,10 +176,10 @@ void crearFormulario(FormModel& form) {
                        "He leído y acepto las Condiciones de Uso y en especial la Política de Privacidad", 262,
                        348, 540, 24);
   chk.tabOrder = 1;
-  Control& back = b.button("btnRetroceder", "pnlLicencia", "Retroceder", 326, 4);
+  Control& back = b.button("btnRetroceder", "pnlLicencia", "Retroceder", 448, 4);
   (void)back;
-  b.button("btnAceptarLicencia", "pnlLicencia", "Aceptar", 448, 2).isDefault = true;
-  b.button("btnRechazarLicencia", "pnlLicencia", "Rechazar", 570, 3).isCancel = true;
+  b.button("btnAceptarLicencia", "pnlLicencia", "Aceptar", 570, 2).isDefault = true;
+  b.button("btnRechazarLicencia", "pnlLicencia", "Rechazar", 692, 3).isCancel = true;
 
   // Options.
   b.title("Label43", "pnlOpciones", "Opciones");
@@ -200,8 +200,8 @@ void crearFormulario(FormModel& form) {
                         "Crear Acceso Directo en el Menu de Inicio", 262, 260, 400, 24);
   menu.checked = true;
   menu.tabOrder = 2;
-  b.button("btnRetroceder1", "pnlOpciones", "Retroceder", 448, 3);
-  b.button("btnInstalar", "pnlOpciones", "Instalar", 570, 0).isDefault = true;
+  b.button("btnRetroceder1", "pnlOpciones", "Retroceder", 570, 3);
+  b.button("btnInstalar", "pnlOpciones", "Instalar", 692, 0).isDefault = true;
 
   // Progress.
   b.title("Label75", "pnlProgreso", "Progreso de la Instalación");
