@@ -71,14 +71,14 @@ std::wstring nameOf(HWND h) {
   return buf;
 }
 
+BOOL CALLBACK collect(HWND h, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+
 std::vector<HWND> descendants(HWND root) {
   std::vector<HWND> all;
-  EnumChildWindows(
-      root, [](HWND h, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-      },
-      (LPARAM)&all);
+  EnumChildWindows(root, collect, (LPARAM)&all);
   return all;
 }
 
@@ -165,17 +165,17 @@ void click(HWND h) {
   }
 }
 
+BOOL CALLBACK firstDialog(HWND h, LPARAM lp) {
+  if (IsWindowVisible(h) && className(h) == L"#32770") {
+    *reinterpret_cast<HWND*>(lp) = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND findMessageBox() {
   HWND found = nullptr;
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        if (IsWindowVisible(h) && className(h) == L"#32770") {
-          *reinterpret_cast<HWND*>(lp) = h;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      (LPARAM)&found);
+  EnumWindows(firstDialog, (LPARAM)&found);
   return found;
 }
 

@@ -402,8 +402,7 @@ void Win32View::sync() {
       HWND target = nullptr;
       if (!main.empty() && frm_->form[main].enabled) target = windows_[main];
       if (!target) target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
-      if (target && GetForegroundWindow() == hwnd_) SetFocus(target);
-      else if (target) SendMessageW(hwnd_, WM_NEXTDLGCTL, (WPARAM)target, TRUE);
+      if (target) SetFocus(target);
     }
   }
 }
