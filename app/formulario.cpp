@@ -37,6 +37,12 @@ std::vector<std::string> FormModel::childrenOf(const std::string& parent) const 
   return out;
 }
 
+std::string botonPorDefecto(const FormModel& form, const std::string& panel) {
+  for (const Control& c : form.controls())
+    if (c.parent == panel && c.isDefault) return c.name;
+  return {};
+}
+
 namespace {
 
 struct Builder {
@@ -117,7 +123,7 @@ void crearFormulario(FormModel& form) {
   proxy1.tabOrder = 2;
   Control& bar1 = b.add("AdvSmoothProgressBar1", Kind::MarqueeBar, "pnlBienvenida", "", 262, 300, 540, 16);
   bar1.visible = false;
-  b.button("btnAvanzar", "pnlBienvenida", "Avanzar", 570, 0);
+  b.button("btnAvanzar", "pnlBienvenida", "Avanzar", 570, 0).isDefault = true;
   b.button("btnSalir", "pnlBienvenida", "Salir", 692, 1);
 
   // Welcome of the time-clock client installation.
@@ -129,7 +135,7 @@ void crearFormulario(FormModel& form) {
   proxy2.tabOrder = 2;
   Control& bar3 = b.add("AdvSmoothProgressBar3", Kind::MarqueeBar, "pnlBienvenidaTicador", "", 262, 300, 540, 16);
   bar3.visible = false;
-  b.button("btnAvanzar4", "pnlBienvenidaTicador", "Avanzar", 570, 0);
+  b.button("btnAvanzar4", "pnlBienvenidaTicador", "Avanzar", 570, 0).isDefault = true;
   b.button("btnSalir4", "pnlBienvenidaTicador", "Salir", 692, 1);
 
   // Proxy settings.
@@ -153,7 +159,7 @@ void crearFormulario(FormModel& form) {
   b.add("lblProxyPassword", Kind::Label, "pnlProxy", "Password", 262, 225, 120, 20);
   Control& pass = b.add("txtProxyPassword", Kind::PasswordlessEdit, "pnlProxy", "", 392, 223, 220, 24);
   pass.tabOrder = 3;
-  b.button("btnAceptarProxy", "pnlProxy", "Aceptar", 570, 4);
+  b.button("btnAceptarProxy", "pnlProxy", "Aceptar", 570, 4).isDefault = true;
   b.button("btnCerrarProxy", "pnlProxy", "Cerrar", 692, 5);
 
   // Licence agreement.
@@ -170,10 +176,10 @@ void crearFormulario(FormModel& form) {
                        "He leído y acepto las Condiciones de Uso y en especial la Política de Privacidad", 262,
                        348, 540, 24);
   chk.tabOrder = 1;
-  Control& back = b.button("btnRetroceder", "pnlLicencia", "Retroceder", 326, 4);
+  Control& back = b.button("btnRetroceder", "pnlLicencia", "Retroceder", 448, 4);
   (void)back;
-  b.button("btnAceptarLicencia", "pnlLicencia", "Aceptar", 448, 2);
-  b.button("btnRechazarLicencia", "pnlLicencia", "Rechazar", 570, 3);
+  b.button("btnAceptarLicencia", "pnlLicencia", "Aceptar", 570, 2).isDefault = true;
+  b.button("btnRechazarLicencia", "pnlLicencia", "Rechazar", 692, 3).isCancel = true;
 
   // Options.
   b.title("Label43", "pnlOpciones", "Opciones");
@@ -194,8 +200,8 @@ void crearFormulario(FormModel& form) {
                         "Crear Acceso Directo en el Menu de Inicio", 262, 260, 400, 24);
   menu.checked = true;
   menu.tabOrder = 2;
-  b.button("btnRetroceder1", "pnlOpciones", "Retroceder", 448, 3);
-  b.button("btnInstalar", "pnlOpciones", "Instalar", 570, 0);
+  b.button("btnRetroceder1", "pnlOpciones", "Retroceder", 570, 3);
+  b.button("btnInstalar", "pnlOpciones", "Instalar", 692, 0).isDefault = true;
 
   // Progress.
   b.title("Label75", "pnlProgreso", "Progreso de la Instalación");
@@ -224,7 +230,7 @@ void crearFormulario(FormModel& form) {
                         "Pulse aquí para enviar el Informe de Errores", 262, 318, 540, 20);
   inf2.visible = false;
   inf2.fontColor = 0xCC6600;
-  b.button("btnSalir1", "pnlFinalizacion", "Cerrar", 692, 0);
+  b.button("btnSalir1", "pnlFinalizacion", "Cerrar", 692, 0).isDefault = true;
 
   // Error report.
   b.title("Label7", "pnlInformeErrores", "Error en la Instalación");
@@ -240,7 +246,13 @@ void crearFormulario(FormModel& form) {
          "Escriba un email válido donde nos pondremos en contacto con Usted después de que hayamos revisado el "
          "error.",
          342, 36);
-  b.button("btnEnviarInformeErrores", "pnlInformeErrores", "Enviar Error", 692, 2);
+  b.button("btnEnviarInformeErrores", "pnlInformeErrores", "Enviar Error", 692, 2).isDefault = true;
+
+  // Uninstall confirmation: only the button the wizard needs now; the panel's other controls come with
+  // the uninstaller.
+  Control& cont = b.button("btnDesinstalar", "pnlDesinstalar", "Continuar", 570, 1);
+  cont.enabled = false;
+  cont.isDefault = true;
 }
 
 }  // namespace tf

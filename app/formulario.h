@@ -38,6 +38,8 @@ struct Control {
   uint32_t fontColor = 0;
   int zOrder = 0;        // lower is further back
   int tabOrder = -1;     // -1: not a tab stop
+  bool isDefault = false;  // the panel's main button: Enter clicks it
+  bool isCancel = false;   // Esc clicks it while it is showing
 };
 
 class FormModel {
@@ -63,6 +65,9 @@ class FormModel {
 extern const char* const kPaneles[9];
 // The five header tabs, left to right.
 extern const char* const kPestanas[5];
+
+// The panel's main button (Enter), "" when it has none.
+std::string botonPorDefecto(const FormModel& form, const std::string& panel);
 
 // Builds the window's controls with their design-time state.
 void crearFormulario(FormModel& form);

@@ -59,12 +59,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   view.show(nCmdShow);
 
   MSG m;
-  while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-    if (!IsDialogMessageW(view.hwnd(), &m)) {
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
-    }
-  }
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) view.handleMessage(m);
   OleUninitialize();
   tf::setLog(nullptr);
   return 0;

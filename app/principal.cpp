@@ -1,6 +1,8 @@
 #include "app/principal.h"
 
 #include <cctype>
+#include <climits>
+#include <cstdlib>
 #include <exception>
 
 #include "app/carpetas.h"
@@ -21,6 +23,41 @@ const char* const kRegionAmerica = "La descarga se realizará desde los servidor
 std::string minusculas(std::string s) {
   for (char& c : s) c = (char)std::tolower((unsigned char)c);
   return s;
+}
+
+// A text saved as UTF-8 with its byte-order mark becomes the program's Windows-1252; anything else
+// is taken as Windows-1252 already. Characters 1252 cannot hold become "?".
+std::string textoAnsi(const std::string& bytes) {
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) return bytes;
+  static const unsigned short k80[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+                                         0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+  std::string out;
+  for (size_t i = 3; i < bytes.size();) {
+    unsigned char c = (unsigned char)bytes[i];
+    unsigned cp;
+    size_t n;
+    if (c < 0x80) { cp = c; n = 1; }
+    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
+    else { out += '?'; ++i; continue; }
+    bool ok = i + n <= bytes.size();
+    for (size_t k = 1; ok && k < n; ++k) {
+      unsigned char d = (unsigned char)bytes[i + k];
+      if ((d & 0xC0) != 0x80) ok = false;
+      else cp = cp << 6 | (d & 0x3F);
+    }
+    if (!ok) { out += '?'; ++i; continue; }
+    i += n;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) { out += (char)cp; continue; }
+    char mapped = '?';
+    for (int k = 0; k < 32; ++k)
+      if (k80[k] && k80[k] == cp) mapped = (char)(0x80 + k);
+    out += mapped;
+  }
+  return out;
 }
 
 std::string nombreFichero(const std::string& path) {
@@ -202,8 +239,175 @@ void TfrmPrincipal::FormDestroy() {
 }
 
 void TfrmPrincipal::alPulsar(const std::string& control) {
-  if (control == "btnSalir" || control == "btnSalir4" || control == "btnSalir1" || control == "btnRechazarLicencia")
-    btnSalirClick();
+  const std::string& c = control;
+  if (c == "btnSalir" || c == "btnSalir4" || c == "btnSalir1" || c == "btnRechazarLicencia") btnSalirClick();
+  else if (c == "btnAvanzar" || c == "btnAvanzar4") btnAvanzarClick();
+  else if (c == "btnRetroceder") btnRetrocederClick();
+  else if (c == "btnRetroceder1") btnRetroceder1Click();
+  else if (c == "btnAceptarLicencia") btnAceptarLicenciaClick();
+  else if (c == "lblConfiguracionProxy" || c == "Label23") lblConfiguracionProxyClick();
+  else if (c == "btnAceptarProxy") btnAceptarProxyClick();
+  else if (c == "btnCerrarProxy") btnCerrarProxyClick();
+  else if (c == "lblCambiarMirror") lblCambiarMirrorClick();
+  else if (c == "lblDirectorioRaizInstalacion" || c == "lblMirrorDescarga") lblDirectorioRaizInstalacionClick();
+  else if (c == "imgTurnaliaFree") imgTurnaliaFreeClick();
+  else if (c == "lblEnviarInformeErrores2") lblEnviarInformeErrores2Click();
+  form.touch();
+}
+
+namespace {
+bool esEnlaceSubrayable(const std::string& c) {
+  return c == "lblConfiguracionProxy" || c == "Label23" || c == "lblCambiarMirror";
+}
+}  // namespace
+
+void TfrmPrincipal::alEntrarRaton(const std::string& control) {
+  if (esEnlaceSubrayable(control)) lblConfiguracionProxyMouseEnter(control);
+}
+
+void TfrmPrincipal::alSalirRaton(const std::string& control) {
+  if (esEnlaceSubrayable(control)) lblConfiguracionProxyMouseLeave(control);
+}
+
+void TfrmPrincipal::lblConfiguracionProxyMouseEnter(const std::string& label) {
+  form[label].underline = true;
+  form.touch();
+}
+
+void TfrmPrincipal::lblConfiguracionProxyMouseLeave(const std::string& label) {
+  form[label].underline = false;
+  form.touch();
+}
+
+void TfrmPrincipal::btnAvanzarClick() {
+  form["AdvSmoothProgressBar1"].visible = true;
+  form["AdvSmoothProgressBar3"].visible = true;
+  s_.ui.setBusyCursor(true);
+  form.touch();
+  auto restore = [this] {
+    s_.ui.setBusyCursor(false);
+    form["AdvSmoothProgressBar1"].visible = false;
+    form["AdvSmoothProgressBar3"].visible = false;
+    form.touch();
+  };
+  try {
+    mostrarPanel("pnlLicencia");
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+void TfrmPrincipal::btnAceptarLicenciaClick() {
+  if (form["chkAceptarCondiciones"].checked) {
+    mostrarPanel("pnlOpciones");
+    return;
+  }
+  s_.ui.messageBox("Debe aceptar las Condiciones de Uso y la Pol\xEDtica de Privacidad antes de continuar",
+                   msgTituloAtencion, MessageIcon::Exclamation);
+}
+
+void TfrmPrincipal::lblConfiguracionProxyClick() {
+  mostrarPanel("pnlProxy");
+  s_.ui.setFocus("txtProxyServidor");
+}
+
+void TfrmPrincipal::btnAceptarProxyClick() {
+  const std::string& usuario = form["txtProxyUsuario"].text;
+  const std::string& password = form["txtProxyPassword"].text;
+  if (!usuario.empty() && !password.empty()) {
+    // The spin edit holds a number within its range whatever was typed into it.
+    const Control& puerto = form["txtProxyPuerto"];
+    long valor = std::strtol(puerto.text.c_str(), nullptr, 10);
+    if (valor < puerto.minimum) valor = puerto.minimum;
+    if (valor > puerto.maximum) valor = puerto.maximum;
+    proxyWebCopy.Proxy = form["txtProxyServidor"].text + ":" + std::to_string(valor);
+    proxyWebCopy.ProxyUserID = usuario;
+    proxyWebCopy.ProxyPassword = password;
+  } else {
+    proxyWebCopy.Proxy.clear();
+  }
+  mostrarPanel("pnlBienvenida");
+}
+
+void TfrmPrincipal::btnCerrarProxyClick() {
+  proxyWebCopy.Proxy.clear();
+  mostrarPanel("pnlBienvenida");
+}
+
+void TfrmPrincipal::lblCambiarMirrorClick() {
+  // There is a single download host; the click only shows which region serves it.
+  if (servidorDescarga == vendorHost()) {
+    servidorDescarga = vendorHost();
+    form["lblMirrorDescarga"].caption = kRegionAmerica;
+  } else {
+    servidorDescarga = vendorHost();
+    form["lblMirrorDescarga"].caption = kRegionEuropa;
+  }
+  form.touch();
+}
+
+void TfrmPrincipal::imgTurnaliaFreeClick() {
+  s_.ui.setBusyCursor(true);
+  std::string error;
+  if (!s_.ui.shellOpen(vendorSiteUrl(), error)) s_.ui.messageBox(error, msgTituloAtencion, MessageIcon::Exclamation);
+  s_.ui.setBusyCursor(false);
+}
+
+void TfrmPrincipal::cargarFicheroLicencia() {
+  const std::string fichero = kFicheroLicencia;
+  const std::string url = vendorUrl(kUrlLicencia + fichero);
+  const std::string carpeta = extraerDirectorio(s_.sys.exePath()) + "/Temp";
+  decargarArchivoWeb(url, carpeta);
+  const std::string ruta = carpeta + "/" + fichero;
+  std::string texto;
+  if (!s_.files.readFile(ruta, texto)) throw Error("No se puede abrir el archivo " + ruta);
+  form["txtLicencia"].text = textoAnsi(texto);
+  form.touch();
+}
+
+void TfrmPrincipal::mostrarAlerta(const std::string& message) {
+  registrarLog(message);
+  form["imgOK"].visible = false;
+  form["imgError"].visible = true;
+  form["lblFinalizacion"].caption = msgErrorInstalacion;
+  form["lblFinalizacion1"].caption = msgNoInstaladoCorrectamente;
+  form["lblFinalizacion2"].caption = message;
+  form["lblEnviarInformeErrores1"].visible = true;
+  form["lblEnviarInformeErrores2"].visible = true;
+  mostrarPanel("pnlFinalizacion");
+}
+
+void TfrmPrincipal::AbUnZipper1ArchiveProgress(int percent) {
+  form["AdvSmoothProgressBar2"].position = percent;
+  form["lblProgresoInstalacion"].caption = std::to_string(percent) + msgPorcentajeCompletado;
+  form.touch();
+  s_.ui.processMessages();
+}
+
+void TfrmPrincipal::WebUpdate1FileProgress(const std::string& fileName, uint64_t position, uint64_t size) {
+  (void)fileName;
+  // No announced size: no percentage can be told, so the display keeps what it showed.
+  if (size == 0) return;
+  // The bar counts in int; very large files are shown in coarser units.
+  uint64_t max = size, pos = position;
+  while (max > (uint64_t)INT_MAX) {
+    max >>= 10;
+    pos >>= 10;
+  }
+  Control& bar = form["AdvSmoothProgressBar2"];
+  bar.maximum = (int)max;
+  bar.position = (int)(pos > max ? max : pos);
+  // Whole part of position / size * 100, in integers so 29 of 100 reads 29, not 28.
+  uint64_t pct = position <= UINT64_MAX / 100 ? position * 100 / size : position / size * 100;
+  form["lblProgresoInstalacion"].caption = std::to_string(pct) + "% " + msgCompletado;
+  form.touch();
+}
+
+void TfrmPrincipal::WebUpdate1Status(const std::string& text, int statusCode, int errorCode) {
+  (void)errorCode;
+  if (statusCode == 2) registrarLog(text + "\r" + "Update discontinued");
 }
 
 std::string TfrmPrincipal::panelVisible() const {
@@ -215,6 +419,8 @@ std::string TfrmPrincipal::panelVisible() const {
 void TfrmPrincipal::mostrarPanel(const std::string& panel) {
   registrarLog(formatear(msgMostrandoPanel, {panel}));
   form["pnlProxy"].visible = false;
+  // The first visit to the licence panel fetches the agreement; a failure leaves the panels as they were.
+  if (panel == "pnlLicencia" && form["txtLicencia"].text.empty()) cargarFicheroLicencia();
   for (const char* p : kPaneles) form[p].visible = (panel == p);
   Control& fondo = form["imgFondo"];
   fondo.parent = panel;
@@ -229,12 +435,13 @@ void TfrmPrincipal::mostrarPanel(const std::string& panel) {
     else if (panel == "pnlFinalizacion") lit = "pnlCabeceraFinalizacion";
     if (lit) form[lit].color = kColorButtonFace;
   }
+  form.touch();
   if (panel == "pnlInformeErrores" && !form["imgOK"].visible) {
     std::string text;
     if (!s_.files.readFile(getFicheroLog(), text)) throw Error("No se puede abrir el archivo " + getFicheroLog());
     form["txtLogError"].text = text;
+    form.touch();
   }
-  form.touch();
 }
 
 }  // namespace tf

@@ -16,6 +16,13 @@ namespace tf {
 
 extern const char* const kTituloAplicacion;  // "TurnaliaFree™ - Instalador"
 
+// The proxy settings the wizard hands to the file transfer component.
+struct ProxyWebCopy {
+  std::string Proxy;        // "address:port", "" for none
+  std::string ProxyUserID;
+  std::string ProxyPassword;
+};
+
 struct Servicios {
   SystemInfo& sys;
   Clock& clock;
@@ -51,10 +58,37 @@ class TfrmPrincipal {
 
   // Events forwarded by the view, by control name.
   virtual void alPulsar(const std::string& control);
+  void alEntrarRaton(const std::string& control);
+  void alSalirRaton(const std::string& control);
+
+  // Navigation.
+  void btnAvanzarClick();
+  void btnRetrocederClick() { mostrarPanel("pnlBienvenida"); }
+  void btnRetroceder1Click() { mostrarPanel("pnlLicencia"); }
+  void btnAceptarLicenciaClick();
   void btnSalirClick() { s_.ui.closeWindow(); }
+  void lblConfiguracionProxyClick();
+  void btnAceptarProxyClick();
+  void btnCerrarProxyClick();
+  void lblConfiguracionProxyMouseEnter(const std::string& label);
+  void lblConfiguracionProxyMouseLeave(const std::string& label);
+  void lblCambiarMirrorClick();
+  void lblDirectorioRaizInstalacionClick() {}
+  void imgTurnaliaFreeClick();
+  void lblEnviarInformeErrores2Click() { mostrarPanel("pnlInformeErrores"); }
 
   // Panels.
   virtual void mostrarPanel(const std::string& panel);
+  void cargarFicheroLicencia();
+  void mostrarAlerta(const std::string& message);
+
+  // Progress display on the progress panel.
+  void AbUnZipper1ArchiveProgress(int percent);
+  void WebUpdate1FileProgress(const std::string& fileName, uint64_t position, uint64_t size);
+  void WebUpdate1Status(const std::string& text, int statusCode, int errorCode);
+
+  // Downloads one URL into a folder; callers judge it by the file it leaves.
+  virtual void decargarArchivoWeb(const std::string& url, const std::string& targetDir);
   std::string panelVisible() const;  // the shown panel's name ("" when none)
   std::string caption() const { return form["frmPrincipal"].caption; }
 
@@ -72,6 +106,7 @@ class TfrmPrincipal {
   std::string passwordDBMS;
   bool dbmsEnEjecucion = false;
   ParametrosConexion SQLConnection1{parametrosConexionInicial()};
+  ProxyWebCopy proxyWebCopy;
 
  protected:
   Servicios s_;

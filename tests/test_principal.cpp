@@ -161,6 +161,7 @@ TEST_F(Arranque, ShutdownRemovesAnEmptyTempFolderAndLogsTheCaption) {
 
 TEST_F(Arranque, ShowingAPanelLeavesExactlyOneVisibleAndLightsItsTab) {
   start();
+  files.put("C:\\Descargas\\Temp\\Licencia_KVT.txt", "acuerdo");  // the licence panel loads it
   for (const char* p : kPaneles) {
     frm->mostrarPanel(p);
     int shown = 0;

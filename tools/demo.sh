@@ -12,7 +12,12 @@ echo "[demo] starting C:\\Descargas\\setup.exe -no_downloads"
 pid=$!
 tfctl() { "$WINE" "$TF_WIN_BUILD/tools/tfctl.exe" "$@"; }
 tfctl wait-window 60000 || { echo "[demo] the window did not appear"; exit 1; }
-echo "[demo] the window is up; closing it in 3 s"
+echo "[demo] the window is up; what it shows:"
+tfctl list | tr -d '\r'
+echo "[demo] opening the proxy settings and closing them again"
+tfctl click "Configuración Proxy" && tfctl wait-visible pnlProxy 10000 && sleep 1
+tfctl click Cerrar && tfctl wait-visible pnlBienvenida 10000
+echo "[demo] closing the window in 3 s"
 sleep 3
 tfctl close
 wait "$pid"

@@ -12,6 +12,8 @@ WINE = os.environ.get("WINE", "wine")
 PREFIX = pathlib.Path(os.environ["WINEPREFIX"])
 BUILD = pathlib.Path(os.environ["TF_WIN_BUILD"])
 RUN_DIR = pathlib.Path(os.environ["TF_RUN_DIR"])
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+SCREENSHOTS = ROOT / "build" / "screenshots"
 
 
 class Harness:
@@ -34,7 +36,10 @@ class Harness:
         self.procs.append(p)
         return p
 
-    def tfctl(self, *args, timeout=60, check=True):
+    def tfctl(self, *args, timeout=None, check=True):
+        if timeout is None:  # a wait inside tfctl gets its own time plus Wine's start-up
+            waits = [int(a) for a in args[1:] if a.isdigit() and args[0].startswith("wait")]
+            timeout = max([60] + [w / 1000 + 30 for w in waits])
         r = subprocess.run([WINE, str(BUILD / "tools" / "tfctl.exe"), *args], capture_output=True,
                            timeout=timeout)
         out = r.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
@@ -42,6 +47,51 @@ class Harness:
             raise AssertionError(f"tfctl {' '.join(args)} failed ({r.returncode}): {out}"
                                  f"{r.stderr.decode('utf-8', 'replace')}")
         return out
+
+    def start_tool(self, tool, *args):
+        """A developer tool from the Windows build, copied into the test folder and started there."""
+        exe = self.dir / f"{tool}.exe"
+        shutil.copy(BUILD / "tools" / f"{tool}.exe", exe)
+        p = subprocess.Popen([WINE, str(exe), *args], cwd=self.dir,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.procs.append(p)
+        return p
+
+    def controls(self):
+        """The visible controls: dicts with cls, name, text and flags (a set)."""
+        out = []
+        for line in self.tfctl("list").splitlines():
+            parts = line.split("|")
+            if len(parts) < 4:
+                continue
+            cls, name, flags = parts[0], parts[1], parts[-1]
+            text = "|".join(parts[2:-1]).replace("\\r", "\r").replace("\\n", "\n")
+            out.append({"cls": cls, "name": name, "text": text, "flags": set(filter(None, flags.split(",")))})
+        return out
+
+    def visible(self, name):
+        return any(c["name"] == name for c in self.controls())
+
+    def wait_visible(self, name, ms=15000):
+        self.tfctl("wait-visible", name, str(ms), timeout=ms / 1000 + 30)
+
+    def msgbox(self, ms=10000):
+        """(caption, text) of the message box that shows within ms, after pressing its button; None if none."""
+        out = self.tfctl("msgbox", str(ms), check=False, timeout=ms / 1000 + 30).rstrip("\n")
+        if not out:
+            return None
+        caption, _, text = out.partition("|")
+        return caption, text.replace("\\n", "\n")
+
+    def screenshot(self, name):
+        """The window as shown, kept as build/screenshots/<name>.png."""
+        SCREENSHOTS.mkdir(parents=True, exist_ok=True)
+        bmp = self.dir / "shot.bmp"
+        self.tfctl("screenshot", self.win_dir + "\\shot.bmp")
+        png = SCREENSHOTS / f"{name}.png"
+        subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=60)
+        bmp.unlink()
+        return png
 
     def wait_exit(self, proc, timeout=60):
         proc.wait(timeout=timeout)

@@ -10,6 +10,9 @@
 
 namespace tf {
 
+// Window property holding a global atom with the control's name, for UI automation.
+constexpr const wchar_t* kPropiedadNombre = L"TurnaliaFreeControl";
+
 class Win32View : public Ui {
  public:
   Win32View() = default;
@@ -19,9 +22,11 @@ class Win32View : public Ui {
   // Creates the main window and its children from the model (not shown yet).
   bool create(HINSTANCE instance);
   void show(int nCmdShow);
-  // Mirrors the model into the windows.
+  // Mirrors the model into the windows; only what changed since the last call is touched.
   void sync();
   HWND hwnd() const { return hwnd_; }
+  // The window's keyboard handling (Enter, Esc, Tab) and dispatch of one message.
+  void handleMessage(MSG& m);
 
   // Ui
   void messageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
@@ -35,22 +40,35 @@ class Win32View : public Ui {
  private:
   static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK panelProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK barProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK linkProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   LRESULT handle(HWND, UINT, WPARAM, LPARAM);
+  bool keyboard(const MSG& m);
   HWND createControl(const Control& c);
+  void applyControl(const Control& c, HWND h, const Control* before);
   HFONT fontFor(const Control& c);
   int scale(int v) const { return MulDiv(v, dpi_, 96); }
   void dispatch(const std::string& name);
+  void pullInput();  // what the user typed or ticked, back into the model
+  void drawButton(const DRAWITEMSTRUCT& d);
+  void paintBar(HWND h, HDC dc);
+  const Control* control(HWND h) const;
 
   TfrmPrincipal* frm_ = nullptr;
   HWND hwnd_ = nullptr;
   HINSTANCE instance_ = nullptr;
   int dpi_ = 96;
   bool busy_ = false;
+  int depth_ = 0;             // handlers running (a download pumps messages inside one)
+  bool closePending_ = false;  // the window was closed while a handler ran
+  std::string shownPanel_;
   std::map<std::string, HWND> windows_;
   std::map<HWND, std::string> names_;
+  std::map<std::string, Control> synced_;  // the model as last mirrored
   std::map<std::string, HFONT> fonts_;
+  std::map<std::string, ATOM> atoms_;
+  std::map<HWND, int> marquee_;  // animation phase per marquee bar
   HBRUSH white_ = nullptr;
-  uint64_t synced_ = ~0ull;
 };
 
 }  // namespace tf
