@@ -322,17 +322,17 @@ void TfrmPrincipal::btnAceptarProxyClick() {
     long valor = std::strtol(puerto.text.c_str(), nullptr, 10);
     if (valor < puerto.minimum) valor = puerto.minimum;
     if (valor > puerto.maximum) valor = puerto.maximum;
-    proxyWebCopy.Proxy = form["txtProxyServidor"].text + ":" + std::to_string(valor);
-    proxyWebCopy.ProxyUserID = usuario;
-    proxyWebCopy.ProxyPassword = password;
+    WebCopy1.Proxy = form["txtProxyServidor"].text + ":" + std::to_string(valor);
+    WebCopy1.ProxyUserID = usuario;
+    WebCopy1.ProxyPassword = password;
   } else {
-    proxyWebCopy.Proxy.clear();
+    WebCopy1.Proxy.clear();
   }
   mostrarPanel("pnlBienvenida");
 }
 
 void TfrmPrincipal::btnCerrarProxyClick() {
-  proxyWebCopy.Proxy.clear();
+  WebCopy1.Proxy.clear();
   mostrarPanel("pnlBienvenida");
 }
 

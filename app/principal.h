@@ -16,12 +16,6 @@ namespace tf {
 
 extern const char* const kTituloAplicacion;  // "TurnaliaFree™ - Instalador"
 
-// The proxy settings the wizard hands to the file transfer component.
-struct ProxyWebCopy {
-  std::string Proxy;        // "address:port", "" for none
-  std::string ProxyUserID;
-  std::string ProxyPassword;
-};
 
 struct Servicios {
   SystemInfo& sys;
@@ -87,8 +81,6 @@ class TfrmPrincipal {
   void WebUpdate1FileProgress(const std::string& fileName, uint64_t position, uint64_t size);
   void WebUpdate1Status(const std::string& text, int statusCode, int errorCode);
 
-  // Downloads one URL into a folder; callers judge it by the file it leaves.
-  virtual void decargarArchivoWeb(const std::string& url, const std::string& targetDir);
   std::string panelVisible() const;  // the shown panel's name ("" when none)
   std::string caption() const { return form["frmPrincipal"].caption; }
 
@@ -106,7 +98,6 @@ class TfrmPrincipal {
   std::string passwordDBMS;
   bool dbmsEnEjecucion = false;
   ParametrosConexion SQLConnection1{parametrosConexionInicial()};
-  ProxyWebCopy proxyWebCopy;
 
  protected:
   Servicios s_;

@@ -4,6 +4,7 @@
 #include "app/mensajes.h"
 #include "app/principal.h"
 #include "platform/error.h"
+#include "tests/fakes/fake_internet.h"
 #include "tests/fakes/fakes.h"
 
 using namespace tf;
@@ -31,6 +32,7 @@ struct Asistente : ::testing::Test {
   FakeClock clock;
   FakeFiles files;
   FakeUi ui;
+  FakeInternet internet;
   FakeLogSink sink;
   std::unique_ptr<ULog> log;
   std::unique_ptr<Ventana> frm;
@@ -38,7 +40,7 @@ struct Asistente : ::testing::Test {
   void start(std::vector<std::string> args = {}) {
     log = std::make_unique<ULog>(clock, sink, sys.exe);
     setLog(log.get());
-    frm = std::make_unique<Ventana>(Servicios{sys, clock, files, ui}, args);
+    frm = std::make_unique<Ventana>(Servicios{sys, clock, files, ui, internet}, args);
     frm->files = &files;
     frm->FormCreate();
     if (!args.empty()) frm->procesarParametros();
@@ -222,24 +224,24 @@ TEST_F(Asistente, ProxyNeedsUserAndPassword) {
   f["txtProxyUsuario"].text = "user";
   f["txtProxyPassword"].text = "password";
   frm->alPulsar("btnAceptarProxy");
-  EXPECT_EQ(frm->proxyWebCopy.Proxy, "10.0.0.1:8080");
-  EXPECT_EQ(frm->proxyWebCopy.ProxyUserID, "user");
-  EXPECT_EQ(frm->proxyWebCopy.ProxyPassword, "password");
+  EXPECT_EQ(frm->WebCopy1.Proxy, "10.0.0.1:8080");
+  EXPECT_EQ(frm->WebCopy1.ProxyUserID, "user");
+  EXPECT_EQ(frm->WebCopy1.ProxyPassword, "password");
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");  // also when opened from the client welcome
   EXPECT_EQ(frm->modoTicador, 1);
 
   f["txtProxyPassword"].text = "";
   frm->alPulsar("btnAceptarProxy");
-  EXPECT_EQ(frm->proxyWebCopy.Proxy, "");
+  EXPECT_EQ(frm->WebCopy1.Proxy, "");
 
   f["txtProxyPassword"].text = "password";
   f["txtProxyPuerto"].text = "99999";
   frm->alPulsar("btnAceptarProxy");
-  EXPECT_EQ(frm->proxyWebCopy.Proxy, "10.0.0.1:50000");
+  EXPECT_EQ(frm->WebCopy1.Proxy, "10.0.0.1:50000");
 
   frm->alPulsar("lblConfiguracionProxy");
   frm->alPulsar("btnCerrarProxy");
-  EXPECT_EQ(frm->proxyWebCopy.Proxy, "");
+  EXPECT_EQ(frm->WebCopy1.Proxy, "");
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
 }
 

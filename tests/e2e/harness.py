@@ -20,6 +20,7 @@ class Harness:
     def __init__(self, name):
         self.name = name
         self.procs = []
+        self.cleanups = []
         safe = name.replace(".", "_")
         self.dir = PREFIX / "drive_c" / "tftests" / safe  # C:\tftests\<name>
         if self.dir.exists():
@@ -97,7 +98,16 @@ class Harness:
         proc.wait(timeout=timeout)
         return proc.returncode
 
+    def on_close(self, fn):
+        """Runs fn when the test ends (servers and other helpers stopped by PID)."""
+        self.cleanups.append(fn)
+
     def close(self):
+        for fn in reversed(self.cleanups):
+            try:
+                fn()
+            except Exception:  # a cleanup failure must not hide the test's own result
+                pass
         for p in self.procs:
             if p.poll() is None:
                 try:

@@ -2,6 +2,8 @@
 of every panel (build/screenshots/)."""
 import re
 
+import vendor
+
 LICENCIA = ("ACUERDO DE LICENCIA DE USUARIO FINAL\r\n"
             "Cláusula única: TurnaliaFree se cede para la gestión de turnos; "
             "el usuario acepta la Política de Privacidad. Año 2024, señal €.\r\n")
@@ -10,9 +12,21 @@ AVISO = "Debe aceptar las Condiciones de Uso y la Política de Privacidad antes 
 TITULO_APLICACION = "TurnaliaFree™ - Instalador"
 
 
-def put_licence(h):
-    (h.dir / "Temp").mkdir(exist_ok=True)
-    (h.dir / "Temp" / "Licencia_KVT.txt").write_bytes(LICENCIA.encode("cp1252"))
+def serve_licence(h, faults=None):
+    """The vendor test server with the agreement under /version/; stopped when the test ends."""
+    v = vendor.Vendor(h.dir.parent / (h.dir.name + "_vendor"))
+    (v.docroot / "version").mkdir(parents=True, exist_ok=True)
+    (v.docroot / "version" / "Licencia_KVT.txt").write_bytes(LICENCIA.encode("cp1252"))
+    if faults:
+        v.faults.parent.mkdir(parents=True, exist_ok=True)
+        v.set_faults(faults)
+    v.start()
+    h.on_close(v.stop)
+    return v
+
+
+def licence_requests(v):
+    return [r for r in v.requests() if r["path"] == "/version/Licencia_KVT.txt"]
 
 
 def messages(h, exe_name="setup.exe"):
@@ -24,7 +38,7 @@ def messages(h, exe_name="setup.exe"):
 
 
 def test_licence_options_and_back_without_second_download(h):
-    put_licence(h)
+    v = serve_licence(h)
     p = h.start_setup()
     h.tfctl("wait-window", "60000")
     h.wait_visible("pnlBienvenida")
@@ -64,6 +78,8 @@ def test_licence_options_and_back_without_second_download(h):
 
     h.tfctl("key", "esc")  # Esc is "Rechazar": the program ends
     assert h.wait_exit(p, 60) == 0
+    got = licence_requests(v)
+    assert len(got) == 1 and got[0]["method"] == "GET", got
     log = messages(h)
     assert [m for m in log if m.startswith("Mostrando panel")] == [
         "Mostrando panel pnlBienvenida ...", "Mostrando panel pnlLicencia ...", "Mostrando panel pnlOpciones ...",
@@ -94,7 +110,8 @@ def test_proxy_panel_from_client_welcome_closes_to_welcome(h):
     assert h.wait_exit(p, 60) == 0
 
 
-def test_licence_missing_shows_error_and_welcome_stays(h):
+def test_licence_404_shows_error_and_welcome_stays(h):
+    v = serve_licence(h, {"/version/Licencia_KVT.txt": {"status": 404}})
     p = h.start_setup()
     h.tfctl("wait-window", "60000")
     h.wait_visible("pnlBienvenida")
@@ -105,10 +122,13 @@ def test_licence_missing_shows_error_and_welcome_stays(h):
     shown = {c["name"] for c in h.controls()}
     assert "pnlBienvenida" in shown and "pnlLicencia" not in shown
     assert "AdvSmoothProgressBar1" not in shown
-    # The user can try again once the file is there.
-    put_licence(h)
+    assert not (h.dir / "Temp" / "Licencia_KVT.txt").exists()
+    # The user can try again once the server delivers the file.
+    v.set_faults({})
     h.tfctl("click", "Avanzar")
     h.wait_visible("pnlLicencia")
+    assert h.tfctl("text", "txtLicencia") == LICENCIA.replace("\r\n", "\n")
+    assert [r["status"] for r in licence_requests(v)] == [404, 200]
     h.tfctl("close")
     assert h.wait_exit(p, 60) == 0
 

@@ -8,6 +8,7 @@
 #include "app/log.h"
 #include "app/mensajes.h"
 #include "app/principal.h"
+#include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "ui/win32/view.h"
@@ -26,6 +27,7 @@ int main() {
   static tf::Win32SystemInfo sys;
   static tf::Win32LogSink sink;
   static tf::Win32Files files;
+  static tf::Win32Internet internet;
   tf::ULog log(clock, sink, sys.exePath());
   tf::setLog(&log);
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
@@ -33,7 +35,7 @@ int main() {
   InitCommonControlsEx(&icc);
 
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view}, {});
+  tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view, internet}, {});
   view.attach(&frm);
   frm.FormCreate();
   if (!view.create(GetModuleHandleW(nullptr))) return 1;
