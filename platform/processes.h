@@ -1,0 +1,43 @@
+// Process port: console commands with captured output, the process table, termination.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tf {
+
+// A console command started hidden, its standard output and error joined in one pipe.
+// Closing it (destruction) closes the pipes and handles; it never ends the command.
+class RunningCommand {
+ public:
+  virtual ~RunningCommand() = default;
+  // Bytes waiting in the output pipe right now (0 when none or when the pipe is broken).
+  virtual size_t available() = 0;
+  // Reads up to n bytes already waiting; the count read.
+  virtual size_t read(char* buffer, size_t n) = 0;
+  virtual bool finished() = 0;
+  // Sleeps until the command ends, a window message arrives, or maxMs pass.
+  virtual void waitForActivity(unsigned maxMs) = 0;
+};
+
+struct ProcessEntry {
+  uint32_t id = 0;
+  std::string exeFile;  // the executable text the process table holds
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+  virtual std::string environment(const std::string& name) = 0;  // "" when unset
+  // Starts a command line in a hidden console of its own; nullptr when the pipes or the
+  // process cannot be created.
+  virtual std::unique_ptr<RunningCommand> startHidden(const std::string& commandLine) = 0;
+  // The running processes; false when the table cannot be read.
+  virtual bool list(std::vector<ProcessEntry>& out) = 0;
+  // Ends a process with exit code 0, without waiting for it; false when refused.
+  virtual bool terminate(uint32_t id) = 0;
+};
+
+}  // namespace tf

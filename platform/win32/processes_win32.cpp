@@ -1,0 +1,131 @@
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <vector>
+
+#include "platform/win32/sys_win32.h"
+#include "platform/win32/text.h"
+
+namespace tf {
+
+namespace {
+
+void cerrar(HANDLE& h) {
+  if (h) CloseHandle(h);
+  h = nullptr;
+}
+
+class Win32RunningCommand : public RunningCommand {
+ public:
+  Win32RunningCommand(HANDLE process, HANDLE inRead, HANDLE inWrite, HANDLE outRead, HANDLE outWrite)
+      : process_(process), inRead_(inRead), inWrite_(inWrite), outRead_(outRead), outWrite_(outWrite) {}
+  ~Win32RunningCommand() override {
+    cerrar(outRead_);
+    cerrar(outWrite_);
+    cerrar(inRead_);
+    cerrar(inWrite_);
+    cerrar(process_);
+  }
+  size_t available() override {
+    DWORD n = 0;
+    if (!PeekNamedPipe(outRead_, nullptr, 0, nullptr, &n, nullptr)) return 0;
+    return n;
+  }
+  size_t read(char* buffer, size_t n) override {
+    DWORD got = 0;
+    if (n > 0x10000) n = 0x10000;
+    if (!ReadFile(outRead_, buffer, (DWORD)n, &got, nullptr)) return 0;
+    return got;
+  }
+  // By the process's state, not its exit code: a command may well exit with 259.
+  bool finished() override { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
+  void waitForActivity(unsigned maxMs) override {
+    MsgWaitForMultipleObjectsEx(1, &process_, maxMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+
+ private:
+  HANDLE process_, inRead_, inWrite_, outRead_, outWrite_;
+};
+
+}  // namespace
+
+std::string Win32Processes::environment(const std::string& name) {
+  std::wstring w = widen(name);
+  DWORD n = GetEnvironmentVariableW(w.c_str(), nullptr, 0);
+  if (n == 0) return {};
+  std::wstring value(n, L'\0');
+  n = GetEnvironmentVariableW(w.c_str(), &value[0], n);
+  value.resize(n);
+  return narrow(value);
+}
+
+std::unique_ptr<RunningCommand> Win32Processes::startHidden(const std::string& commandLine) {
+  // Inheritable pipes whose descriptor has a present but empty access list.
+  SECURITY_DESCRIPTOR sd;
+  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), &sd, TRUE};
+
+  HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+  if (!CreatePipe(&inRead, &inWrite, &sa, 0)) return nullptr;
+  if (!CreatePipe(&outRead, &outWrite, &sa, 0)) {
+    cerrar(inRead);
+    cerrar(inWrite);
+    return nullptr;
+  }
+  // The command gets only its own ends.
+  SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+
+  // A fresh start-up block: ours may carry the C runtime's handle table (lpReserved2).
+  STARTUPINFOW si;
+  ZeroMemory(&si, sizeof si);
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_HIDE;
+  si.hStdInput = inRead;
+  si.hStdOutput = outWrite;
+  si.hStdError = outWrite;
+
+  // No fixed buffer: a line the system refuses (over 32767 characters) fails to start.
+  std::wstring w = widen(commandLine);
+  std::vector<wchar_t> line(w.begin(), w.end());
+  line.push_back(L'\0');
+  PROCESS_INFORMATION pi;
+  ZeroMemory(&pi, sizeof pi);
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &si, &pi)) {
+    cerrar(outRead);
+    cerrar(outWrite);
+    cerrar(inRead);
+    cerrar(inWrite);
+    return nullptr;
+  }
+  CloseHandle(pi.hThread);
+  return std::make_unique<Win32RunningCommand>(pi.hProcess, inRead, inWrite, outRead, outWrite);
+}
+
+bool Win32Processes::list(std::vector<ProcessEntry>& out) {
+  out.clear();
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W pe;
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+    ProcessEntry e;
+    e.id = pe.th32ProcessID;
+    e.exeFile = narrow(pe.szExeFile);
+    out.push_back(e);
+  }
+  CloseHandle(snap);
+  return true;
+}
+
+bool Win32Processes::terminate(uint32_t id) {
+  HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+  if (!h) return false;
+  BOOL ok = TerminateProcess(h, 0);
+  CloseHandle(h);
+  return ok != 0;
+}
+
+}  // namespace tf

@@ -1,0 +1,89 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/win32/sys_win32.h"
+#include "platform/win32/text.h"
+
+namespace tf {
+
+namespace {
+
+const wchar_t* machineName(const std::wstring& m) { return m.empty() ? nullptr : m.c_str(); }
+
+class Win32ServiceControl : public ServiceControl {
+ public:
+  Win32ServiceControl(SC_HANDLE manager, SC_HANDLE service) : manager_(manager), service_(service) {}
+  ~Win32ServiceControl() override {
+    CloseServiceHandle(service_);
+    CloseServiceHandle(manager_);
+  }
+  bool start() override { return StartServiceW(service_, 0, nullptr) != 0; }
+  bool query(ServiceStatus& status) override {
+    SERVICE_STATUS s;
+    if (!QueryServiceStatus(service_, &s)) return false;
+    status.state = s.dwCurrentState;
+    status.checkPoint = s.dwCheckPoint;
+    status.waitHint = s.dwWaitHint;
+    return true;
+  }
+
+ private:
+  SC_HANDLE manager_, service_;
+};
+
+}  // namespace
+
+std::vector<std::string> Win32Services::serviceNames(const std::string& machine) {
+  std::wstring m = widen(machine);
+  SC_HANDLE scm = OpenSCManagerW(machineName(m), nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
+  if (!scm) throw Error(systemErrorText(GetLastError()));
+  std::vector<std::string> names;
+  // Drivers of every kind and both kinds of Win32 service, active and inactive.
+  const DWORD kTipos = SERVICE_DRIVER | SERVICE_WIN32;  // 0x3B
+  std::vector<ULONGLONG> buffer(8192 / sizeof(ULONGLONG));
+  DWORD resume = 0;
+  for (int pasada = 0; pasada < 10000; ++pasada) {  // bounded against a manager that never ends
+    DWORD needed = 0, count = 0;
+    DWORD bytes = (DWORD)(buffer.size() * sizeof(ULONGLONG));
+    BOOL ok = EnumServicesStatusW(scm, kTipos, SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()),
+                                  bytes, &needed, &count, &resume);
+    DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    if (!ok && error != ERROR_MORE_DATA) {
+      CloseServiceHandle(scm);
+      throw Error(systemErrorText(error));
+    }
+    const ENUM_SERVICE_STATUSW* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+      if (records[i].lpServiceName && records[i].lpServiceName[0]) names.push_back(narrow(records[i].lpServiceName));
+    if (ok) break;
+    if (count == 0) {
+      // Nothing fitted: take the room the manager asks for, once it is more than we have.
+      if (needed <= bytes) break;
+      buffer.resize(needed / sizeof(ULONGLONG) + 1);
+    } else if (resume == 0) {
+      break;  // no position to go on from
+    }
+  }
+  CloseServiceHandle(scm);
+  return names;
+}
+
+std::unique_ptr<ServiceControl> Win32Services::openForStart(const std::string& machine, const std::string& name) {
+  std::wstring m = widen(machine);
+  SC_HANDLE scm = OpenSCManagerW(machineName(m), nullptr, SC_MANAGER_CONNECT);
+  if (!scm) return nullptr;
+  SC_HANDLE service = OpenServiceW(scm, widen(name).c_str(), SERVICE_START | SERVICE_QUERY_STATUS);
+  if (!service) {
+    CloseServiceHandle(scm);
+    return nullptr;
+  }
+  return std::make_unique<Win32ServiceControl>(scm, service);
+}
+
+void Win32Services::waitForMessages(unsigned ms) {
+  MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+}  // namespace tf

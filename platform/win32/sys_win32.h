@@ -1,0 +1,23 @@
+// Win32 implementations of the process and service ports.
+#pragma once
+#include "platform/processes.h"
+#include "platform/services.h"
+
+namespace tf {
+
+class Win32Processes : public Processes {
+ public:
+  std::string environment(const std::string& name) override;
+  std::unique_ptr<RunningCommand> startHidden(const std::string& commandLine) override;
+  bool list(std::vector<ProcessEntry>& out) override;
+  bool terminate(uint32_t id) override;
+};
+
+class Win32Services : public Services {
+ public:
+  std::vector<std::string> serviceNames(const std::string& machine) override;
+  std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) override;
+  void waitForMessages(unsigned ms) override;
+};
+
+}  // namespace tf

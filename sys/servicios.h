@@ -1,0 +1,28 @@
+// Service queries and start.
+#pragma once
+#include <string>
+
+#include "platform/ports.h"
+#include "platform/services.h"
+#include "platform/ui.h"
+
+namespace tf {
+
+// True when a service or driver with exactly that key name (letters without case) is
+// registered on the local machine. Display names do not count. Throws Error with the
+// system's text when the service manager cannot be opened or enumerated.
+bool isServicioInstalado(const std::string& nombre, Services& services);
+
+// Starts a registered service and waits until it runs. False when it cannot be opened,
+// the start is refused (already running, disabled), it stops while starting, its check
+// point goes back, or it is still not running after kEsperaServicioMs. Never raises.
+bool iniciarServicioYEsperar(const std::string& maquina, const std::string& nombre, Services& services, Ui& ui,
+                             Clock& clock);
+
+// The bound on the wait: a service stuck in its start state must not hang the installer.
+constexpr unsigned kEsperaServicioMs = 120000;
+// Each sleep follows the service's wait hint within these limits.
+constexpr unsigned kPausaServicioMinimaMs = 100;
+constexpr unsigned kPausaServicioMaximaMs = 1000;
+
+}  // namespace tf

@@ -1,0 +1,147 @@
+#include "sys/utilidades.h"
+
+#include <vector>
+
+#include "app/log.h"
+#include "app/mensajes.h"
+
+namespace tf {
+
+namespace {
+
+// Lower case of a Windows-1252 letter; other bytes unchanged.
+unsigned char minuscula(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return (unsigned char)(c + 0x20);
+  switch (c) {
+    case 0x8A: return 0x9A;  // Š
+    case 0x8C: return 0x9C;  // Œ
+    case 0x8E: return 0x9E;  // Ž
+    case 0x9F: return 0xFF;  // Ÿ
+    default: return c;
+  }
+}
+
+std::string mayusculasAscii(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
+  return r;
+}
+
+std::string nombreSinCarpeta(const std::string& ruta) {
+  size_t corte = ruta.find_last_of("\\/");
+  return corte == std::string::npos ? ruta : ruta.substr(corte + 1);
+}
+
+// Matches one mask element at m (not "*") against c; sets `largo` to the element's length.
+bool coincideElemento(const std::string& m, size_t i, unsigned char c, size_t& largo) {
+  if (m[i] == '[') {
+    size_t cierre = m.find(']', i + 1);
+    if (cierre != std::string::npos) {
+      largo = cierre - i + 1;
+      size_t j = i + 1;
+      bool negado = j < cierre && m[j] == '!';
+      if (negado) ++j;
+      bool dentro = false;
+      unsigned char x = minuscula(c);
+      for (; j < cierre; ++j) {
+        unsigned char desde = minuscula((unsigned char)m[j]), hasta = desde;
+        if (j + 2 < cierre && m[j + 1] == '-') {
+          hasta = minuscula((unsigned char)m[j + 2]);
+          j += 2;
+        }
+        if (x >= desde && x <= hasta) dentro = true;
+      }
+      return dentro != negado;
+    }
+    // An unclosed "[" stands for itself.
+  }
+  largo = 1;
+  return m[i] == '?' || minuscula((unsigned char)m[i]) == minuscula(c);
+}
+
+}  // namespace
+
+bool igualesSinMayusculas(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (minuscula((unsigned char)a[i]) != minuscula((unsigned char)b[i])) return false;
+  return true;
+}
+
+bool coincideMascara(const std::string& nombre, const std::string& mascara) {
+  // Every element but "*" takes exactly one character, so going back to the last "*" is enough.
+  size_t m = 0, s = 0, estrella = std::string::npos, desdeEstrella = 0;
+  while (s < nombre.size()) {
+    size_t largo = 1;
+    if (m < mascara.size() && mascara[m] == '*') {
+      estrella = ++m;
+      desdeEstrella = s;
+    } else if (m < mascara.size() && coincideElemento(mascara, m, (unsigned char)nombre[s], largo)) {
+      m += largo;
+      ++s;
+    } else if (estrella != std::string::npos) {
+      m = estrella;
+      s = ++desdeEstrella;
+    } else {
+      return false;
+    }
+  }
+  while (m < mascara.size() && mascara[m] == '*') ++m;
+  return m == mascara.size();
+}
+
+bool isProcesoEnEjecucion(const std::string& ejecutable, Processes& processes) {
+  std::vector<ProcessEntry> lista;
+  if (!processes.list(lista)) return false;
+  for (const ProcessEntry& p : lista)
+    if (igualesSinMayusculas(nombreSinCarpeta(p.exeFile), ejecutable)) return true;
+  return false;
+}
+
+bool terminarProcesos(const std::string& ejecutable, Processes& processes) {
+  std::vector<ProcessEntry> lista;
+  if (!processes.list(lista)) return false;
+  std::string buscado = mayusculasAscii(ejecutable);
+  bool resultado = false;
+  for (const ProcessEntry& p : lista) {
+    if (mayusculasAscii(nombreSinCarpeta(p.exeFile)) == buscado || mayusculasAscii(p.exeFile) == buscado)
+      resultado = processes.terminate(p.id);
+  }
+  return resultado;
+}
+
+bool isDirectorioVacio(const std::string& carpeta, Files& files) {
+  std::vector<FileEntry> entradas;
+  std::string patron = carpeta;
+  if (patron.empty() || patron.back() != '\\') patron += '\\';
+  if (!files.list(patron + "*.*", entradas)) return false;
+  return entradas.size() == 2;
+}
+
+void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files) {
+  std::string dir = carpeta;
+  if (dir.empty() || dir.back() != '\\') dir += '\\';
+  if (!files.folderExists(dir)) return;
+  std::vector<FileEntry> entradas;
+  files.list(dir + "*.*", entradas);
+  for (const FileEntry& e : entradas) {
+    if (e.isFolder && recursivo) {
+      if (e.name == "." || e.name == "..") continue;
+      // A link's target lies outside this folder: only the link itself may go.
+      if (!e.isReparsePoint) {
+        borrarDirectorio(dir + e.name, true, mascara, files);
+        continue;
+      }
+    }
+    if (e.isVolumeLabel) continue;
+    if (!mascara.empty() && coincideMascara(e.name, mascara)) continue;
+    // Without recursion a sub-folder entry (".", "..", a link too) is not deleted: only logged.
+    bool borrado = !(e.isFolder && !recursivo) && files.deleteFile(dir + e.name);
+    if (!borrado) registrarLog("No se pudó eliminar el archivo " + dir + e.name);
+  }
+  if (!files.removeFolder(dir) && isDirectorioVacio(dir, files))
+    registrarLog(formatear(msgNoEliminarDirectorio, {dir}));
+}
+
+}  // namespace tf

@@ -1,0 +1,34 @@
+// Process and folder utilities. None raises; folder problems become log lines.
+#pragma once
+#include <string>
+
+#include "platform/files.h"
+#include "platform/processes.h"
+
+namespace tf {
+
+// True when a running process has exactly that executable file name (letters without case).
+bool isProcesoEnEjecucion(const std::string& ejecutable, Processes& processes);
+
+// Terminates every process whose executable file name, or whole executable text, equals the
+// argument (ASCII letters without case), without waiting for them. The outcome of the last
+// termination attempt; false when none matched.
+bool terminarProcesos(const std::string& ejecutable, Processes& processes);
+
+// True when the folder (without trailing "\") lists exactly two entries: "." and ".." of an
+// empty folder, or any two entries of a drive root. False when it does not exist.
+bool isDirectorioVacio(const std::string& carpeta, Files& files);
+
+// Deletes the folder's files, and with `recursivo` its sub-folders, except the entries whose
+// names match `mascara` ("" keeps nothing); then removes the folder when it ends up empty.
+// Links (junctions, symbolic links) are removed themselves, never descended into.
+// Failures are logged: "No se pudó eliminar el archivo " + path, and the folder message.
+void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files);
+
+// File-name mask: "*" any run, "?" one character, "[a-z]" / "[!a-z]" sets; letters without case.
+bool coincideMascara(const std::string& nombre, const std::string& mascara);
+
+// Windows-1252 letters compared without case.
+bool igualesSinMayusculas(const std::string& a, const std::string& b);
+
+}  // namespace tf

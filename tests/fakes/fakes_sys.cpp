@@ -1,0 +1,127 @@
+#include "tests/fakes/fakes_sys.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/error.h"
+
+namespace tf {
+
+namespace {
+
+class FakeRunningCommand : public RunningCommand {
+ public:
+  FakeRunningCommand(FakeProcesses& owner, FakeCommandScript script) : owner_(owner), script_(std::move(script)) {}
+  // Bytes written so far that the reader has not taken, bounded by the pipe's size.
+  size_t available() override {
+    arrive();
+    return std::min(pipe_.size(), script_.pipeSize);
+  }
+  size_t read(char* buffer, size_t n) override {
+    n = std::min(n, available());
+    std::memcpy(buffer, pipe_.data(), n);
+    pipe_.erase(0, n);
+    return n;
+  }
+  bool finished() override {
+    bool done = owner_.waits >= script_.endAfterWaits;
+    if (!done) {
+      if (runningPass_) ++owner_.passesWithoutWait;
+      runningPass_ = true;
+    }
+    return done;
+  }
+  void waitForActivity(unsigned maxMs) override {
+    runningPass_ = false;
+    ++owner_.waits;
+    owner_.waitTimes.push_back(maxMs);
+  }
+
+ private:
+  void arrive() {
+    for (auto& p : script_.pieces)
+      if (p.afterWaits <= owner_.waits && !p.bytes.empty()) {
+        pipe_ += p.bytes;
+        p.bytes.clear();
+      }
+  }
+  FakeProcesses& owner_;
+  FakeCommandScript script_;
+  std::string pipe_;
+  bool runningPass_ = false;
+};
+
+class FakeServiceControl : public ServiceControl {
+ public:
+  explicit FakeServiceControl(FakeServices::Service& s) : s_(s) {}
+  bool start() override {
+    if (s_.startRefused) return false;
+    s_.started = true;
+    return true;
+  }
+  bool query(ServiceStatus& status) override {
+    size_t i = std::min<size_t>((size_t)s_.queries, s_.statuses.size() - 1);
+    ++s_.queries;
+    status = s_.statuses[i];
+    return true;
+  }
+
+ private:
+  FakeServices::Service& s_;
+};
+
+}  // namespace
+
+std::string FakeProcesses::environment(const std::string& name) {
+  auto it = env.find(name);
+  return it == env.end() ? std::string() : it->second;
+}
+
+std::unique_ptr<RunningCommand> FakeProcesses::startHidden(const std::string& commandLine) {
+  started.push_back(commandLine);
+  if (startFails) return nullptr;
+  waits = 0;
+  waitTimes.clear();
+  passesWithoutWait = 0;
+  return std::make_unique<FakeRunningCommand>(*this, script);
+}
+
+bool FakeProcesses::list(std::vector<ProcessEntry>& out) {
+  out = table;
+  return !listFails;
+}
+
+bool FakeProcesses::terminate(uint32_t id) {
+  if (protectedIds.count(id)) return false;
+  auto it = std::find_if(table.begin(), table.end(), [&](const ProcessEntry& p) { return p.id == id; });
+  if (it == table.end()) return false;
+  table.erase(it);
+  terminated.push_back(id);
+  return true;
+}
+
+FakeServices::Service* FakeServices::find(const std::string& key) {
+  for (auto& s : services)
+    if (s.key == key) return &s;
+  return nullptr;
+}
+
+std::vector<std::string> FakeServices::serviceNames(const std::string&) {
+  if (listFails) throw Error("Acceso denegado.");
+  std::vector<std::string> out;
+  for (const auto& s : services) out.push_back(s.key);
+  return out;
+}
+
+std::unique_ptr<ServiceControl> FakeServices::openForStart(const std::string&, const std::string& name) {
+  Service* s = openFails ? nullptr : find(name);
+  if (!s) return nullptr;
+  return std::make_unique<FakeServiceControl>(*s);
+}
+
+void FakeServices::waitForMessages(unsigned ms) {
+  sleeps.push_back(ms);
+  clock_.ticks += ms;
+}
+
+}  // namespace tf

@@ -1,0 +1,73 @@
+// Fakes of the process and service ports.
+#pragma once
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/processes.h"
+#include "platform/services.h"
+#include "tests/fakes/fakes.h"
+
+namespace tf {
+
+// A scripted command: pieces of output that reach the pipe after a number of waits, and
+// the number of waits after which the process ends. The pipe holds at most `pipeSize` bytes.
+struct FakeCommandScript {
+  struct Piece {
+    int afterWaits;
+    std::string bytes;
+  };
+  std::vector<Piece> pieces;
+  int endAfterWaits = 0;
+  size_t pipeSize = 4096;
+};
+
+class FakeProcesses : public Processes {
+ public:
+  std::map<std::string, std::string> env;
+  std::vector<std::string> started;  // command lines
+  bool startFails = false;
+  FakeCommandScript script;          // what the next command does
+  int waits = 0;                     // waitForActivity calls of the last command
+  std::vector<unsigned> waitTimes;
+  int passesWithoutWait = 0;         // finished() calls while running, not followed by a wait
+
+  std::vector<ProcessEntry> table;
+  bool listFails = false;
+  std::set<uint32_t> protectedIds;   // termination refused
+  std::vector<uint32_t> terminated;
+
+  std::string environment(const std::string& name) override;
+  std::unique_ptr<RunningCommand> startHidden(const std::string& commandLine) override;
+  bool list(std::vector<ProcessEntry>& out) override;
+  bool terminate(uint32_t id) override;
+};
+
+class FakeServices : public Services {
+ public:
+  explicit FakeServices(FakeClock& clock) : clock_(clock) {}
+  struct Service {
+    std::string key;
+    std::string display;
+    bool startRefused = false;
+    // Successive answers to queries; the last one repeats.
+    std::vector<ServiceStatus> statuses{{kServiceRunning, 0, 0}};
+    int queries = 0;
+    bool started = false;
+  };
+  std::vector<Service> services;
+  bool listFails = false;
+  bool openFails = false;
+  std::vector<unsigned> sleeps;  // waitForMessages arguments
+
+  Service* find(const std::string& key);
+  std::vector<std::string> serviceNames(const std::string& machine) override;
+  std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) override;
+  void waitForMessages(unsigned ms) override;
+
+ private:
+  FakeClock& clock_;
+};
+
+}  // namespace tf

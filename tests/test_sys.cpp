@@ -1,0 +1,312 @@
+// Command runner, service start and the process and folder utilities, over fakes.
+#include <gtest/gtest.h>
+
+#include "app/log.h"
+#include "platform/error.h"
+#include "sys/comando.h"
+#include "sys/servicios.h"
+#include "sys/utilidades.h"
+#include "tests/fakes/fakes.h"
+#include "tests/fakes/fakes_sys.h"
+
+using namespace tf;
+
+namespace {
+
+const char* const kComspec = "C:\\windows\\system32\\cmd.exe";
+
+struct SysComando : ::testing::Test {
+  FakeProcesses procs;
+  FakeUi ui;
+  void SetUp() override { procs.env["COMSPEC"] = kComspec; }
+  std::string run(const std::string& command) { return EjecutarComando(command, procs, ui); }
+};
+
+}  // namespace
+
+TEST_F(SysComando, CommandLineIsInterpreterSlashCAndTheCommandUnquoted) {
+  procs.script.endAfterWaits = 0;
+  EXPECT_EQ(run("C:\\KVTDB~1\\bin\\mysqld.exe --install KVTDB --defaults-file=\"C:\\a b\\my.ini\""), "");
+  ASSERT_EQ(procs.started.size(), 1u);
+  EXPECT_EQ(procs.started[0],
+            std::string(kComspec) + " /c C:\\KVTDB~1\\bin\\mysqld.exe --install KVTDB --defaults-file=\"C:\\a b\\my.ini\"");
+}
+
+TEST_F(SysComando, NoInterpreterOrNoProcessGivesEmptyText) {
+  procs.script.pieces = {{0, "texto"}};
+  procs.env.clear();
+  EXPECT_EQ(run("dir"), "");
+  EXPECT_TRUE(procs.started.empty());  // no default interpreter is substituted
+  procs.env["COMSPEC"] = kComspec;
+  procs.startFails = true;
+  EXPECT_EQ(run("dir"), "");
+}
+
+TEST_F(SysComando, LongOutputArrivingOverTimeAndAfterTheEndIsComplete) {
+  std::string expected;
+  FakeCommandScript& s = procs.script;
+  for (int i = 0; i < 6; ++i) {
+    std::string piece(3000, (char)('a' + i));
+    piece[0] = (char)0xF3;  // bytes above 127 pass unchanged
+    s.pieces.push_back({i * 3, piece});
+    expected += piece;
+  }
+  s.pieces.push_back({18, "ultima linea\r\n"});  // written just before the end
+  expected += "ultima linea\r\n";
+  s.endAfterWaits = 18;
+  s.pipeSize = 4096;
+  EXPECT_EQ(run("mysql.exe"), expected);
+}
+
+TEST_F(SysComando, ZeroBytesAreDroppedAndTheTextAfterThemKept) {
+  procs.script.pieces = {{0, std::string("antes\0despu\xE9s\0", 14)}, {1, std::string("\0fin", 4)}};
+  procs.script.endAfterWaits = 2;
+  EXPECT_EQ(run("x"), "antesdespu\xE9sfin");
+}
+
+TEST_F(SysComando, IdleWaitSleepsEveryPassAndKeepsTheWindowAnswering) {
+  procs.script.pieces = {{5, "a"}};
+  procs.script.endAfterWaits = 40;
+  EXPECT_EQ(run("sleep"), "a");
+  EXPECT_EQ(procs.waits, 40);
+  EXPECT_EQ(procs.passesWithoutWait, 1);  // only the pass right after reading looks again at once
+  for (unsigned ms : procs.waitTimes) EXPECT_LE(ms, 50u);
+  EXPECT_GE(ui.pumps, 40);
+}
+
+// ---- services
+
+namespace {
+
+struct SysServicio : ::testing::Test {
+  FakeClock clock;
+  FakeServices svc{clock};
+  FakeUi ui;
+  FakeServices::Service& add(const std::string& key, std::vector<ServiceStatus> statuses) {
+    FakeServices::Service s;
+    s.key = key;
+    s.display = key + " display";
+    s.statuses = std::move(statuses);
+    svc.services.push_back(s);
+    return svc.services.back();
+  }
+  bool start(const std::string& name) { return iniciarServicioYEsperar("", name, svc, ui, clock); }
+};
+
+}  // namespace
+
+TEST_F(SysServicio, FoundByKeyNameWithoutCase) {
+  add("Dhcp", {});
+  add("KVTDB", {});
+  EXPECT_TRUE(isServicioInstalado("kvtdb", svc));
+  EXPECT_TRUE(isServicioInstalado("KVTDB", svc));
+  EXPECT_FALSE(isServicioInstalado("KVTDB2", svc));
+  EXPECT_FALSE(isServicioInstalado("KVTD", svc));
+  svc.listFails = true;
+  EXPECT_THROW(isServicioInstalado("KVTDB", svc), Error);
+}
+
+TEST_F(SysServicio, StartWaitsThroughCheckPointsWithCappedSleepsAndPumping) {
+  auto& s = add("KVTDB", {{kServiceStartPending, 1, 30000}, {kServiceStartPending, 2, 0}, {kServiceRunning, 0, 0}});
+  EXPECT_TRUE(start("KVTDB"));
+  EXPECT_TRUE(s.started);
+  ASSERT_EQ(svc.sleeps.size(), 2u);
+  EXPECT_EQ(svc.sleeps[0], kPausaServicioMaximaMs);  // a 30 s hint is not slept in one go
+  EXPECT_EQ(svc.sleeps[1], kPausaServicioMinimaMs);  // a 0 hint is no tight loop
+  EXPECT_EQ(ui.pumps, 2);
+}
+
+TEST_F(SysServicio, RefusedOrUnknownOrUnopenableGivesFalse) {
+  auto& s = add("KVTDB", {});
+  s.startRefused = true;  // for example already running
+  EXPECT_FALSE(start("KVTDB"));
+  EXPECT_EQ(s.queries, 0);
+  EXPECT_FALSE(start("otro"));
+  s.startRefused = false;
+  svc.openFails = true;
+  EXPECT_FALSE(start("KVTDB"));
+}
+
+TEST_F(SysServicio, FallingToStoppedEndsTheWaitAtOnce) {
+  auto& s = add("KVTDB", {{kServiceStartPending, 1, 2000}, {kServiceStopped, 0, 0}});
+  EXPECT_FALSE(start("KVTDB"));
+  EXPECT_EQ(s.queries, 2);
+  EXPECT_EQ(svc.sleeps.size(), 1u);
+}
+
+TEST_F(SysServicio, CheckPointGoingBackEndsTheWait) {
+  add("KVTDB", {{kServiceStartPending, 5, 100}, {kServiceStartPending, 3, 100}, {kServiceRunning, 0, 0}});
+  EXPECT_FALSE(start("KVTDB"));
+}
+
+TEST_F(SysServicio, StuckInItsStartStateGivesUpAfterTheBound) {
+  auto& s = add("KVTDB", {{kServiceStartPending, 1, 5000}});  // check point never moves
+  EXPECT_FALSE(start("KVTDB"));
+  EXPECT_GE(clock.ticks, kEsperaServicioMs);
+  EXPECT_LE(clock.ticks, kEsperaServicioMs + kPausaServicioMaximaMs);
+  EXPECT_EQ(s.queries, 121);
+}
+
+// ---- processes
+
+TEST(SysProcesos, RunningTestMatchesTheFileNameWithoutCase) {
+  FakeProcesses p;
+  p.table = {{0, "[System Process]"}, {4, "System"}, {300, "mysqld.exe"}, {301, "C:\\KVT\\KVT_service.exe"}};
+  EXPECT_TRUE(isProcesoEnEjecucion("MYSQLD.EXE", p));
+  EXPECT_TRUE(isProcesoEnEjecucion("kvt_SERVICE.exe", p));
+  EXPECT_FALSE(isProcesoEnEjecucion("mysqld", p));
+  EXPECT_FALSE(isProcesoEnEjecucion("ysqld.exe", p));
+  p.listFails = true;
+  EXPECT_FALSE(isProcesoEnEjecucion("mysqld.exe", p));
+}
+
+TEST(SysProcesos, TerminateEndsEveryMatchAndReportsTheLastAttempt) {
+  FakeProcesses p;
+  p.table = {{10, "KVT_service.exe"}, {11, "otro.exe"}, {12, "kvt_service.EXE"}, {13, "C:\\x\\mysqld.exe"}};
+  EXPECT_TRUE(terminarProcesos("KVT_SERVICE.EXE", p));
+  EXPECT_EQ(p.terminated, (std::vector<uint32_t>{10, 12}));
+  EXPECT_FALSE(terminarProcesos("KVT_service.exe", p));  // none left
+  EXPECT_TRUE(terminarProcesos("c:\\X\\MYSQLD.EXE", p));   // the whole executable text
+  p.table = {{20, "a.exe"}, {21, "a.exe"}};
+  p.protectedIds = {21};
+  EXPECT_FALSE(terminarProcesos("a.exe", p));
+  EXPECT_EQ(p.terminated.back(), 20u);
+}
+
+// ---- masks and folders
+
+TEST(SysMascara, WildcardsSetsAndCase) {
+  EXPECT_TRUE(coincideMascara("kvt_20240101.zip", "kvt*.zip"));
+  EXPECT_TRUE(coincideMascara("KVT.ZIP", "kvt*.zip"));
+  EXPECT_FALSE(coincideMascara("akvt.zip", "kvt*.zip"));
+  EXPECT_FALSE(coincideMascara("kvt.zip.bak", "kvt*.zip"));
+  EXPECT_TRUE(coincideMascara("kvt_a.zip.zip", "kvt*.zip"));
+  EXPECT_TRUE(coincideMascara("ab.txt", "a?.t*"));
+  EXPECT_FALSE(coincideMascara("a.txt", "a?.t*"));
+  EXPECT_TRUE(coincideMascara("B7.log", "[a-c][0-9].*"));
+  EXPECT_FALSE(coincideMascara("d7.log", "[a-c][0-9].*"));
+  EXPECT_TRUE(coincideMascara("d7.log", "[!a-c]*"));
+  EXPECT_TRUE(coincideMascara("\xC1rbol", "\xE1*"));  // Á against á
+  EXPECT_TRUE(coincideMascara("[x", "[x"));          // an unclosed "[" is itself
+  EXPECT_TRUE(coincideMascara("anything", "*"));
+  EXPECT_FALSE(coincideMascara(".", "kvt*.zip"));
+}
+
+namespace {
+
+struct SysCarpetas : ::testing::Test {
+  FakeClock clock;
+  FakeLogSink sink;
+  FakeFiles files;
+  std::unique_ptr<ULog> log;
+  void SetUp() override {
+    log = std::make_unique<ULog>(clock, sink, "C:\\Descargas\\setup.exe");
+    setLog(log.get());
+  }
+  void TearDown() override { setLog(nullptr); }
+  std::vector<std::string> lines() {
+    std::vector<std::string> out;
+    for (const auto& l : sink.lines(log->getFicheroLog())) out.push_back(l.substr(26));
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST_F(SysCarpetas, KeepMaskKeepsBackupsAndTheirFoldersQuietlyAndClearsTheRest) {
+  files.put("C:\\TurnaliaFree\\kvt_inicial.zip", "z");
+  files.put("C:\\TurnaliaFree\\leeme.txt", "t");
+  files.put("C:\\TurnaliaFree\\BackUp\\kvt_20240101.zip", "z");
+  files.put("C:\\TurnaliaFree\\BackUp\\notas.txt", "t");
+  files.put("C:\\TurnaliaFree\\BackUp\\viejos\\2023\\KVT_2023.ZIP", "z");
+  files.put("C:\\TurnaliaFree\\bin\\KVT_service.exe", "x");
+  files.put("C:\\TurnaliaFree\\bin\\lib\\a.dll", "x");
+  files.mkdir("C:\\TurnaliaFree\\vacia");
+  borrarDirectorio("C:\\TurnaliaFree", true, "kvt*.zip", files);
+  std::vector<std::string> left;
+  for (const auto& p : files.paths()) left.push_back(FakeFiles::key(p));
+  EXPECT_EQ(left, (std::vector<std::string>{"c:\\turnaliafree", "c:\\turnaliafree\\backup",
+                                            "c:\\turnaliafree\\backup\\kvt_20240101.zip",
+                                            "c:\\turnaliafree\\backup\\viejos", "c:\\turnaliafree\\backup\\viejos\\2023",
+                                            "c:\\turnaliafree\\backup\\viejos\\2023\\kvt_2023.zip",
+                                            "c:\\turnaliafree\\kvt_inicial.zip"}));
+  EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(SysCarpetas, WithoutMaskEverythingGoesAndMissingFolderDoesNothing) {
+  files.put("C:\\App\\a\\b\\c.txt", "x");
+  files.put("C:\\App\\d.txt", "x");
+  files.put("C:\\Otra\\e.txt", "x");
+  borrarDirectorio("C:\\App\\", true, "", files);
+  EXPECT_FALSE(files.has("C:\\App"));
+  borrarDirectorio("C:\\NoExiste", true, "", files);
+  borrarDirectorio("C:\\NoExiste", false, "", files);
+  EXPECT_TRUE(files.has("C:\\Otra\\e.txt"));
+  EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(SysCarpetas, NonRecursiveLogsSubFolderEntriesAndDotsAndKeepsTheFolder) {
+  files.put("C:\\Temp\\kvt\\a.txt", "x");
+  files.put("C:\\Temp\\kvt\\b.sql", "x");
+  files.put("C:\\Temp\\kvt\\mysql\\c.frm", "x");
+  files.mkdir("C:\\Temp\\kvt\\vacia");
+  borrarDirectorio("C:\\Temp\\kvt", false, "", files);
+  EXPECT_FALSE(files.has("C:\\Temp\\kvt\\a.txt"));
+  EXPECT_FALSE(files.has("C:\\Temp\\kvt\\b.sql"));
+  EXPECT_TRUE(files.has("C:\\Temp\\kvt\\mysql\\c.frm"));
+  EXPECT_TRUE(files.has("C:\\Temp\\kvt\\vacia"));
+  EXPECT_EQ(lines(), (std::vector<std::string>{"No se pudó eliminar el archivo C:\\Temp\\kvt\\.",
+                                               "No se pudó eliminar el archivo C:\\Temp\\kvt\\..",
+                                               "No se pudó eliminar el archivo C:\\Temp\\kvt\\mysql",
+                                               "No se pudó eliminar el archivo C:\\Temp\\kvt\\vacia"}));
+}
+
+TEST_F(SysCarpetas, ReadOnlyFileStaysAndIsLoggedWithoutAFolderLine) {
+  files.put("C:\\App\\datos\\solo.txt", "x", true);
+  files.put("C:\\App\\datos\\otro.txt", "x");
+  borrarDirectorio("C:\\App", true, "", files);
+  EXPECT_TRUE(files.has("C:\\App\\datos\\solo.txt"));
+  EXPECT_FALSE(files.has("C:\\App\\datos\\otro.txt"));
+  EXPECT_EQ(lines(), std::vector<std::string>{"No se pudó eliminar el archivo C:\\App\\datos\\solo.txt"});
+}
+
+TEST_F(SysCarpetas, LinkIsRemovedItselfAndItsTargetKept) {
+  files.put("C:\\Fuera\\importante.txt", "datos");
+  files.put("C:\\App\\a.txt", "x");
+  files.link("C:\\App\\enlace");  // listed with the reparse bit
+  borrarDirectorio("C:\\App", true, "", files);
+  EXPECT_FALSE(files.has("C:\\App"));
+  EXPECT_EQ(files.content("C:\\Fuera\\importante.txt"), "datos");
+  EXPECT_TRUE(lines().empty());
+}
+
+namespace {
+// A folder whose own removal is refused even when empty.
+struct StubbornFiles : FakeFiles {
+  bool removeFolder(const std::string& path) override {
+    return key(path) == "c:\\app" ? false : FakeFiles::removeFolder(path);
+  }
+};
+}  // namespace
+
+TEST_F(SysCarpetas, EmptyFolderThatCannotBeRemovedIsLoggedWithItsTrailingBackslash) {
+  StubbornFiles f;
+  f.put("C:\\App\\a.txt", "x");
+  borrarDirectorio("C:\\App", true, "", f);
+  EXPECT_FALSE(f.has("C:\\App\\a.txt"));
+  EXPECT_EQ(lines(), std::vector<std::string>{"No se pudó eliminar el directorio C:\\App\\"});
+}
+
+TEST(SysDirectorioVacio, DotsOnlyOrARootWithTwoEntries) {
+  FakeFiles files;
+  files.mkdir("C:\\Vacia");
+  files.put("C:\\Llena\\a.txt", "x");
+  EXPECT_TRUE(isDirectorioVacio("C:\\Vacia", files));
+  EXPECT_FALSE(isDirectorioVacio("C:\\Llena", files));
+  EXPECT_FALSE(isDirectorioVacio("C:\\NoExiste", files));
+  files.put("D:\\uno.txt", "x");
+  files.mkdir("D:\\dos");
+  EXPECT_TRUE(isDirectorioVacio("D:", files));  // a root lists no dots
+  files.put("D:\\tres.txt", "x");
+  EXPECT_FALSE(isDirectorioVacio("D:", files));
+}
