@@ -339,8 +339,7 @@ void UnZipper::readDirectory() {
 }
 
 void UnZipper::progress(uint64_t done, uint64_t total) {
-  int percent = total == 0 ? 100 : (int)(done * 100 / total);
-  if (percent > 100) percent = 100;
+  int percent = total == 0 || done >= total ? 100 : (int)(done * 100 / total);
   if (percent <= lastPercent_) return;
   lastPercent_ = percent;
   if (onArchiveProgress) onArchiveProgress(percent);
@@ -395,7 +394,7 @@ int UnZipper::extractFiles(const std::string& mask) {
 
   lastPercent_ = -1;
   madeFolders_.clear();
-  progress(0, total);
+  progress(0, total + 1);
   uint64_t done = 0;
   int written = 0;
   for (const Target& t : targets) {
