@@ -4,6 +4,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 rc=0
 echo "== Win32 adapter tests under Wine ($TF_WIN_BUILD)"
+# Archives for the unzipper tests, read from the run folder by wine_tests.exe.
+python3 "$root/tests/fixtures/make_zips.py" "$TF_RUN_DIR/zipfix" || rc=1
 (cd "$TF_RUN_DIR" && timeout 600 "$WINE" "$TF_WIN_BUILD/wine_tests.exe" --gtest_brief=1 >"$TF_RUN_DIR/wine_tests.out" 2>&1)
 wrc=$?
 tr -d "\r" <"$TF_RUN_DIR/wine_tests.out"
