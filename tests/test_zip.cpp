@@ -116,3 +116,18 @@ TEST(ZipFakeDisk, FullDiskKeepsOldFileAndLeavesNoTemporary) {
   EXPECT_EQ(disk.content("C:\\App\\docs\\sub\\profundo.txt"), "anterior");
   EXPECT_FALSE(disk.has("C:\\App\\docs\\sub\\profundo.txt.tfz~"));
 }
+
+TEST(ZipProgress, CloseFromTheHandlerWaitsForTheExtraction) {
+  UnZipper zip(*zipEnv().files);
+  zip.open(zipEnv().fixtures + "\\infozip.zip");
+  zip.baseDirectory = zipEnv().scratch + "\\cierre";
+  std::vector<int> seen;
+  zip.onArchiveProgress = [&](int p) {
+    seen.push_back(p);
+    if (p > 0) zip.close();
+    EXPECT_THROW(zip.open(zipEnv().fixtures + "\\utils.zip"), Error);
+  };
+  EXPECT_EQ(zip.extractFiles("*.*"), 10);
+  EXPECT_FALSE(zip.isOpen());
+  EXPECT_EQ(seen.back(), 100);
+}

@@ -160,6 +160,12 @@ UnZipper::UnZipper(Files& files) : files_(files) {}
 UnZipper::~UnZipper() { close(); }
 
 void UnZipper::close() {
+  // The progress handler pumps window messages and may get here mid-extraction: the archive
+  // is then closed when extractFiles returns.
+  if (extracting_) {
+    closePending_ = true;
+    return;
+  }
   input_.reset();
   entries_.clear();
   fileName_.clear();
@@ -171,6 +177,7 @@ void UnZipper::fail(const std::string& what, const ZipEntry* e) const {
 }
 
 void UnZipper::open(const std::string& fileName) {
+  if (extracting_) throw Error("Error al abrir el archivo \"" + fileName + "\": hay una extracción en curso");
   close();
   fileName_ = fileName;
   input_ = files_.openRead(fileName);
@@ -394,21 +401,31 @@ int UnZipper::extractFiles(const std::string& mask) {
 
   lastPercent_ = -1;
   madeFolders_.clear();
-  progress(0, total + 1);
-  uint64_t done = 0;
+  extracting_ = true;
+  closePending_ = false;
   int written = 0;
-  for (const Target& t : targets) {
-    if (t.entry->isFolder) {
-      ensureFolder(t.path, *t.entry);
-      ++done;
-    } else {
-      ensureFolder(parentOf(t.path), *t.entry);
-      extractEntry(*t.entry, t.path, done, total);
+  try {
+    progress(0, total + 1);
+    uint64_t done = 0;
+    for (const Target& t : targets) {
+      if (t.entry->isFolder) {
+        ensureFolder(t.path, *t.entry);
+        ++done;
+      } else {
+        ensureFolder(parentOf(t.path), *t.entry);
+        extractEntry(*t.entry, t.path, done, total);
+      }
+      ++written;
+      progress(done, total);
     }
-    ++written;
-    progress(done, total);
+    progress(total, total);
+  } catch (...) {
+    extracting_ = false;
+    if (closePending_) close();
+    throw;
   }
-  progress(total, total);
+  extracting_ = false;
+  if (closePending_) close();
   return written;
 }
 

@@ -67,7 +67,7 @@ class UnZipper {
   std::function<void(int percent)> onArchiveProgress;
 
   void open(const std::string& fileName);  // closes an archive already open
-  void close();
+  void close();  // from the progress handler: once the running extraction returns
   bool isOpen() const { return input_ != nullptr; }
   const std::string& fileName() const { return fileName_; }
   const std::vector<ZipEntry>& entries() const { return entries_; }
@@ -92,6 +92,7 @@ class UnZipper {
   std::vector<ZipEntry> entries_;
   std::vector<std::string> madeFolders_;
   int lastPercent_ = -1;
+  bool extracting_ = false, closePending_ = false;
   std::vector<unsigned char> inBuf_, outBuf_;
 };
 
