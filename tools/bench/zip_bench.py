@@ -15,9 +15,9 @@ import sys
 import time
 import zipfile
 
+ROUNDS = 7
 ENTRIES = 2000
 TOTAL = 300 << 20
-ROUNDS = 7
 
 
 def make(path):
