@@ -31,6 +31,11 @@ class InputFile {
   // Bytes read (0 at the end); -1 on error.
   virtual long long read(void* data, size_t n) = 0;
   virtual uint64_t size() = 0;
+  // Moves the read position to `offset` from the start; false when the file cannot seek.
+  virtual bool seek(uint64_t offset) {
+    (void)offset;
+    return false;
+  }
 };
 
 class Files {

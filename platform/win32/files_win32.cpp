@@ -52,6 +52,11 @@ class Win32InputFile : public InputFile {
     LARGE_INTEGER s;
     return GetFileSizeEx(h_, &s) ? (uint64_t)s.QuadPart : 0;
   }
+  bool seek(uint64_t offset) override {
+    LARGE_INTEGER to;
+    to.QuadPart = (LONGLONG)offset;
+    return SetFilePointerEx(h_, to, nullptr, FILE_BEGIN) != 0;
+  }
 
  private:
   HANDLE h_;

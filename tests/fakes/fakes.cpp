@@ -257,6 +257,11 @@ class FakeInput : public InputFile {
     return (long long)k;
   }
   uint64_t size() override { return data_.size(); }
+  bool seek(uint64_t offset) override {
+    if (offset > data_.size()) return false;
+    pos_ = (size_t)offset;
+    return true;
+  }
 
  private:
   std::string data_;

@@ -4,6 +4,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 rc=0
 echo "== Win32 adapter tests under Wine ($TF_WIN_BUILD)"
+# Archives for the unzipper tests, read from the run folder by wine_tests.exe.
+python3 "$root/tests/fixtures/make_zips.py" "$TF_RUN_DIR/zipfix" || rc=1
 # --- vendor test server for the transfer tests (tests/wine/test_transfer.cpp), stopped by PID after them
 export TF_VENDOR_DIR=$TF_RUN_DIR/vendor
 export TF_VENDOR_DOCROOT=$TF_VENDOR_DIR/docroot TF_VENDOR_FAULTS=$TF_VENDOR_DIR/faults.json TF_VENDOR_LOG=$TF_VENDOR_DIR/requests.jsonl

@@ -1,0 +1,527 @@
+#include "zip/unzipper.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+
+namespace tf {
+
+namespace {
+
+const uint32_t kLocalHeaderSig = 0x04034b50;
+const uint32_t kCentralHeaderSig = 0x02014b50;
+const uint32_t kEndSig = 0x06054b50;
+const uint32_t kEnd64Sig = 0x06064b50;
+const uint32_t kEnd64LocatorSig = 0x07064b50;
+const size_t kEndSize = 22, kEnd64Size = 56, kLocatorSize = 20, kCentralSize = 46, kLocalSize = 30;
+const size_t kInSize = 128 * 1024, kOutSize = 256 * 1024;
+
+uint16_t le16(const unsigned char* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+uint32_t le32(const unsigned char* p) { return (uint32_t)le16(p) | ((uint32_t)le16(p + 2) << 16); }
+uint64_t le64(const unsigned char* p) { return (uint64_t)le32(p) | ((uint64_t)le32(p + 4) << 32); }
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::string upper(const std::string& s) {
+  std::string r(s);
+  for (char& c : r) c = (char)upperCp1252((unsigned char)c);
+  return r;
+}
+
+// "*" any run, "?" one character; both strings already upper case.
+bool wildcard(const char* m, const char* s) {
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*s) {
+    if (*m == '*') {
+      star = m++;
+      resume = s;
+    } else if (*m == '?' || *m == *s) {
+      ++m;
+      ++s;
+    } else if (star) {
+      m = star + 1;
+      s = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*m == '*') ++m;
+  return *m == 0;
+}
+
+std::vector<std::string> splitPath(const std::string& name) {
+  std::vector<std::string> parts;
+  std::string cur;
+  for (char c : name) {
+    if (isSeparator(c)) {
+      parts.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  parts.push_back(cur);
+  return parts;
+}
+
+// A name Windows cannot hold as a file or folder name, or one it would read as something else
+// (a device, a stream); "." and ".." are handled by the caller.
+bool validComponent(const std::string& c) {
+  if (c.empty() || c.back() == '.' || c.back() == ' ') return false;
+  for (unsigned char ch : c)
+    if (ch < 0x20 || std::strchr("<>:\"|?*", ch)) return false;
+  std::string base = upper(c.substr(0, c.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
+  for (const char* d : devices)
+    if (base == d) return false;
+  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+      base[3] >= '1' && base[3] <= '9')
+    return false;
+  return true;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return isSeparator(folder.back()) ? folder + name : folder + "\\" + name;
+}
+
+std::string parentOf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+// Reads a file region front to back through a buffer.
+class Reader {
+ public:
+  Reader(InputFile& in, std::vector<unsigned char>& buf, uint64_t start, uint64_t length)
+      : in_(in), buf_(buf), left_(length) {
+    ok_ = in_.seek(start);
+  }
+  bool get(void* out, size_t n) {
+    unsigned char* p = static_cast<unsigned char*>(out);
+    while (n > 0) {
+      if (pos_ == end_) {
+        if (!ok_ || left_ == 0) return false;
+        size_t want = (size_t)std::min<uint64_t>(left_, buf_.size());
+        long long got = in_.read(buf_.data(), want);
+        if (got <= 0) return ok_ = false;
+        pos_ = 0;
+        end_ = (size_t)got;
+        left_ -= (uint64_t)got;
+      }
+      size_t k = std::min(n, end_ - pos_);
+      if (p) std::memcpy(p, buf_.data() + pos_, k), p += k;
+      pos_ += k;
+      n -= k;
+    }
+    return true;
+  }
+  bool getString(std::string& s, size_t n) {
+    s.resize(n);
+    return n == 0 || get(&s[0], n);
+  }
+
+ private:
+  InputFile& in_;
+  std::vector<unsigned char>& buf_;
+  uint64_t left_;
+  size_t pos_ = 0, end_ = 0;
+  bool ok_;
+};
+
+const char* const kErrDirectorio = "el directorio central está dañado";
+const char* const kErrIncompleto = "el archivo está incompleto o dañado";
+
+}  // namespace
+
+bool zipMaskMatches(const std::string& mask, const std::string& name) {
+  if (mask == "*.*" || mask == "*") return true;
+  std::string m = upper(mask), s = upper(name);
+  std::replace(m.begin(), m.end(), '/', '\\');
+  std::replace(s.begin(), s.end(), '/', '\\');
+  while (!s.empty() && s.back() == '\\') s.pop_back();
+  if (m.find('\\') == std::string::npos) s = s.substr(s.find_last_of('\\') + 1);
+  return wildcard(m.c_str(), s.c_str());
+}
+
+struct UnZipper::Target {
+  const ZipEntry* entry;
+  std::string path;  // full target path; for a folder entry, the folder
+};
+
+UnZipper::UnZipper(Files& files) : files_(files) {}
+
+UnZipper::~UnZipper() { close(); }
+
+void UnZipper::close() {
+  // The progress handler pumps window messages and may get here mid-extraction: the archive
+  // is then closed when extractFiles returns.
+  if (extracting_) {
+    closePending_ = true;
+    return;
+  }
+  input_.reset();
+  entries_.clear();
+  fileName_.clear();
+}
+
+void UnZipper::fail(const std::string& what, const ZipEntry* e) const {
+  if (e) throw Error("Error al extraer \"" + e->name + "\" del archivo \"" + fileName_ + "\": " + what);
+  throw Error("Error al abrir el archivo \"" + fileName_ + "\": " + what);
+}
+
+void UnZipper::open(const std::string& fileName) {
+  if (extracting_) throw Error("Error al abrir el archivo \"" + fileName + "\": hay una extracción en curso");
+  close();
+  fileName_ = fileName;
+  input_ = files_.openRead(fileName);
+  if (!input_) fail("no se encuentra o no se puede leer", nullptr);
+  inBuf_.resize(kInSize);
+  outBuf_.resize(kOutSize);
+  try {
+    readDirectory();
+  } catch (...) {
+    input_.reset();
+    entries_.clear();
+    throw;
+  }
+}
+
+void UnZipper::readAt(uint64_t offset, void* data, size_t n, const ZipEntry* e) {
+  if (offset > archiveSize_ || n > archiveSize_ - offset) fail(kErrIncompleto, e);
+  if (!input_->seek(offset)) fail("error de lectura", e);
+  unsigned char* p = static_cast<unsigned char*>(data);
+  while (n > 0) {
+    long long got = input_->read(p, n);
+    if (got < 0) fail("error de lectura", e);
+    if (got == 0) fail(kErrIncompleto, e);
+    p += got;
+    n -= (size_t)got;
+  }
+}
+
+void UnZipper::readDirectory() {
+  archiveSize_ = input_->size();
+  const char* notZip = "no es un archivo ZIP o está incompleto";
+  if (archiveSize_ < kEndSize) fail(notZip, nullptr);
+
+  // The end record sits in the last 22 bytes plus a comment of up to 64 KiB; the ZIP64
+  // locator comes right before it.
+  size_t tail = (size_t)std::min<uint64_t>(archiveSize_, kEndSize + 0xFFFF + kLocatorSize);
+  std::vector<unsigned char> t(tail);
+  readAt(archiveSize_ - tail, t.data(), tail, nullptr);
+  long found = -1;
+  for (int strict = 1; strict >= 0 && found < 0; --strict) {
+    for (long p = (long)(tail - kEndSize); p >= 0; --p) {
+      if (le32(&t[p]) != kEndSig) continue;
+      size_t end = (size_t)p + kEndSize + le16(&t[p + 20]);
+      if (strict ? end == tail : end <= tail) {
+        found = p;
+        break;
+      }
+    }
+  }
+  if (found < 0) fail(notZip, nullptr);
+  const unsigned char* r = &t[found];
+  uint64_t endPos = archiveSize_ - tail + (uint64_t)found;
+  uint32_t disk = le16(r + 4), cdDisk = le16(r + 6);
+  uint64_t onDisk = le16(r + 8), total = le16(r + 10), cdSize = le32(r + 12), cdOffset = le32(r + 16);
+  uint64_t cdEnd = endPos;
+  bool zip64 = false;
+
+  if (found >= (long)kLocatorSize && le32(&t[found - kLocatorSize]) == kEnd64LocatorSig) {
+    const unsigned char* loc = &t[found - kLocatorSize];
+    uint64_t at = le64(loc + 8);
+    uint64_t expected = endPos - kLocatorSize - kEnd64Size;  // when the record has no extra data
+    unsigned char z[kEnd64Size];
+    bool ok = at + kEnd64Size <= endPos;
+    if (ok) {
+      readAt(at, z, kEnd64Size, nullptr);
+      ok = le32(z) == kEnd64Sig;
+    }
+    if (!ok && endPos >= kLocatorSize + kEnd64Size) {
+      at = expected;
+      readAt(at, z, kEnd64Size, nullptr);
+      ok = le32(z) == kEnd64Sig;
+    }
+    if (!ok) fail(kErrDirectorio, nullptr);
+    zip64 = true;
+    disk = le32(z + 16);
+    cdDisk = le32(z + 20);
+    onDisk = le64(z + 24);
+    total = le64(z + 32);
+    cdSize = le64(z + 40);
+    cdOffset = le64(z + 48);
+    cdEnd = at;
+    if (le32(loc + 4) != 0 || le32(loc + 16) > 1) disk = 1;
+  }
+  if (disk != 0 || cdDisk != 0 || onDisk != total)
+    fail("los archivos ZIP de varios volúmenes no están soportados", nullptr);
+  if (cdSize > cdEnd || cdOffset > cdEnd - cdSize) fail(kErrDirectorio, nullptr);
+  // Bytes before the archive proper (a self-extracting stub) shift every offset.
+  bias_ = cdEnd - cdSize - cdOffset;
+  directoryStart_ = cdOffset + bias_;
+
+  Reader in(*input_, inBuf_, directoryStart_, cdSize);
+  uint64_t used = 0, count = 0;
+  std::vector<unsigned char> h(kCentralSize);
+  std::string rawName, extra, skip;
+  while (used < cdSize) {
+    if (cdSize - used < kCentralSize || !in.get(h.data(), kCentralSize) || le32(h.data()) != kCentralHeaderSig)
+      fail(kErrDirectorio, nullptr);
+    size_t nameLen = le16(&h[28]), extraLen = le16(&h[30]), commentLen = le16(&h[32]);
+    used += kCentralSize + nameLen + extraLen + commentLen;
+    if (used > cdSize || !in.getString(rawName, nameLen) || !in.getString(extra, extraLen) ||
+        !in.get(nullptr, commentLen))
+      fail(kErrDirectorio, nullptr);
+
+    ZipEntry e;
+    uint16_t madeBy = le16(&h[4]);
+    e.flags = le16(&h[8]);
+    e.method = le16(&h[10]);
+    e.crc = le32(&h[16]);
+    e.compressedSize = le32(&h[20]);
+    e.size = le32(&h[24]);
+    uint32_t startDisk = le16(&h[34]);
+    uint32_t externalAttrs = le32(&h[38]);
+    e.localHeaderOffset = le32(&h[42]);
+
+    std::string unicodeName;
+    bool unicodeOk = false;
+    for (size_t p = 0; p + 4 <= extra.size();) {
+      const unsigned char* x = reinterpret_cast<const unsigned char*>(extra.data()) + p;
+      uint16_t id = le16(x), len = le16(x + 2);
+      if (p + 4 + len > extra.size()) break;
+      const unsigned char* d = x + 4;
+      if (id == 0x0001) {
+        // ZIP64: only the fields whose 32-bit values are saturated, in this order.
+        size_t k = 0;
+        auto take = [&](uint64_t& v) {
+          if (k + 8 > len) fail(kErrDirectorio, nullptr);
+          v = le64(d + k);
+          k += 8;
+        };
+        if (e.size == 0xFFFFFFFF) take(e.size);
+        if (e.compressedSize == 0xFFFFFFFF) take(e.compressedSize);
+        if (e.localHeaderOffset == 0xFFFFFFFF) take(e.localHeaderOffset);
+        if (startDisk == 0xFFFF && k + 4 <= len) startDisk = le32(d + k);
+      } else if (id == 0x7075 && len >= 5 && d[0] == 1) {
+        uint32_t nameCrc = (uint32_t)crc32(0, reinterpret_cast<const Bytef*>(rawName.data()), (uInt)rawName.size());
+        if (le32(d + 1) == nameCrc) {
+          unicodeName.assign(reinterpret_cast<const char*>(d + 5), len - 5);
+          unicodeOk = true;
+        }
+      }
+      p += 4 + len;
+    }
+    if (startDisk != 0 && startDisk != 0xFFFF) fail("los archivos ZIP de varios volúmenes no están soportados", nullptr);
+
+    int host = madeBy >> 8;
+    if (e.flags & 0x0800)
+      e.name = cp1252FromUtf8(rawName);
+    else if (unicodeOk)
+      e.name = cp1252FromUtf8(unicodeName);
+    else if ((host == 3 || host == 19) && isValidUtf8(rawName))
+      e.name = cp1252FromUtf8(rawName);
+    else
+      e.name = cp1252FromCp437(rawName);
+    bool dosHost = host == 0 || host == 10 || host == 11 || host == 14;
+    e.isFolder = (!e.name.empty() && isSeparator(e.name.back())) ||
+                 (dosHost && (externalAttrs & 0x10) && e.size == 0 && e.compressedSize == 0);
+
+    // Every entry must lie before the directory: this bounds the sizes that progress adds up.
+    if (e.localHeaderOffset > cdOffset || e.compressedSize > cdOffset - e.localHeaderOffset)
+      fail(kErrDirectorio, nullptr);
+    entries_.push_back(std::move(e));
+    ++count;
+  }
+  // Without ZIP64 the count field keeps only its low 16 bits.
+  if (zip64 ? count != total : (count & 0xFFFF) != total) fail(kErrDirectorio, nullptr);
+}
+
+void UnZipper::progress(uint64_t done, uint64_t total) {
+  int percent = total == 0 || done >= total ? 100 : (int)(done * 100 / total);
+  if (percent <= lastPercent_) return;
+  lastPercent_ = percent;
+  if (onArchiveProgress) onArchiveProgress(percent);
+}
+
+int UnZipper::extractFiles(const std::string& mask) {
+  if (!input_) throw Error("Error al extraer: no hay ningún archivo comprimido abierto");
+  std::string base = baseDirectory.empty() ? files_.currentFolder() : baseDirectory;
+  while (base.size() > 1 && isSeparator(base.back()) && !(base.size() == 3 && base[1] == ':')) base.pop_back();
+
+  // First every target is worked out and checked, so a hostile or unreadable entry stops the
+  // call before anything is written.
+  std::vector<Target> targets;
+  uint64_t total = 0;
+  for (const ZipEntry& e : entries_) {
+    if (!zipMaskMatches(mask, e.name)) continue;
+    std::vector<std::string> parts = splitPath(e.name);
+    std::vector<std::string> keep;
+    const char* unsafe =
+        "la ruta guardada sale del directorio base (ruta absoluta, con unidad o con \"..\"); no se ha extraído nada";
+    const char* invalid = "el nombre no es válido en Windows; no se ha extraído nada";
+    if (restoreStoredPaths) {
+      if (isSeparator(e.name[0]) || e.name.find(':') != std::string::npos) fail(unsafe, &e);
+      for (const std::string& p : parts) {
+        if (p.empty() || p == ".") continue;
+        if (p == "..") fail(unsafe, &e);
+        if (!validComponent(p)) fail(invalid, &e);
+        keep.push_back(p);
+      }
+    } else {
+      if (e.isFolder) continue;
+      const std::string& last = parts.back();
+      if (last == "..") fail(unsafe, &e);
+      if (!last.empty() && last != ".") {
+        if (!validComponent(last)) fail(invalid, &e);
+        keep.push_back(last);
+      }
+    }
+    if (e.isFolder) {
+      if (keep.empty() || !createFolders) continue;
+    } else {
+      if (keep.empty() || isSeparator(e.name.back()) || parts.back() == ".") fail(invalid, &e);
+      if (e.flags & 0x0041) fail("la entrada está cifrada y no se puede extraer", &e);
+      if (e.method != 0 && e.method != 8)
+        fail("método de compresión no soportado (" + std::to_string(e.method) + ")", &e);
+    }
+    std::string path = base;
+    for (const std::string& k : keep) path = joinPath(path, k);
+    targets.push_back({&e, path});
+    total += e.compressedSize + 1;
+  }
+
+  lastPercent_ = -1;
+  madeFolders_.clear();
+  extracting_ = true;
+  closePending_ = false;
+  int written = 0;
+  try {
+    progress(0, total + 1);
+    uint64_t done = 0;
+    for (const Target& t : targets) {
+      if (t.entry->isFolder) {
+        ensureFolder(t.path, *t.entry);
+        ++done;
+      } else {
+        ensureFolder(parentOf(t.path), *t.entry);
+        extractEntry(*t.entry, t.path, done, total);
+      }
+      ++written;
+      progress(done, total);
+    }
+    progress(total, total);
+  } catch (...) {
+    extracting_ = false;
+    if (closePending_) close();
+    throw;
+  }
+  extracting_ = false;
+  if (closePending_) close();
+  return written;
+}
+
+void UnZipper::ensureFolder(const std::string& folder, const ZipEntry& e) {
+  if (folder.empty() || std::find(madeFolders_.begin(), madeFolders_.end(), folder) != madeFolders_.end()) return;
+  if (createFolders) {
+    if (!files_.createFolders(folder)) fail("no se pudo crear el directorio \"" + folder + "\"", &e);
+  } else if (!files_.folderExists(folder)) {
+    fail("no existe el directorio \"" + folder + "\"", &e);
+  }
+  // Few distinct folders per call; keep the most recent first.
+  madeFolders_.insert(madeFolders_.begin(), folder);
+  if (madeFolders_.size() > 64) madeFolders_.pop_back();
+}
+
+void UnZipper::extractEntry(const ZipEntry& e, const std::string& path, uint64_t& done, uint64_t total) {
+  unsigned char lh[kLocalSize];
+  uint64_t at = e.localHeaderOffset + bias_;
+  readAt(at, lh, kLocalSize, &e);
+  if (le32(lh) != kLocalHeaderSig) fail("la cabecera local de la entrada está dañada", &e);
+  uint64_t dataStart = at + kLocalSize + le16(lh + 26) + le16(lh + 28);
+  if (dataStart > directoryStart_ || e.compressedSize > directoryStart_ - dataStart) fail(kErrIncompleto, &e);
+  if (!input_->seek(dataStart)) fail("error de lectura", &e);
+
+  std::string temp = path + ".tfz~";
+  std::unique_ptr<OutputFile> out = files_.createFile(temp);
+  if (!out) fail("no se pudo escribir el fichero \"" + path + "\"", &e);
+  z_stream z;
+  std::memset(&z, 0, sizeof z);
+  bool inflating = false;
+  try {
+    uLong crc = crc32(0, nullptr, 0);
+    uint64_t left = e.compressedSize, produced = 0;
+    auto readChunk = [&]() -> size_t {
+      size_t want = (size_t)std::min<uint64_t>(left, inBuf_.size());
+      size_t got = 0;
+      while (got < want) {
+        long long n = input_->read(inBuf_.data() + got, want - got);
+        if (n < 0) fail("error de lectura", &e);
+        if (n == 0) fail(kErrIncompleto, &e);
+        got += (size_t)n;
+      }
+      left -= got;
+      done += got;
+      progress(done, total);
+      return got;
+    };
+    auto emit = [&](const unsigned char* p, size_t n) {
+      if (n > e.size - produced) fail("los datos descomprimidos superan el tamaño declarado", &e);
+      produced += n;
+      crc = crc32(crc, p, (uInt)n);
+      if (!out->write(p, n)) fail("no se pudo escribir el fichero \"" + path + "\"", &e);
+    };
+
+    if (e.method == 0) {
+      while (left > 0) {
+        size_t n = readChunk();
+        emit(inBuf_.data(), n);
+      }
+    } else {
+      if (inflateInit2(&z, -MAX_WBITS) != Z_OK) fail("no hay memoria suficiente", &e);
+      inflating = true;
+      for (;;) {
+        if (z.avail_in == 0 && left > 0) {
+          z.avail_in = (uInt)readChunk();
+          z.next_in = inBuf_.data();
+        }
+        z.next_out = outBuf_.data();
+        z.avail_out = (uInt)outBuf_.size();
+        int rc = inflate(&z, Z_NO_FLUSH);
+        size_t n = outBuf_.size() - z.avail_out;
+        if (n) emit(outBuf_.data(), n);
+        if (rc == Z_STREAM_END) break;
+        if (rc == Z_BUF_ERROR && z.avail_in == 0 && left == 0) fail(kErrIncompleto, &e);
+        if (rc != Z_OK && rc != Z_BUF_ERROR) fail("los datos comprimidos están dañados", &e);
+      }
+      inflateEnd(&z);
+      inflating = false;
+    }
+    if (!out->close()) fail("no se pudo escribir el fichero \"" + path + "\"", &e);
+    if (produced != e.size) fail("el tamaño descomprimido no coincide con el declarado", &e);
+    if ((uint32_t)crc != e.crc) fail("el CRC-32 no coincide, los datos están dañados", &e);
+    out.reset();
+    if (!files_.moveFile(temp, path, true)) {
+      // A read-only file is replaced too, as an installer expects.
+      bool moved = files_.fileExists(path) && files_.clearReadOnlyAndHidden(path) && files_.moveFile(temp, path, true);
+      if (!moved) fail("no se pudo reemplazar el fichero \"" + path + "\"; puede estar en uso", &e);
+    }
+  } catch (...) {
+    if (inflating) inflateEnd(&z);
+    if (out) out->close();
+    out.reset();
+    files_.deleteFile(temp);
+    throw;
+  }
+  ++done;
+}
+
+}  // namespace tf
