@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/ports.h"
 #include "platform/ui.h"
+#include "update/web_update.h"
 
 namespace tf {
 
@@ -68,6 +69,17 @@ class TfrmPrincipal {
   std::string passwordDBMS;
   bool dbmsEnEjecucion = false;
   ParametrosConexion SQLConnection1{parametrosConexionInicial()};
+
+  // Package download step and the update engine it drives (update/descarga_paquete.cpp).
+  TWebUpdate WebUpdate1;
+  void descargarPaqueteInstalacion();
+  void WebUpdate1FileProgress(TWebUpdate& Sender, const std::string& FileName, int64_t Pos, int64_t Size);
+  void WebUpdate1Status(TWebUpdate& Sender, const std::string& StatusStr, int StatusCode, int ErrCode);
+
+ private:
+  // The engine's design-time settings, applied as the window is built.
+  bool configurarWebUpdate1();
+  bool webUpdate1Configurado_ = configurarWebUpdate1();
 
  protected:
   Servicios s_;
