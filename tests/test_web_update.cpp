@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "app/log.h"
 #include "app/principal.h"
@@ -354,13 +356,15 @@ struct Paquete : Motor {
 }  // namespace
 
 TEST_F(Paquete, LeavesThePackagesInTheInstallersTemp) {
-  control(
-      "[update]\nunconditional=1\n[files]\ncount=3\n"
-      "[file1]\nurl=https://h.test/version/downloads/dbms.zip\ntargetdir={APP}\\Temp\n"
-      "[file2]\nurl=https://h.test/version/downloads/TurnaliaFree.zip\ntargetdir={APP}\\Temp\n"
-      "[file3]\nurl=https://h.test/version/downloads/temp_turnaliafree.sql\ntargetdir={APP}\\Temp\n");
+  // The vendor test server's control file, as the fixture keeps it.
+  std::string src = __FILE__;
+  std::ifstream in(src.substr(0, src.find_last_of('/')) + "/fixtures/vendor/version/pack3.inf.in", std::ios::binary);
+  std::string inf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(inf.empty());
+  for (size_t p; (p = inf.find("@VENDOR_HOST@")) != std::string::npos;) inf.replace(p, 13, "h.test");
+  http.serve("https://h.test/version/pack3.inf", inf);
   for (const char* n : {"dbms.zip", "TurnaliaFree.zip", "temp_turnaliafree.sql"})
-    http.serve(std::string("https://h.test/version/downloads/") + n, std::string("data ") + n);
+    http.serve(std::string("https://h.test/version/packages/") + n, std::string("data ") + n);
   frm->descargarPaqueteInstalacion();
   EXPECT_EQ(files.content("C:\\Prog\\Temp\\dbms.zip"), "data dbms.zip");
   EXPECT_EQ(files.content("C:\\Prog\\Temp\\TurnaliaFree.zip"), "data TurnaliaFree.zip");
