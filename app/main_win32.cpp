@@ -9,6 +9,8 @@
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
+#include "platform/win32/update_win32.h"
+#include "ui/win32/update_ui_win32.h"
 #include "ui/win32/view.h"
 
 namespace {
@@ -53,6 +55,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   tf::Win32View view;
   tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view, internet}, args);
   view.attach(&frm);
+  // The machine the update engine works on (package download step).
+  static tf::Win32UpdateHttp updateHttp;
+  static tf::Win32UpdateSystem updateSys;
+  static tf::Win32UpdateArchives updateArchives;
+  tf::Win32UpdateUi updateUi(view);
+  frm.WebUpdate1.conectar(tf::WebUpdatePorts{files, clock, sink, updateHttp, updateSys, updateArchives, updateUi});
   frm.FormCreate();
   if (!args.empty()) frm.procesarParametros();
   if (!view.create(instance)) return 1;

@@ -11,6 +11,7 @@
 #include "platform/ui.h"
 #include "transfer/webcopy.h"
 #include "transfer/webpost.h"
+#include "update/web_update.h"
 
 namespace tf {
 
@@ -98,6 +99,15 @@ class TfrmPrincipal {
   std::string passwordDBMS;
   bool dbmsEnEjecucion = false;
   ParametrosConexion SQLConnection1{parametrosConexionInicial()};
+
+  // Package download step and the update engine it drives (update/descarga_paquete.cpp).
+  TWebUpdate WebUpdate1;
+  void descargarPaqueteInstalacion();
+
+ private:
+  // The engine's design-time settings, applied as the window is built.
+  bool configurarWebUpdate1();
+  bool webUpdate1Configurado_ = configurarWebUpdate1();
 
  protected:
   Servicios s_;

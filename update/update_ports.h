@@ -1,0 +1,130 @@
+// What the update engine asks of the machine: HTTP, folders and system facts, unpacking, dialogs.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/ports.h"
+#include "update/control_file.h"
+
+namespace tf {
+
+// One open HTTP request.
+class UpdateRequest {
+ public:
+  virtual ~UpdateRequest() = default;
+  virtual int statusCode() = 0;
+  // The announced body length; false when the response carries none.
+  virtual bool contentLength(uint64_t& length) = 0;
+  // Bytes read (0 at the end of the body); -1 when the read fails.
+  virtual long long read(void* data, size_t n) = 0;
+};
+
+struct UpdateRequestFlags {
+  bool keepAlive = false;           // keep-alive authentication
+  bool existingConnection = false;  // reuse an open connection
+  bool ignoreCertNameAndDate = false;
+};
+
+enum class PostResult { Ok, CannotConnect, CannotOpenResource };
+
+// The Internet session of one run. Requests always reload from the server, skip the cache
+// and send no-cache.
+class UpdateHttp {
+ public:
+  virtual ~UpdateHttp() = default;
+  // The system's connected-state query; `available` false when the system has none.
+  virtual bool connectedState(bool& available) = 0;
+  virtual bool dial(bool withPrompt) = 0;
+  virtual void hangUp() = 0;
+  // Empty proxy: the system's preconfigured settings.
+  virtual bool openSession(const std::string& agent, const std::string& proxy) = 0;
+  virtual void setTimeouts(int connectMs, int receiveMs) = 0;  // a value of 0 keeps the system's
+  virtual void ignoreCertificateErrors() = 0;  // untrusted issuer, wrong date, wrong name
+  // nullptr when the request cannot be opened (see lastError).
+  virtual std::unique_ptr<UpdateRequest> openUrl(const std::string& url, const std::string& headers,
+                                                 const UpdateRequestFlags& flags) = 0;
+  // Code and the library's text of the last failure; for 12003 the server's last response text.
+  virtual uint32_t lastError(std::string& text) = 0;
+  virtual void closeSession() = 0;
+  // Form post to `server`, port 80 (the optional post-update step).
+  virtual PostResult postForm(const std::string& server, const std::string& action, const std::string& data,
+                              std::string& reply) = 0;
+};
+
+enum class SettingsRoot { CurrentUser, LocalMachine };
+
+// Folders and facts of the machine the engine reads.
+class UpdateSystem {
+ public:
+  virtual ~UpdateSystem() = default;
+  virtual std::string windowsDir() = 0;
+  virtual std::string systemDir() = 0;
+  virtual std::string programDir() = 0;     // folder of the running program
+  virtual std::string programPath() = 0;    // the running program itself
+  virtual std::string documentsDir() = 0;
+  virtual bool localAppDataDir(std::string& folder) = 0;
+  virtual std::string environment(const std::string& name) = 0;
+  virtual std::string shortDate(const LocalTime& t) = 0;  // the system's short date format
+  virtual std::string osVersionText() = 0;                // "6.1 (Win 7)"
+  virtual bool isVistaOrLater() = 0;
+  virtual std::string ieVersion() = 0;                    // "" when absent
+  virtual bool setCurrentDir(const std::string& folder) = 0;
+  // The fixed version of a file's version resource; invalid when it has none.
+  virtual FileVersion fileVersion(const std::string& path) = 0;
+  // Shell "open" with parameters (Vista and later) or program + " " + parameters.
+  virtual bool startProgram(const std::string& program, const std::string& params, bool viaShell) = 0;
+  virtual bool startBrowser(const std::string& url) = 0;  // "iexplore.exe -new url"
+  virtual uint32_t processId() = 0;
+  // Creates a uniquely named empty file in `folder` whose name starts with `prefix`; "" on failure.
+  virtual std::string uniqueTempFile(const std::string& folder, const std::string& prefix) = 0;
+  virtual bool readSetting(SettingsRoot root, const std::string& key, const std::string& name, std::string& value) = 0;
+  virtual bool writeSetting(SettingsRoot root, const std::string& key, const std::string& name,
+                            const std::string& value) = 0;
+  virtual bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
+                                  const std::string& value) = 0;
+};
+
+enum class LzResult { Expanded, NotLz, Failed };
+
+// Packed files of an update.
+class UpdateArchives {
+ public:
+  virtual ~UpdateArchives() = default;
+  // Unpacks every file of the cabinet under `targetDir` (created as needed); false when the
+  // library is missing, the file is not a cabinet or copying fails.
+  virtual bool extractCabinet(const std::string& cabinet, const std::string& targetDir) = 0;
+  // Expands a Windows LZ-compressed file into `folder` under the name stored in its header.
+  // A file that is not LZ-compressed is left as it is (NotLz).
+  virtual LzResult lzExpand(const std::string& compressed, const std::string& folder, std::string& expandedPath) = 0;
+};
+
+// Questions and dialogs of the engine.
+class UpdateUi {
+ public:
+  virtual ~UpdateUi() = default;
+  virtual void processMessages() = 0;
+  virtual void information(const std::string& text) = 0;
+  virtual bool askYesNo(const std::string& text) = 0;
+  virtual void showError(const std::string& text) = 0;
+  virtual void showHtmlDialog(const std::string& page) = 0;
+  // 400 x 400, centred, read-only text (rich when `rich`); true when accepted.
+  virtual bool showWhatsNew(const std::string& caption, const std::string& okText, const std::string& cancelText,
+                            const std::string& text, bool rich) = 0;
+  virtual bool showLicence(const std::string& caption, const std::string& okText, const std::string& acceptText,
+                           const std::string& notAcceptText, const std::string& text, bool rich) = 0;
+  // Credentials; false when cancelled.
+  virtual bool login(const std::string& caption, std::string& user, std::string& password) = 0;
+};
+
+struct WebUpdatePorts {
+  Files& files;
+  Clock& clock;
+  LogSink& logSink;
+  UpdateHttp& http;
+  UpdateSystem& sys;
+  UpdateArchives& archives;
+  UpdateUi& ui;
+};
+
+}  // namespace tf

@@ -1,0 +1,954 @@
+#include "update/web_update.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "app/mensajes.h"
+#include "platform/error.h"
+
+namespace tf {
+
+namespace {
+
+struct Message {
+  int id;
+  const char* text;
+};
+
+const Message kMessages[] = {
+    {963, "Start WebUpdate process with version : %s"},
+    {964, "WebUpdate process cancelled"},
+    {966, "OS version : %s"},
+    {967, "IE version : %s"},
+    {968, "Start update : %s ---------------------------"},
+    {969, "Compiler : %s"},
+    {970, "Installed IDEs : %s"},
+    {918, "Checking for Internet connection"},
+    {919, "Prompt to open new Internet connection"},
+    {920, "Opening Internet connection"},
+    {953, "Dialup failed"},
+    {921, "Found open Internet connection"},
+    {922, "Cannot open Internet connection"},
+    {923, "Connect to host : %s"},
+    {974, "Change FTP directory to : %s"},
+    {975, "Cannot change FTP directory to : %s"},
+    {915, "Download : %s"},
+    {916, "Http status : %s"},
+    {917, "File not found : %s"},
+    {976, "System error : %s"},
+    {956, "Authentication cancelled"},
+    {972, "Cannot delete file : %s"},
+    {973, "Cannot rename file : %s"},
+    {925, "Update control file not found"},
+    {926, "Update control file found"},
+    {927, "Invalid signature in update control file"},
+    {928, "Date based update found"},
+    {931, "Checksum based update found"},
+    {932, "File size based update found"},
+    {933, "Version based update found"},
+    {929, "New version found : %s"},
+    {930, "No new version found"},
+    {944, "Version check : %s"},
+    {934, "Found message instruction"},
+    {935, "Found HTML dialog instruction"},
+    {942, "Found URL show instruction"},
+    {936, "Found query instruction"},
+    {937, "Found whatsnew instruction"},
+    {938, "Whatsnew not accepted"},
+    {939, "Found license agreement instruction"},
+    {943, "Found file update instruction"},
+    {971, "Processing file : %s"},
+    {962, "Found application component : %s"},
+    {946, "Cannot download update file : %s"},
+    {947, "Error decompressing CAB file : %s"},
+    {941, "Found URL redirection instruction"},
+    {948, "Finished processing update control file"},
+    {951, "Cannot connect to server for post"},
+    {952, "Cannot access resource for post"},
+    {954, "Closed FTP connection"},
+    {949, "Closed Internet connection"},
+    {955, "Disconnect dialup"},
+    {959, "Restart app in directory : %s"},
+    {958, "Spawn %s"},
+    {912, "Equal source and target files : %s"},
+    {913, "File not found : %s"},
+    {914, "Zero length source file : %s"},
+    {965, "Extract CAB file : %s"},
+};
+
+const char* const kPromptFile = "Download update file : ";
+const char* const kPromptFiles = "Download update files ?";
+const char* const kPromptRestart = "Shutdown application to update executable files ?";
+
+std::string upper(std::string s) {
+  for (char& c : s) c = (char)std::toupper((unsigned char)c);
+  return s;
+}
+
+bool startsWithNoCase(const std::string& s, const std::string& prefix) {
+  return s.size() >= prefix.size() && upper(s.substr(0, prefix.size())) == upper(prefix);
+}
+
+std::string withSlash(std::string f) {
+  if (!f.empty() && f.back() != '\\' && f.back() != '/') f += '\\';
+  return f;
+}
+
+std::string extensionUpper(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : upper(name.substr(dot));
+}
+
+// "\n" written in the control file stands for a line break.
+std::string lineBreaks(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == 'n') {
+      out += "\r\n";
+      ++i;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> textLines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out.push_back(line);
+    start = end + 1;
+  }
+  return out;
+}
+
+bool isRichText(const std::string& text) { return startsWithNoCase(text, "{\\RTF"); }
+
+std::string base64(const std::string& in) {
+  static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  size_t i = 0;
+  for (; i + 2 < in.size(); i += 3) {
+    uint32_t v = ((unsigned char)in[i] << 16) | ((unsigned char)in[i + 1] << 8) | (unsigned char)in[i + 2];
+    out += t[v >> 18];
+    out += t[(v >> 12) & 63];
+    out += t[(v >> 6) & 63];
+    out += t[v & 63];
+  }
+  if (i + 1 == in.size()) {
+    uint32_t v = (unsigned char)in[i] << 16;
+    out += t[v >> 18];
+    out += t[(v >> 12) & 63];
+    out += "==";
+  } else if (i + 2 == in.size()) {
+    uint32_t v = ((unsigned char)in[i] << 16) | ((unsigned char)in[i + 1] << 8);
+    out += t[v >> 18];
+    out += t[(v >> 12) & 63];
+    out += t[(v >> 6) & 63];
+    out += '=';
+  }
+  return out;
+}
+
+std::string hostOf(const std::string& url) {
+  size_t s = url.find("://");
+  size_t start = s == std::string::npos ? 0 : s + 3;
+  size_t end = url.find_first_of("/:?", start);
+  std::string host = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  size_t at = host.rfind('@');
+  return at == std::string::npos ? host : host.substr(at + 1);
+}
+
+// A name that would leave the download folder or is no file name at all.
+bool unsafeFileName(const std::string& n) {
+  return n.empty() || n == "." || n == ".." || n.find_first_of(":*?\"<>|/\\") != std::string::npos;
+}
+
+SettingsRoot rootOf(TLastURLRoot r) {
+  return r == lurLOCALMACHINE ? SettingsRoot::LocalMachine : SettingsRoot::CurrentUser;
+}
+
+}  // namespace
+
+const char* webUpdateMessage(int id) {
+  for (const Message& m : kMessages)
+    if (m.id == id) return m.text;
+  return "";
+}
+
+WebUpdatePorts& TWebUpdate::ports() const {
+  if (!ports_) throw Error("TWebUpdate: no ports connected");
+  return *ports_;
+}
+
+std::string TWebUpdate::tempDir() const {
+  return withSlash(UseWinTempDir ? ports().files.tempFolder() : TempDirectory);
+}
+
+std::string TWebUpdate::logFilePath() const {
+  if (LogFileName.find_first_of("\\/:") != std::string::npos) return LogFileName;
+  return withSlash(ports().sys.documentsDir()) + LogFileName;
+}
+
+void TWebUpdate::logLine(const std::string& text) {
+  if (!Logging) return;
+  LocalTime t = ports().clock.now();
+  char stamp[40];
+  std::snprintf(stamp, sizeof stamp, "%02d/%02d/%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour, t.minute,
+                t.second);
+  try {
+    ports().logSink.appendToFile(logFilePath(), std::string(stamp) + " : " + text + "\r\n");
+  } catch (...) {
+  }
+}
+
+void TWebUpdate::ReportStatus(int MessageId, const std::string& Param, int StatusCode, int ErrCode) {
+  std::string text = formatear(webUpdateMessage(MessageId), {Param});
+  logLine("[" + std::to_string(MessageId) + "] " + text + " (Status:" + std::to_string(StatusCode) + ") (Error:" +
+          std::to_string(ErrCode) + ")");
+  if (OnStatus) OnStatus(*this, text, StatusCode, ErrCode);
+  else if (MessageId == 976 && UpdateUpdate != wuuSilent) ports().ui.showError(text);
+}
+
+void TWebUpdate::GetPrefixFolder(const std::string& Name, std::string& Folder) {
+  UpdateSystem& sys = ports().sys;
+  if (Name == "WIN") Folder = sys.windowsDir();
+  else if (Name == "SYS") Folder = sys.systemDir();
+  else if (Name == "APP") Folder = sys.programDir();
+  else if (Name == "TMP") Folder = tempDir();
+  else if (Name == "DOC") Folder = sys.documentsDir();
+  else if (Name == "PF") Folder = sys.environment("ProgramFiles");
+  else if (Name == "LAD") {
+    if (!sys.localAppDataDir(Folder)) throw Error("Could not find Local Application Data folder location.");
+  } else Folder.clear();
+}
+
+std::string TWebUpdate::expandPath(std::string path) {
+  if (OnConvertPrefix) OnConvertPrefix(*this, path);
+  return expandPrefixes(path, [this](const std::string& name) {
+    std::string f;
+    GetPrefixFolder(name, f);
+    return f;
+  });
+}
+
+bool TWebUpdate::deleteOrClear(const std::string& path) {
+  Files& f = ports().files;
+  if (f.deleteFile(path)) return true;
+  f.clearReadOnlyAndHidden(path);
+  return f.deleteFile(path);
+}
+
+// ---- the run ----
+
+void TWebUpdate::RunUpdate(bool SwitchToProgramFolder) {
+  WebUpdatePorts& p = ports();
+  cancel_ = false;
+  cancelReported_ = false;
+  if (SwitchToProgramFolder) p.sys.setCurrentDir(p.sys.programDir());
+
+  std::string text;
+  ReportStatus(968, "Non threaded update", 0, 0);
+  GetOsVersionText(text);
+  ReportStatus(966, text, 0, 0);
+  GetBrowserVersionText(text);
+  ReportStatus(967, text, 0, 0);
+  GetBuildTag(text);
+  ReportStatus(969, text, 0, 0);
+  GetInstalledToolsText(text);
+  ReportStatus(970, text, 0, 0);
+  componentDownloaded_ = false;
+  controlFile_.clear();
+  ReportStatus(963, Version(), 0, 0);
+
+  if (OpenConnection() != 0) return;
+  bool proceed = true;
+  if (UpdateType == ftpUpdate && ConnectFtpHost() != 0) proceed = false;
+  if (proceed && UpdateType != fileUpdate && !sessionOpen_) proceed = false;  // wucNone: nothing opened
+  if (proceed && FetchControlFile() != 0) proceed = false;
+  if (proceed && !ForceUpdate && !CheckUpdateDue()) {
+    appUpdate_ = false;
+    proceed = false;
+  }
+  if (proceed && RunPreActions() == -1) proceed = false;
+  if (proceed) {
+    bool found = false, declined = false;
+    std::string whatsNew;
+    if (fetchText("whatsnew", found, whatsNew) && found) {
+      ReportStatus(937, "", 12, 0);
+      if (ShowWhatsNew(whatsNew) != 0) declined = true;
+    }
+    std::string licence;
+    bool licenceOk = fetchText("eula", found, licence);
+    if (found && !declined) {
+      ReportStatus(939, "", 13, 0);
+      // A licence that could not be fetched cannot be accepted.
+      if (!licenceOk || ShowLicence(licence) != 0) declined = true;
+    }
+    if (declined) {
+      appUpdate_ = false;
+      proceed = false;
+    }
+  }
+  if (proceed && ReadFileList() <= 0) {
+    appUpdate_ = false;
+    proceed = false;
+  }
+  if (proceed) {
+    bool remain = FilterFileList() == 0 && FileList.count() > 0;
+    int downloaded = -1;
+    if (remain) {
+      downloaded = DownloadFiles();
+      RunPostActions();
+    }
+    CloseConnection();
+    if (remain && downloaded == 0 && !cancel_ && OnSuccess) OnSuccess(*this);
+    if (appUpdate_ && componentDownloaded_ && !cancel_) restartApplication();
+    return;
+  }
+  CloseConnection();
+}
+
+int TWebUpdate::OpenConnection() {
+  WebUpdatePorts& p = ports();
+  sessionOpen_ = false;
+  if (UpdateType == fileUpdate) return 0;
+  ReportStatus(918, "", 3, 0);
+  if (UpdateConnect == wucNone) return 0;
+  bool available = true;
+  bool online = URL.find("127.0.0.1") != std::string::npos || p.http.connectedState(available) || !available;
+  if (!online) {
+    if (UpdateConnect == wucNoConnect) return 1;
+    bool prompt = UpdateConnect == wucConnectPrompt || UpdateConnect == wucConnectPromptHangup;
+    ReportStatus(prompt ? 919 : 920, "", 3, 0);
+    if (!p.http.dial(prompt)) {
+      ReportStatus(953, "", 3, 0);
+      return 3;
+    }
+    dialled_ = true;
+  }
+  ReportStatus(921, "", 3, 0);
+  if (!p.http.openSession(Agent, Proxy)) {
+    ReportStatus(922, "", 1, 0);
+    return 2;
+  }
+  sessionOpen_ = true;
+  p.http.setTimeouts(TimeOut > 0 ? TimeOut : 0, ReceiveTimeOut > 0 ? ReceiveTimeOut : 0);
+  if (CertCheck == ccDisable) p.http.ignoreCertificateErrors();
+  return 0;
+}
+
+void TWebUpdate::CloseConnection() {
+  WebUpdatePorts& p = ports();
+  if (sessionOpen_) {
+    p.http.closeSession();
+    sessionOpen_ = false;
+    ReportStatus(949, "", 3, 0);
+  }
+  if (dialled_ && (UpdateConnect == wucConnectPromptHangup || UpdateConnect == wucConnectSilentHangup)) {
+    p.http.hangUp();
+    ReportStatus(955, "", 3, 0);
+  }
+  dialled_ = false;
+  if (!controlFile_.empty() && p.files.fileExists(controlFile_)) p.files.deleteFile(controlFile_);
+}
+
+int TWebUpdate::ConnectFtpHost() {
+  // The FTP transport is not carried: the run ends here after saying so.
+  ReportStatus(923, Host, 3, 0);
+  return 1;
+}
+
+void TWebUpdate::GetControlFileUrl(std::string& Url) {
+  Url = URL;
+  if (!LastURLEntry.Key.empty() && !LastURLEntry.Section.empty() && LastURLEntry.Save) {
+    std::string stored;
+    if (ports().sys.readSetting(rootOf(LastURLEntry.RegRoot), LastURLEntry.Key + "\\" + LastURLEntry.Section,
+                                "LastURL", stored) &&
+        !stored.empty())
+      Url = stored;
+  }
+}
+
+int TWebUpdate::FetchControlFile() {
+  std::string url;
+  GetControlFileUrl(url);
+  url = expandPath(url);
+  if (!DownloadUrl(url, tempDir(), false)) {
+    ReportStatus(925, "", 2, 0);
+    return 4;
+  }
+  ReportStatus(926, "", 3, 0);
+  controlFile_ = lastTarget_;
+  std::string text;
+  ports().files.readFile(controlFile_, text);
+  ini_ = IniText(text);
+  int result = 0;
+  if (SignatureCheck && ini_.readString("update", "signature", "") != Signature) {
+    ReportStatus(927, "", 11, 4);
+    result = 5;
+  }
+  appUpdate_ = ini_.readInteger("application", "appupdate", 0) == 1;
+  appName_ = expandPath(ini_.readString("application", "appname", ""));
+  if (appName_.empty()) appUpdate_ = false;
+  appParams_ = ini_.readString("application", "appparam", "");
+  appComps_ = expandPath(ini_.readString("application", "appcomps", ""));
+  silentRestart_ = ini_.readInteger("application", "silentrestart", 0) == 1;
+  return result;
+}
+
+bool TWebUpdate::CheckUpdateDue() {
+  WebUpdatePorts& p = ports();
+  DateSettings ds{DateFormat, DateSeparator, TimeFormat, TimeSeparator};
+  UpdateDescription = ini_.readString("update", "descr", "");
+  bool due = false;
+  newDate_ = ini_.readString("update", "date", "");
+  newTime_ = ini_.readString("update", "time", "");
+  dateFromSettings_ = false;
+  if (!newDate_.empty()) {
+    ReportStatus(928, "", 3, 0);
+    LocalTime moment = controlMoment(newDate_, newTime_, ds);
+    LocalTime reference;  // 1 January 1980
+    if (!LastURLEntry.Key.empty() && !LastURLEntry.Section.empty()) {
+      dateFromSettings_ = true;
+      std::string key = LastURLEntry.Key + "\\" + LastURLEntry.Section, d, t;
+      DateSettings stored;  // stored as dd/mm/yyyy and hh:nn
+      if (p.sys.readSetting(rootOf(LastURLEntry.RegRoot), key, "LastDate", d)) {
+        p.sys.readSetting(rootOf(LastURLEntry.RegRoot), key, "LastTime", t);
+        reference = controlMoment(d, t, stored);
+      }
+    } else {
+      std::string local = expandPath(ini_.readString("update", "localversion", ""));
+      if (!local.empty()) p.files.lastWriteTime(local, reference);
+    }
+    if (compareMoments(reference, moment) < 0) {
+      due = true;
+      ReportStatus(929, p.sys.shortDate(moment), 5, 0);
+    } else {
+      ReportStatus(930, "", 4, 0);
+    }
+  }
+  if (!due && !ini_.readString("update", "unconditional", "").empty()) due = true;
+  if (!due) {
+    std::string newVersion = ini_.readString("update", "newversion", "");
+    int newSize = ini_.readInteger("update", "newsize", 0);
+    int newSum = ini_.readInteger("update", "newchecksum", -1);
+    std::string local = expandPath(ini_.readString("update", "localversion", ""));
+    if (!local.empty() && (!newVersion.empty() || newSize > 0 || newSum != -1)) {
+      ReportStatus(newSum != -1 ? 931 : newSize > 0 ? 932 : 933, "", 3, 0);
+      if (IsNewer(newVersion, local, newSize, newSum)) {
+        due = true;
+        ReportStatus(929, newVersion, 5, 0);
+      } else {
+        ReportStatus(930, "", 4, 0);
+      }
+    }
+  }
+  if (OnCustomValidate)
+    OnCustomValidate(*this, ini_.readString("custom", "validatemsg", ""), ini_.readString("custom", "validateparam", ""),
+                     due);
+  return due;
+}
+
+bool TWebUpdate::IsNewer(std::string& NewVersion, std::string& LocalVersion, int NewSize, int NewCheckSum) {
+  WebUpdatePorts& p = ports();
+  if (NewVersion.empty() && NewSize == 0 && NewCheckSum == -1) return true;
+  if (LocalVersion.empty() && VersionCheck == vcUpdateOnly) return true;
+  if (!p.files.fileExists(LocalVersion) && VersionCheck == vcAlways) return true;
+  if (NewCheckSum != -1) {
+    int32_t local = (int32_t)fileChecksum(p.files, LocalVersion, UseCRC32);
+    ReportStatus(944,
+                 "Checksum compare of " + LocalVersion + ":" + std::to_string(local) + ":" + std::to_string(NewCheckSum),
+                 3, 0);
+    return local != NewCheckSum;
+  }
+  if (NewSize > 0) {
+    uint64_t size = 0;
+    int64_t local = p.files.fileSize(LocalVersion, size) ? (int64_t)size : -1;
+    return local != NewSize && (local > 0 || VersionCheck == vcAlways);
+  }
+  FileVersion local = p.sys.fileVersion(LocalVersion);
+  FileVersion fresh = parseVersion(NewVersion);
+  ReportStatus(944,
+               "Version compare of " + LocalVersion + ":" + versionText(local) + " with " + NewVersion + ":" +
+                   versionText(fresh),
+               3, 0);
+  if (!fresh.valid) return false;
+  if (!local.valid) return VersionCheck == vcAlways;
+  return fresh.hi > local.hi || (fresh.hi == local.hi && fresh.lo > local.lo);
+}
+
+void TWebUpdate::AdjustParamsBefore(std::string& Params) {
+  if (OnSetAppParamBefore) OnSetAppParamBefore(*this, Params);
+}
+
+void TWebUpdate::AdjustParamsAfter(std::string& Params) {
+  if (OnSetAppParamAfter) OnSetAppParamAfter(*this, Params);
+}
+
+int TWebUpdate::RunPreActions() {
+  WebUpdatePorts& p = ports();
+  std::string msg = ini_.readString("action", "msg", "");
+  if (!msg.empty()) {
+    ReportStatus(934, "", 3, 0);
+    p.ui.information(lineBreaks(msg));
+  }
+  std::string html = ini_.readString("action", "htmldlg", "");
+  if (!html.empty()) {
+    ReportStatus(935, "", 7, 0);
+    p.ui.showHtmlDialog(expandPath(html));
+  }
+  std::string before = expandPath(ini_.readString("action", "runbefore", ""));
+  if (!before.empty()) {
+    std::string params = ini_.readString("action", "runbeforeparam", "");
+    AdjustParamsBefore(params);
+    p.sys.startProgram(before, params, p.sys.isVistaOrLater());
+  }
+  if (OnCustomProcess)
+    OnCustomProcess(*this, ini_.readString("custom", "processmsg", ""), ini_.readString("custom", "processparam", ""));
+  std::string show = ini_.readString("action", "showURL", "");
+  if (!show.empty()) {
+    ReportStatus(942, "", 3, 0);
+    if (!p.sys.startBrowser(show)) p.sys.startProgram(show, "", true);
+  }
+  std::string query = ini_.readString("action", "query", "");
+  if (!query.empty()) {
+    ReportStatus(936, "", 3, 0);
+    if (!p.ui.askYesNo(lineBreaks(query))) {
+      appUpdate_ = false;
+      return -1;
+    }
+  }
+  return cancel_ ? -1 : 0;
+}
+
+bool TWebUpdate::fetchText(const std::string& base, bool& found, std::string& text) {
+  found = false;
+  text.clear();
+  std::string file = ini_.readString(section(base), "file", "");
+  if (file.empty()) return false;
+  found = true;
+  text = base == "eula" ? FetchLicenceStream() : FetchWhatsNewStream();
+  return !text.empty();
+}
+
+std::string TWebUpdate::FetchWhatsNewStream() {
+  std::string url = expandPath(ini_.readString(section("whatsnew"), "file", ""));
+  if (url.empty() || !DownloadUrl(url, tempDir(), false)) return {};
+  std::string text;
+  ports().files.readFile(lastTarget_, text);
+  ports().files.deleteFile(lastTarget_);
+  return text;
+}
+
+std::vector<std::string> TWebUpdate::FetchWhatsNewLines() { return textLines(FetchWhatsNewStream()); }
+
+std::string TWebUpdate::FetchLicenceStream() {
+  std::string url = expandPath(ini_.readString(section("eula"), "file", ""));
+  if (url.empty() || !DownloadUrl(url, tempDir(), false)) return {};
+  std::string text;
+  ports().files.readFile(lastTarget_, text);
+  ports().files.deleteFile(lastTarget_);
+  return text;
+}
+
+std::vector<std::string> TWebUpdate::FetchLicenceLines() { return textLines(FetchLicenceStream()); }
+
+int TWebUpdate::ShowWhatsNew(const std::string& Stream) {
+  bool rich = isRichText(Stream);
+  if (OnDownloadedWhatsNew && !rich) {
+    int res = 0;
+    OnDownloadedWhatsNew(*this, textLines(Stream), res);
+    return res == 1 ? 0 : -1;
+  }
+  if (ports().ui.showWhatsNew(ini_.readString("whatsnew", "caption", "What's new"),
+                              ini_.readString("whatsnew", "okbtn", "Ok"),
+                              ini_.readString("whatsnew", "cancelbtn", "Cancel"), Stream, rich))
+    return 0;
+  ReportStatus(938, "", 14, 0);
+  return -1;
+}
+
+int TWebUpdate::ShowLicence(const std::string& Stream) {
+  bool rich = isRichText(Stream);
+  if (OnDownloadedEULA && rich) {
+    int res = 0;
+    OnDownloadedEULA(*this, textLines(Stream), res);
+    return res == 1 ? 0 : -1;
+  }
+  return ports().ui.showLicence(ini_.readString("eula", "caption", ""), ini_.readString("eula", "okbtn", "Ok"),
+                                ini_.readString("eula", "accept", "I accept"),
+                                ini_.readString("eula", "notaccept", "I do not accept"), Stream, rich)
+             ? 0
+             : -1;
+}
+
+void TWebUpdate::GetOsVersionText(std::string& Text) { Text = ports().sys.osVersionText(); }
+
+void TWebUpdate::GetBuildTag(std::string& Text) {
+#ifdef __VERSION__
+  Text = std::string("g++ ") + __VERSION__;
+#else
+  Text = "C++";
+#endif
+}
+
+void TWebUpdate::GetBrowserVersionText(std::string& Text) {
+  Text = ports().sys.ieVersion();
+  if (Text.empty()) Text = "(not found)";
+}
+
+void TWebUpdate::GetInstalledToolsText(std::string& Text) { Text = "(none)"; }
+
+int TWebUpdate::ReadFileList() {
+  FileList.clear();
+  int count = ini_.readInteger("files", "count", 0);
+  if (count <= 0) return count;
+  ReportStatus(943, "", 3, 0);
+  auto expand = [this](const std::string& s) { return expandPath(s); };
+  for (int i = 1; i <= count; ++i) FileList.items.push_back(readFileEntry(ini_, i, expand));
+  return count;
+}
+
+int TWebUpdate::FilterFileList() {
+  Files& files = ports().files;
+  DateSettings ds{DateFormat, DateSeparator, TimeFormat, TimeSeparator};
+  std::vector<TFileDescription> kept;
+  for (TFileDescription& d : FileList.items) {
+    ReportStatus(971,
+                 d.URL + "[" + d.LocalVersion + ",nv=" + d.NewVersion + ",nd=" + d.NewDate + ",ns=" +
+                     std::to_string(d.NewSize) + ",nc=" + std::to_string(d.NewCheckSum) + "]",
+                 0, 0);
+    if (!d.LocalVersion.empty() && !d.NewDate.empty()) {
+      LocalTime local;
+      bool exists = files.fileExists(d.LocalVersion) && files.lastWriteTime(d.LocalVersion, local);
+      if (exists && compareMoments(local, controlMoment(d.NewDate, d.NewTime, ds)) >= 0) continue;
+      kept.push_back(d);
+      continue;
+    }
+    if (!IsNewer(d.NewVersion, d.LocalVersion, d.NewSize, d.NewCheckSum)) {
+      ReportStatus(930, "", 0, 0);
+      continue;
+    }
+    bool isNew = true;
+    if (OnFileVersionCheck && !d.NewCustomVer.empty()) OnFileVersionCheck(*this, d.NewCustomVer, d.LocalVersion, isNew);
+    if (isNew) kept.push_back(d);
+  }
+  FileList.items = kept;
+  if (OnGetFileList && !FileList.items.empty()) {
+    std::vector<std::string> list;
+    for (const TFileDescription& d : FileList.items) list.push_back(d.Description);
+    OnGetFileList(*this, list);
+    kept.clear();
+    for (size_t i = 0; i < FileList.items.size(); ++i)
+      if (FileList.items[i].Mandatory || i >= list.size() || !list[i].empty()) kept.push_back(FileList.items[i]);
+    FileList.items = kept;
+  }
+  return FileList.items.empty() ? -1 : 0;
+}
+
+void TWebUpdate::ReportFileProgress(const std::string& FileName, int64_t Pos, int64_t Size) {
+  if (OnFileProgress) OnFileProgress(*this, FileName, Pos, Size);
+}
+
+void TWebUpdate::QueryCancel(bool& Cancel) {
+  if (OnProgressCancel) OnProgressCancel(*this, Cancel);
+  if (Cancel && !cancelReported_) {
+    cancelReported_ = true;
+    ReportStatus(964, "", 0, 0);
+  }
+}
+
+void TWebUpdate::ReportFileDownloaded(const std::string& FileName) {
+  if (OnFileDownloaded) OnFileDownloaded(*this, FileName);
+}
+
+bool TWebUpdate::downloadByCopy(const std::string& source, const std::string& target) {
+  Files& files = ports().files;
+  uint64_t size = 0;
+  if (!files.fileExists(source)) {
+    ReportStatus(913, source, 2, 1);
+    return false;
+  }
+  if (upper(source) == upper(target)) {
+    ReportStatus(912, source, 10, 3);
+    return false;
+  }
+  if (!files.fileSize(source, size) || size == 0) {
+    ReportStatus(914, source, 10, 2);
+    return false;
+  }
+  if (files.fileExists(target) && !deleteOrClear(target)) {
+    ReportStatus(972, target, 19, 6);
+    logLine("Unable to delete file " + target);
+    return false;
+  }
+  if (!files.copyFile(source, target, false)) return false;
+  ReportFileProgress(target, (int64_t)size, (int64_t)size);
+  ReportFileDownloaded(target);
+  return true;
+}
+
+bool TWebUpdate::DownloadUrl(const std::string& URL_, const std::string& Folder, bool Unpack) {
+  WebUpdatePorts& p = ports();
+  std::string url = URL_;
+  ReportStatus(915, url, 3, 0);
+  std::string name = fileNameFromUrl(url);
+  if (OnFileNameFromURL) OnFileNameFromURL(*this, url, name);
+  std::string target = withSlash(Folder) + name;
+  lastTarget_ = target;
+  if (unsafeFileName(name)) {
+    ReportStatus(917, url, 2, 1);
+    return false;
+  }
+  if (UpdateType == fileUpdate) return downloadByCopy(url, target);
+
+  if (!ProxyUserID.empty() && startsWithNoCase(url, "HTTP://"))
+    url = "http://" + ProxyUserID + ":" + ProxyPassword + "@" + url.substr(7);
+  UpdateRequestFlags flags;
+  flags.keepAlive = HTTPKeepAliveAuthentication;
+  flags.existingConnection = ExistingConnection;
+  flags.ignoreCertNameAndDate = CertCheck == ccDisable;
+
+  if (Authenticate == waAlways && (UserID.empty() || Password.empty())) {
+    if (!p.ui.login("Connect to " + hostOf(url), UserID, Password)) {
+      ReportStatus(956, "", 0, 0);
+      return false;
+    }
+  }
+  std::unique_ptr<UpdateRequest> req;
+  for (int attempt = 0;; ++attempt) {
+    std::string headers;
+    if (!UserID.empty() || !Password.empty())
+      headers = "Authorization: Basic " + base64(UserID + ":" + Password) + "\r\n\r\n";
+    req = p.http.openUrl(url, headers, flags);
+    if (!req) {
+      std::string text;
+      uint32_t code = p.http.lastError(text);
+      if (code != 0) ReportStatus(976, text, 1, (int)code);
+      ReportStatus(917, url, 2, 1);
+      return false;
+    }
+    int status = req->statusCode();
+    if (status == 401 && Authenticate == waAuto && attempt < 16) {
+      req.reset();
+      if (!p.ui.login("Connect to " + hostOf(url), UserID, Password)) {
+        ReportStatus(956, "", 0, 0);
+        return false;
+      }
+      continue;
+    }
+    if (status >= 300) {
+      ReportStatus(916, std::to_string(status), 6, status);
+      return false;
+    }
+    break;
+  }
+
+  std::string tmp = p.sys.uniqueTempFile(tempDir(), "WUPD");
+  std::unique_ptr<OutputFile> out = tmp.empty() ? nullptr : p.files.createFile(tmp);
+  if (!out) {
+    if (!tmp.empty()) p.files.deleteFile(tmp);
+    throw Error("Cannot create file : " + (tmp.empty() ? tempDir() + "WUPD" : tmp));
+  }
+  uint64_t announced = 0;
+  bool hasLength = req->contentLength(announced);
+  int64_t size = hasLength ? (int64_t)announced : 0;
+  int64_t total = 0;
+  bool failed = false, gotData = false;
+  std::string block(4096, '\0');
+  for (;;) {
+    p.ui.processMessages();
+    long long n = req->read(&block[0], block.size());
+    if (n < 0) {
+      failed = true;
+      break;
+    }
+    if (n > 0) {
+      gotData = true;
+      if (!out->write(block.data(), (size_t)n)) {
+        out.reset();
+        req.reset();
+        p.files.deleteFile(tmp);
+        throw Error("Cannot write file : " + tmp);
+      }
+      total += n;
+    }
+    ReportFileProgress(target, total, size);
+    QueryCancel(cancel_);
+    if (n == 0 || cancel_) break;
+  }
+  req.reset();
+  bool closed = out->close();
+  out.reset();
+  if (!closed) {
+    p.files.deleteFile(tmp);
+    throw Error("Cannot write file : " + tmp);
+  }
+  // A body shorter than announced, or none at all, is not the file: the old target stays.
+  if (hasLength && (uint64_t)total < announced) failed = true;
+  if (!gotData) failed = true;
+  if (failed || cancel_) {
+    if (!p.files.deleteFile(tmp)) logLine("Unable to delete file " + tmp);
+    return false;
+  }
+  if (p.files.fileExists(target) && !deleteOrClear(target)) {
+    ReportStatus(972, target, 19, 6);
+    logLine("Unable to delete file " + target);
+    p.files.deleteFile(tmp);
+    return false;
+  }
+  if (!p.files.moveFile(tmp, target, false)) {
+    ReportStatus(973, tmp + " to " + target, 19, 7);
+    logLine("Unable to rename file " + tmp + " to " + target);
+    p.files.deleteFile(tmp);
+    return false;
+  }
+  ReportFileDownloaded(target);
+  if (Unpack && extensionUpper(name) == ".CAB") return p.archives.extractCabinet(target, withSlash(Folder));
+  return true;
+}
+
+int TWebUpdate::DownloadFiles() {
+  WebUpdatePorts& p = ports();
+  int result = 0;
+  bool askedOnce = false;
+  for (int i = 0; i < FileList.count(); ++i) {
+    TFileDescription& d = FileList.items[i];
+    std::string name = fileNameFromUrl(d.URL);
+    if (UpdateUpdate == wuuPromptAll && !p.ui.askYesNo(kPromptFile + name)) continue;
+    if (UpdateUpdate == wuuPromptOnce && !askedOnce) {
+      askedOnce = true;
+      if (!p.ui.askYesNo(kPromptFiles)) break;
+    }
+    FileList.activeIndex = i;
+    std::string url = d.URL;
+    if (OnBeforeFileDownload) OnBeforeFileDownload(*this, i + 1, d.Description, url);
+    if (!d.TargetDir.empty() && !p.files.folderExists(d.TargetDir)) p.files.createFolders(d.TargetDir);
+    std::string folder = UseWinTempDir ? tempDir() : d.TargetDir;
+    if (!DownloadUrl(url, folder, false)) {
+      result = -1;
+      ReportStatus(946, url, 2, 9);
+      appUpdate_ = false;
+      if (cancel_) break;
+      continue;
+    }
+    std::string downloaded = lastTarget_;
+    size_t slash = downloaded.find_last_of('\\');
+    name = slash == std::string::npos ? downloaded : downloaded.substr(slash + 1);
+    if (!appComps_.empty() && upper(appComps_).find(upper(name)) != std::string::npos) {
+      componentDownloaded_ = true;
+      ReportStatus(962, name, 0, 0);
+      continue;
+    }
+    std::string ext = extensionUpper(name);
+    std::string current = downloaded;
+    if (ext != ".CAB" && ext != ".PAT" && UseWinTempDir && !d.TargetDir.empty()) {
+      std::string dest = withSlash(d.TargetDir) + name;
+      if (upper(dest) != upper(downloaded)) {
+        if (p.files.fileExists(dest) && !deleteOrClear(dest)) {
+          ReportStatus(972, dest, 19, 6);
+          logLine("Unable to delete file " + dest);
+          result = -1;
+          continue;
+        }
+        if (!p.files.moveFile(downloaded, dest, false)) {
+          ReportStatus(973, downloaded + " to " + dest, 19, 7);
+          logLine("Unable to rename file " + downloaded + " to " + dest);
+          result = -1;
+          continue;
+        }
+        current = dest;
+      }
+    }
+    if (ext == ".CAB" && ExtractCAB && d.Compressed) {
+      if (!p.archives.extractCabinet(current, d.TargetDir)) {
+        ReportStatus(947, current, 8, 0);
+        result = -1;
+      } else if (!KeepIntermediateFiles) {
+        p.files.deleteFile(current);
+      }
+    } else if (ext != ".CAB" && ExtractCAB && d.Compressed) {
+      // Expanded beside itself: in TargetDir once moved there, else in the download folder.
+      size_t cut = current.find_last_of('\\');
+      std::string where = cut == std::string::npos ? std::string() : current.substr(0, cut + 1);
+      std::string expanded;
+      LzResult r = p.archives.lzExpand(current, where, expanded);
+      if (r == LzResult::Expanded && !KeepIntermediateFiles && upper(expanded) != upper(current))
+        p.files.deleteFile(current);
+      else if (r == LzResult::Failed)
+        result = -1;
+    } else if (ext == ".PAT" && ApplyPatch && !d.LocalVersion.empty()) {
+      // No patch program is carried: the patch stays where it was downloaded.
+      if (!ExtractPatchUtility()) logLine("Unable to apply patch " + current);
+    }
+  }
+  FileList.activeIndex = -1;
+  return result;
+}
+
+void TWebUpdate::RunPostActions() {
+  WebUpdatePorts& p = ports();
+  if (cancel_) return;
+  if (PostUpdateInfo.Enabled) {
+    bool allow = true;
+    if (OnBeforePost) OnBeforePost(*this, allow);
+    if (allow) {
+      PostReply.clear();
+      PostResult r = p.http.postForm(PostUpdateInfo.Server, PostUpdateInfo.Action, PostUpdateInfo.Data, PostReply);
+      if (r == PostResult::CannotConnect) ReportStatus(951, "", 16, 5);
+      else if (r == PostResult::CannotOpenResource) ReportStatus(952, "", 17, 5);
+      else {
+        bool go = true;
+        if (OnProcessPostResult) OnProcessPostResult(*this, go);
+        if (!go) return;
+      }
+    }
+  }
+  SettingsRoot root = rootOf(LastURLEntry.RegRoot);
+  std::string key = LastURLEntry.Key + "\\" + LastURLEntry.Section;
+  if (dateFromSettings_ && LastURLEntry.Save) {
+    DateSettings ds{DateFormat, DateSeparator, TimeFormat, TimeSeparator};
+    LocalTime d;
+    if (parseDate(newDate_, ds, d)) {
+      p.sys.writeSetting(root, key, "LastDate", formatDayMonthYear(d));
+      LocalTime t = d;
+      if (!newTime_.empty() && parseTime(newTime_, ds, t)) p.sys.writeSetting(root, key, "LastTime", formatHourMinute(t));
+    }
+  }
+  std::string updateUrl = ini_.readString("action", "updateURL", "");
+  if (!updateUrl.empty()) {
+    ReportStatus(941, "", 3, 0);
+    if (!LastURLEntry.Key.empty() && !LastURLEntry.Section.empty() && LastURLEntry.Save)
+      p.sys.writeSetting(root, key, "LastURL", updateUrl);
+  }
+  std::string after = expandPath(ini_.readString("action", "runafter", ""));
+  if (!after.empty()) {
+    std::string params = ini_.readString("action", "runafterparam", "");
+    AdjustParamsAfter(params);
+    p.sys.startProgram(after, params, p.sys.isVistaOrLater());
+  }
+  ReportStatus(948, "", 3, 0);
+}
+
+bool TWebUpdate::ExtractRestartProgram() { return false; }  // no restart program is carried
+bool TWebUpdate::ExtractPatchUtility() { return false; }    // no patch program is carried
+
+void TWebUpdate::restartApplication() {
+  WebUpdatePorts& p = ports();
+  ReportStatus(959, p.files.currentFolder(), 0, 0);
+  bool allow = true;
+  if (OnAppRestart) OnAppRestart(*this, allow);
+  else if (!silentRestart_) allow = p.ui.askYesNo(kPromptRestart);
+  if (!allow) return;
+  // Without a restart program the new components stay in the temporary folder, and the
+  // running program is left as it is.
+  if (!ExtractRestartProgram()) logLine("Unable to restart application: no restart program");
+}
+
+}  // namespace tf

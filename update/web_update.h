@@ -1,0 +1,194 @@
+// The update engine: brings a set of files up to date from a web server, driven by a control file.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "transfer/webcopy.h"
+#include "update/control_file.h"
+#include "update/update_ports.h"
+
+namespace tf {
+
+enum TUpdateType { ftpUpdate, httpUpdate, fileUpdate };
+// The same three modes as the file transfer component's.
+using TWebAuthenticate = TWebCopyAuthentication;
+enum TCertCheck { ccEnable, ccDisable };
+enum TWebUpdateConnect {
+  wucNoConnect, wucConnectPrompt, wucConnectSilent, wucConnectPromptHangup, wucConnectSilentHangup, wucNone
+};
+enum TWebUpdateUpdate { wuuPromptOnce, wuuPromptAll, wuuSilent };
+enum TVersionCheck { vcUpdateOnly, vcAlways };
+enum TLastURLRoot { lurLOCALUSER, lurLOCALMACHINE };
+
+struct TLastURLEntry {
+  bool Save = false;
+  std::string Key;
+  std::string Section;
+  TLastURLRoot RegRoot = lurLOCALUSER;
+};
+
+struct TPostUpdateInfo {
+  std::string Server;
+  std::string Action;
+  std::string Data;
+  bool Enabled = false;
+};
+
+// The text of a status report id ("" for an unknown id).
+const char* webUpdateMessage(int id);
+
+class TWebUpdate {
+ public:
+  TWebUpdate() = default;
+  virtual ~TWebUpdate() = default;
+  TWebUpdate(const TWebUpdate&) = delete;
+  TWebUpdate& operator=(const TWebUpdate&) = delete;
+
+  // The machine the engine works on; must be set before RunUpdate.
+  void conectar(const WebUpdatePorts& ports) { ports_.reset(new WebUpdatePorts(ports)); }
+
+  // Properties.
+  std::string URL;
+  TUpdateType UpdateType = httpUpdate;
+  std::string Agent = "TWebUpdate";
+  std::string Proxy, ProxyUserID, ProxyPassword;
+  std::string UserID, Password;
+  TWebAuthenticate Authenticate = waNever;
+  TCertCheck CertCheck = ccEnable;
+  bool HTTPKeepAliveAuthentication = false;
+  bool ExistingConnection = false;
+  int TimeOut = 0;
+  int ReceiveTimeOut = 0;
+  TWebUpdateConnect UpdateConnect = wucNoConnect;
+  TWebUpdateUpdate UpdateUpdate = wuuPromptOnce;
+  TVersionCheck VersionCheck = vcUpdateOnly;
+  bool ForceUpdate = false;
+  bool UseCRC32 = false;
+  bool SignatureCheck = false;
+  std::string Signature = "WebUpdate";
+  bool ExtractCAB = false;
+  bool KeepIntermediateFiles = false;
+  bool UseWinTempDir = true;
+  std::string TempDirectory = ".";
+  std::string DateFormat = "dd/mm/yyyy";
+  char DateSeparator = '/';
+  std::string TimeFormat = "hh:nn";
+  char TimeSeparator = ':';
+  std::string LanguageID;
+  bool Logging = false;
+  std::string LogFileName = "WUPDATE.LOG";
+  bool ShowDownloadProgress = false;  // the engine draws no progress window of its own
+  TLastURLEntry LastURLEntry;
+  TPostUpdateInfo PostUpdateInfo;
+  bool ApplyPatch = false;
+  std::string FTPDirectory;
+  bool FTPPassive = false;
+  std::string Host;
+  int Port = 21;
+  std::string Version() const { return "2.2.1.0"; }
+
+  // Read-only results of the last run.
+  TFileList FileList;
+  std::string UpdateDescription;  // [update] "descr"
+  std::string PostReply;          // reply of the post-update form
+
+  // Events.
+  std::function<void(TWebUpdate&, const std::string& FileName, int64_t Pos, int64_t Size)> OnFileProgress;
+  std::function<void(TWebUpdate&, const std::string& StatusStr, int StatusCode, int ErrCode)> OnStatus;
+  std::function<void(TWebUpdate&, const std::string& FileName)> OnFileDownloaded;
+  std::function<void(TWebUpdate&, const std::string& NewVersion, const std::string& LocalVersion, bool& IsNew)>
+      OnFileVersionCheck;
+  std::function<void(TWebUpdate&, const std::string& Action)> OnProgress;  // declared; never raised
+  std::function<void(TWebUpdate&, bool& Cancel)> OnProgressCancel;
+  std::function<void(TWebUpdate&, int FileIdx, const std::string& FileDescription, std::string& URL)>
+      OnBeforeFileDownload;
+  std::function<void(TWebUpdate&, const std::string& Msg, const std::string& Param, bool& Allow)> OnCustomValidate;
+  std::function<void(TWebUpdate&, const std::string& Msg, const std::string& Param)> OnCustomProcess;
+  std::function<void(TWebUpdate&, std::vector<std::string>& List)> OnGetFileList;
+  std::function<void(TWebUpdate&, std::string& Path)> OnConvertPrefix;
+  std::function<void(TWebUpdate&, std::string& AppParams)> OnSetAppParams, OnSetAppParamBefore, OnSetAppParamAfter;
+  std::function<void(TWebUpdate&, const std::vector<std::string>& Text, int& Res)> OnDownloadedWhatsNew,
+      OnDownloadedEULA;
+  std::function<void(TWebUpdate&, const std::string& URL, std::string& FName)> OnFileNameFromURL;
+  std::function<void(TWebUpdate&, bool& AllowPost)> OnBeforePost;
+  std::function<void(TWebUpdate&, bool& AllowPostResult)> OnProcessPostResult;
+  std::function<void(TWebUpdate&, bool& Allow)> OnAppRestart;
+  std::function<void(TWebUpdate&)> OnAppDoClose;
+  std::function<void(TWebUpdate&)> OnThreadUpdateDone;  // declared; never raised
+  std::function<void(TWebUpdate&)> OnSuccess;
+
+  // One whole update; reports through OnStatus. Throws only when downloaded data cannot be
+  // written to disk or the local application-data folder is unknown.
+  void RunUpdate(bool SwitchToProgramFolder);
+  // Downloads one URL into Folder under the name taken from the URL.
+  bool DownloadUrl(const std::string& URL, const std::string& Folder, bool Unpack);
+
+  std::string tempDir() const;         // with a trailing "\"
+  std::string logFilePath() const;     // where the component log goes
+  std::string expandPath(std::string path);
+  bool cancelled() const { return cancel_; }
+  const std::string& controlFilePath() const { return controlFile_; }
+
+  // Overridable steps, in their declared order.
+  virtual int ShowWhatsNew(const std::string& Stream);
+  virtual int ShowLicence(const std::string& Stream);
+  virtual void ReportStatus(int MessageId, const std::string& Param, int StatusCode, int ErrCode);
+  virtual bool ExtractRestartProgram();
+  virtual bool ExtractPatchUtility();
+  virtual bool IsNewer(std::string& NewVersion, std::string& LocalVersion, int NewSize, int NewCheckSum);
+  virtual void ReportFileProgress(const std::string& FileName, int64_t Pos, int64_t Size);
+  virtual void QueryCancel(bool& Cancel);
+  virtual void AdjustParamsBefore(std::string& Params);
+  virtual void AdjustParamsAfter(std::string& Params);
+  virtual void ReportFileDownloaded(const std::string& FileName);
+  virtual int OpenConnection();
+  virtual void CloseConnection();
+  virtual int ConnectFtpHost();
+  virtual void GetControlFileUrl(std::string& Url);
+  virtual int FetchControlFile();
+  virtual bool CheckUpdateDue();
+  virtual int RunPreActions();
+  virtual std::vector<std::string> FetchWhatsNewLines();
+  virtual std::string FetchWhatsNewStream();
+  virtual std::vector<std::string> FetchLicenceLines();
+  virtual std::string FetchLicenceStream();
+  virtual void GetOsVersionText(std::string& Text);
+  virtual void GetBuildTag(std::string& Text);
+  virtual void GetBrowserVersionText(std::string& Text);
+  virtual void GetInstalledToolsText(std::string& Text);
+  virtual int ReadFileList();
+  virtual int FilterFileList();
+  virtual int DownloadFiles();
+  virtual void GetPrefixFolder(const std::string& Name, std::string& Folder);
+  virtual void RunPostActions();
+
+ protected:
+  WebUpdatePorts& ports() const;
+  void logLine(const std::string& text);
+  // Deletes a file, clearing read-only and hidden when the first try fails.
+  bool deleteOrClear(const std::string& path);
+  bool fetchText(const std::string& section, bool& found, std::string& text);
+  bool downloadByCopy(const std::string& source, const std::string& target);
+  void restartApplication();
+  std::string section(const std::string& base) const { return LanguageID.empty() ? base : base + LanguageID; }
+
+  std::unique_ptr<WebUpdatePorts> ports_;
+  IniText ini_;
+  bool sessionOpen_ = false;
+  bool dialled_ = false;
+  bool cancel_ = false;
+  bool cancelReported_ = false;
+  bool appUpdate_ = false;
+  bool componentDownloaded_ = false;
+  bool silentRestart_ = false;
+  bool dateFromSettings_ = false;
+  std::string controlFile_;
+  std::string appName_, appParams_, appComps_;
+  std::string newDate_, newTime_;
+  std::string lastTarget_;  // local path of the last DownloadUrl
+};
+
+}  // namespace tf
