@@ -21,9 +21,12 @@ fi
 
 log() { echo "[sandbox] $*" >&2; }
 mount --make-rprivate /
-# X's socket folder private to this run (the checkout itself may live under /tmp).
-mkdir -p /tmp/.X11-unix
-mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
+# X's socket folder private to this run (the checkout itself may live under /tmp), unless the
+# demo is to show its window on the person's own display, whose socket lives there.
+if [[ -z "${TF_DEMO_DISPLAY:-}" ]]; then
+  mkdir -p /tmp/.X11-unix
+  mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
+fi
 
 # --- network: loopback and a veth pair with a gateway, so Wine counts the machine as online.
 ip link set lo up
