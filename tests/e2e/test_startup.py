@@ -19,6 +19,7 @@ def test_no_downloads_start_and_close(h):
     assert message(lines[0]) == b"*" * 87, lines[0]
     assert lines[0].startswith(b"    [")
     assert message(lines[1]) == CAPTION
+    assert message(lines[2]) and not message(lines[2]).endswith(b" MB RAM")  # the processor's name
     assert message(lines[3]).endswith(b" MB RAM") and re.match(rb"^\d+ MB RAM$", message(lines[3]))
     assert message(lines[4]).startswith(b"Nombre de Equipo: ") and len(message(lines[4])) > 18
     assert b"Mostrando panel pnlBienvenida ..." in [message(l) for l in lines]
