@@ -51,8 +51,9 @@ class Files {
   virtual bool createFolders(const std::string& path) = 0; // with every missing parent
   virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
   virtual bool moveFile(const std::string& from, const std::string& to, bool replace) = 0;
-  virtual bool readFile(const std::string& path, std::string& out) = 0;
-  virtual bool writeFile(const std::string& path, const std::string& data) = 0;
+  // Whole-file helpers over openRead/createFile.
+  virtual bool readFile(const std::string& path, std::string& out);
+  virtual bool writeFile(const std::string& path, const std::string& data);
   virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;  // truncates
   virtual std::unique_ptr<InputFile> openRead(const std::string& path) = 0;
   virtual bool setReadOnly(const std::string& path, bool readOnly) = 0;

@@ -149,26 +149,6 @@ bool StdFiles::moveFile(const std::string& from, const std::string& to, bool rep
   return !ec;
 }
 
-bool StdFiles::readFile(const std::string& path, std::string& out) {
-  out.clear();
-  auto in = openRead(path);
-  if (!in) return false;
-  char buf[65536];
-  for (;;) {
-    long long n = in->read(buf, sizeof buf);
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out.append(buf, (size_t)n);
-  }
-}
-
-bool StdFiles::writeFile(const std::string& path, const std::string& data) {
-  auto f = createFile(path);
-  if (!f) return false;
-  bool ok = f->write(data.data(), data.size());
-  return f->close() && ok;
-}
-
 std::unique_ptr<OutputFile> StdFiles::createFile(const std::string& path) {
   std::FILE* f = openFile(path, true);
   if (!f) return nullptr;

@@ -128,26 +128,6 @@ bool Win32Files::moveFile(const std::string& from, const std::string& to, bool r
   return MoveFileExW(widen(from).c_str(), widen(to).c_str(), flags) != 0;
 }
 
-bool Win32Files::readFile(const std::string& path, std::string& out) {
-  out.clear();
-  auto in = openRead(path);
-  if (!in) return false;
-  char buf[65536];
-  for (;;) {
-    long long n = in->read(buf, sizeof buf);
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out.append(buf, (size_t)n);
-  }
-}
-
-bool Win32Files::writeFile(const std::string& path, const std::string& data) {
-  auto f = createFile(path);
-  if (!f) return false;
-  bool ok = f->write(data.data(), data.size());
-  return f->close() && ok;
-}
-
 std::unique_ptr<OutputFile> Win32Files::createFile(const std::string& path) {
   HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -43,8 +43,6 @@ class Win32Files : public Files {
   bool createFolders(const std::string& path) override;
   bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
   bool moveFile(const std::string& from, const std::string& to, bool replace) override;
-  bool readFile(const std::string& path, std::string& out) override;
-  bool writeFile(const std::string& path, const std::string& data) override;
   std::unique_ptr<OutputFile> createFile(const std::string& path) override;
   std::unique_ptr<InputFile> openRead(const std::string& path) override;
   bool setReadOnly(const std::string& path, bool readOnly) override;

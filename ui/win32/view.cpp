@@ -484,21 +484,23 @@ void Win32View::handleMessage(MSG& m) {
   DispatchMessageW(&m);
 }
 
-LRESULT CALLBACK Win32View::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  Win32View* self = reinterpret_cast<Win32View*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+// The view travels in each window's user data from WM_NCCREATE on.
+static Win32View* viewOf(HWND h, UINT msg, LPARAM lp) {
   if (msg == WM_NCCREATE) {
-    self = static_cast<Win32View*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    auto* self = static_cast<Win32View*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
     SetWindowLongPtrW(h, GWLP_USERDATA, (LONG_PTR)self);
+    return self;
   }
+  return reinterpret_cast<Win32View*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK Win32View::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  Win32View* self = viewOf(h, msg, lp);
   return self ? self->handle(h, msg, wp, lp) : DefWindowProcW(h, msg, wp, lp);
 }
 
 LRESULT CALLBACK Win32View::panelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  Win32View* self = reinterpret_cast<Win32View*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-  if (msg == WM_NCCREATE) {
-    self = static_cast<Win32View*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    SetWindowLongPtrW(h, GWLP_USERDATA, (LONG_PTR)self);
-  }
+  Win32View* self = viewOf(h, msg, lp);
   if (!self) return DefWindowProcW(h, msg, wp, lp);
   switch (msg) {
     case WM_ERASEBKGND:
@@ -574,11 +576,7 @@ void Win32View::paintBar(HWND h, HDC dc) {
 }
 
 LRESULT CALLBACK Win32View::barProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  Win32View* self = reinterpret_cast<Win32View*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-  if (msg == WM_NCCREATE) {
-    self = static_cast<Win32View*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    SetWindowLongPtrW(h, GWLP_USERDATA, (LONG_PTR)self);
-  }
+  Win32View* self = viewOf(h, msg, lp);
   if (!self) return DefWindowProcW(h, msg, wp, lp);
   switch (msg) {
     case WM_ERASEBKGND:
