@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Inside the sandbox: one 200 MiB file from the vendor test server, fetched by the transfer
+# Inside the sandbox: one 200 MiB file (TF_BENCH_MIB) from the vendor test server, fetched by the transfer
 # engine, by a bare WinINet loop (same 4096-byte reads) and by curl, side by side in one run.
 # Prints the engine's time as a ratio of the other two and its peak working set.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 dir=$TF_RUN_DIR/bench_download
 rm -rf "$dir" && mkdir -p "$dir/docroot" "$dir/out"
-size=$((200 * 1024 * 1024))
+size=$((${TF_BENCH_MIB:-200} * 1024 * 1024))  # TF_BENCH_MIB changes the size (is memory flat?)
 head -c "$size" /dev/urandom >"$dir/docroot/big.bin"
 
 python3 "$root/tools/vendor_server.py" --docroot "$dir/docroot" --log "$dir/requests.jsonl" >"$dir/server.out" 2>&1 &
