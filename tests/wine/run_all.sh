@@ -6,10 +6,13 @@ rc=0
 echo "== Win32 adapter tests under Wine ($TF_WIN_BUILD)"
 # Archives for the unzipper tests, read from the run folder by wine_tests.exe.
 python3 "$root/tests/fixtures/make_zips.py" "$TF_RUN_DIR/zipfix" || rc=1
-# --- vendor test server for the transfer tests (tests/wine/test_transfer.cpp), stopped by PID after them
+# --- vendor test server for the transfer and update tests (tests/wine/test_transfer.cpp,
+# tests/wine/test_update_server.cpp), stopped by PID after them
 export TF_VENDOR_DIR=$TF_RUN_DIR/vendor
 export TF_VENDOR_DOCROOT=$TF_VENDOR_DIR/docroot TF_VENDOR_FAULTS=$TF_VENDOR_DIR/faults.json TF_VENDOR_LOG=$TF_VENDOR_DIR/requests.jsonl
 mkdir -p "$TF_VENDOR_DOCROOT" && echo '{}' >"$TF_VENDOR_FAULTS"
+# The installer's update content (/version/pack3.inf and its packages).
+python3 "$root/tests/fixtures/vendor/make_docroot.py" --host "$TF_VENDOR_HOST" --out "$TF_VENDOR_DOCROOT" || rc=1
 python3 "$root/tools/vendor_server.py" --docroot "$TF_VENDOR_DOCROOT" --faults "$TF_VENDOR_FAULTS" \
   --log "$TF_VENDOR_LOG" >"$TF_VENDOR_DIR/server.out" 2>&1 &
 vendor_pid=$!

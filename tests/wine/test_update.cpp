@@ -9,67 +9,17 @@
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/update_win32.h"
+#include "tests/wine/cabinet.h"
 #include "update/web_update.h"
 
 using namespace tf;
 
 namespace {
 
-void le16(std::string& s, unsigned v) {
-  s += (char)(v & 255);
-  s += (char)((v >> 8) & 255);
-}
-void le32(std::string& s, uint32_t v) {
-  le16(s, v & 0xFFFF);
-  le16(s, v >> 16);
-}
-
-struct CabEntry {
-  std::string name, data;
-  unsigned date = 0, time = 0;
-};
-
-// A one-folder cabinet with stored (uncompressed) data.
-std::string makeCabinet(const std::vector<CabEntry>& entries) {
-  std::string files, data;
-  uint32_t offset = 0;
-  for (const auto& e : entries) {
-    le32(files, (uint32_t)e.data.size());
-    le32(files, offset);
-    le16(files, 0);
-    le16(files, e.date);
-    le16(files, e.time);
-    le16(files, 0x20);
-    files += e.name;
-    files += '\0';
-    data += e.data;
-    offset += (uint32_t)e.data.size();
-  }
-  std::string block;
-  le32(block, 0);  // no checksum
-  le16(block, (unsigned)data.size());
-  le16(block, (unsigned)data.size());
-  block += data;
-  const uint32_t header = 36, folder = 8;
-  uint32_t filesAt = header + folder, dataAt = filesAt + (uint32_t)files.size();
-  std::string cab = "MSCF";
-  le32(cab, 0);
-  le32(cab, dataAt + (uint32_t)block.size());
-  le32(cab, 0);
-  le32(cab, filesAt);
-  le32(cab, 0);
-  cab += (char)3;
-  cab += (char)1;
-  le16(cab, 1);
-  le16(cab, (unsigned)entries.size());
-  le16(cab, 0);
-  le16(cab, 0x1234);
-  le16(cab, 0);
-  le32(cab, dataAt);
-  le16(cab, 1);
-  le16(cab, 0);  // stored
-  return cab + files + block;
-}
+using testcab::CabEntry;
+using testcab::le16;
+using testcab::le32;
+using testcab::makeCabinet;
 
 // An LZ file in the system's format, written with literals only.
 std::string makeLz(const std::string& content, char missing) {
