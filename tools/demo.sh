@@ -16,7 +16,7 @@ python3 "$root/tests/fixtures/vendor/make_docroot.py" --host "$TF_VENDOR_HOST" -
 python3 "$root/tools/vendor_server.py" --docroot "$work/docroot" --log "$work/requests.jsonl" \
   >"$work/server.out" 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null' EXIT
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
 timeout 30 python3 "$root/tests/e2e/vendor.py" wait || { echo "[demo] the vendor server did not answer"; exit 1; }
 
 [[ -n "${TF_DEMO_DISPLAY:-}" ]] && export DISPLAY=$TF_DEMO_DISPLAY
