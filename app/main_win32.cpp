@@ -12,6 +12,7 @@
 #include "platform/win32/update_win32.h"
 #include "ui/win32/update_ui_win32.h"
 #include "ui/win32/view.h"
+#include "update/update_http_internet.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view, internet}, args);
   view.attach(&frm);
   // The machine the update engine works on (package download step).
-  static tf::Win32UpdateHttp updateHttp;
+  static tf::InternetUpdateHttp updateHttp(internet);
   static tf::Win32UpdateSystem updateSys;
   static tf::Win32UpdateArchives updateArchives;
   tf::Win32UpdateUi updateUi(view);

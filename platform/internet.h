@@ -20,18 +20,28 @@ constexpr uint32_t kOptionReceiveTimeout = 6;
 constexpr uint32_t kOptionSecurityFlags = 31;
 // Request flags.
 constexpr uint32_t kFlagReload = 0x80000000u;
+constexpr uint32_t kFlagExistingConnect = 0x20000000u;
 constexpr uint32_t kFlagNoCacheWrite = 0x04000000u;
 constexpr uint32_t kFlagKeepConnection = 0x00400000u;
+constexpr uint32_t kFlagPragmaNoCache = 0x00000100u;
 constexpr uint32_t kFlagSecure = 0x00800000u;
 constexpr uint32_t kFlagIgnoreCertDateInvalid = 0x00002000u;
 constexpr uint32_t kFlagIgnoreCertCnInvalid = 0x00001000u;
+// Values of kOptionSecurityFlags.
 constexpr uint32_t kSecurityIgnoreUnknownCa = 0x00000100u;
+constexpr uint32_t kSecurityIgnoreCertDateInvalid = 0x00002000u;
+constexpr uint32_t kSecurityIgnoreCertCnInvalid = 0x00001000u;
+// Flags of autodial().
+constexpr uint32_t kAutodialForceOnline = 1;
+constexpr uint32_t kAutodialForceUnattended = 2;
 // Header queries.
 constexpr uint32_t kQueryContentLength = 5;
 constexpr uint32_t kQueryLastModified = 11;
 constexpr uint32_t kQueryStatusCode = 19;
-// Error codes.
+// Error codes: the Internet library's own lie in kErrorFirst..kErrorLast.
+constexpr uint32_t kErrorFirst = 12000;
 constexpr uint32_t kErrorExtended = 12003;
+constexpr uint32_t kErrorLast = 12174;
 }  // namespace inet
 
 class Internet {
@@ -44,10 +54,18 @@ class Internet {
   virtual bool setOption(Handle h, uint32_t option, uint32_t value) = 0;
   virtual bool queryOption(Handle h, uint32_t option, uint32_t& value) = 0;
 
+  // The system's connected-state query; false with `available` false when the system has none.
+  virtual bool connectedState(bool& available) = 0;
+  // Dials the default connection; false when dialling fails or the system cannot dial.
+  virtual bool autodial(uint32_t flags) = 0;
+  virtual void autodialHangup() = 0;
+
   // A GET request by URL; `headers` is raw header text ("" for none).
   virtual Handle openUrl(Handle session, const std::string& url, const std::string& headers, uint32_t flags) = 0;
   // A header as a number (false when absent or not a number).
   virtual bool queryNumber(Handle request, uint32_t query, uint32_t& value) = 0;
+  // A header as the server sent it (false when absent); for values beyond 32 bits.
+  virtual bool queryText(Handle request, uint32_t query, std::string& value) = 0;
   // A header as a date (false when the answer holds none).
   virtual bool queryTime(Handle request, uint32_t query, LocalTime& value) = 0;
   // Reads up to `n` bytes; `got` 0 with true means the end of the data.
@@ -55,8 +73,9 @@ class Internet {
 
   // Form posting: an HTTP connection (port as given), a request on it, and the send.
   virtual Handle connect(Handle session, const std::string& server, uint16_t port) = 0;
+  // `accept`: the one media type accepted ("" sends none).
   virtual Handle openRequest(Handle connection, const std::string& verb, const std::string& object,
-                             const std::string& referer, uint32_t flags) = 0;
+                             const std::string& referer, const std::string& accept, uint32_t flags) = 0;
   virtual bool send(Handle request, const std::string& headers, const std::string& body) = 0;
 
   virtual void close(Handle h) = 0;
@@ -67,6 +86,8 @@ class Internet {
   virtual std::string messageText(uint32_t code) = 0;
   // The server's last response text, for the extended error ("" when none).
   virtual std::string lastResponseInfo() = 0;
+  // The system's message text of any other error code.
+  virtual std::string systemMessageText(uint32_t code) = 0;
 };
 
 }  // namespace tf

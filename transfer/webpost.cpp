@@ -69,7 +69,7 @@ bool TWebPost::Execute() {
   }
   bool tls = Port == 443;
   uint32_t flags = tls ? inet::kFlagSecure | inet::kFlagIgnoreCertDateInvalid | inet::kFlagIgnoreCertCnInvalid : 0;
-  CerrarHandle req{net_, net_.openRequest(con.h, "POST", Action, Referer, flags)};
+  CerrarHandle req{net_, net_.openRequest(con.h, "POST", Action, Referer, "", flags)};
   if (req.h && tls) {
     uint32_t security = 0;
     if (net_.queryOption(req.h, inet::kOptionSecurityFlags, security)) {

@@ -18,6 +18,10 @@ struct Win32Internet::Api {
   decltype(&HttpSendRequestW) send;
   decltype(&InternetCloseHandle) close;
   decltype(&InternetGetLastResponseInfoW) lastResponseInfo;
+  // Optional: absent ones leave the machine "not able to tell" or "not able to dial".
+  decltype(&InternetGetConnectedState) connectedState;
+  decltype(&InternetAutodial) autodial;
+  decltype(&InternetAutodialHangup) autodialHangup;
 };
 
 Win32Internet::Win32Internet() = default;
@@ -56,6 +60,9 @@ bool Win32Internet::load() {
     error_ = ERROR_PROC_NOT_FOUND;
     return false;
   }
+  get(a.connectedState, "InternetGetConnectedState");
+  get(a.autodial, "InternetAutodial");
+  get(a.autodialHangup, "InternetAutodialHangup");
   api_ = new Api(a);
   return true;
 }
@@ -88,6 +95,26 @@ bool Win32Internet::queryOption(Handle h, uint32_t option, uint32_t& value) {
   return ok != FALSE;
 }
 
+bool Win32Internet::connectedState(bool& available) {
+  available = load() && api_->connectedState;
+  if (!available) return false;
+  DWORD flags = 0;
+  BOOL ok = api_->connectedState(&flags, 0);
+  keepError();
+  return ok != FALSE;
+}
+
+bool Win32Internet::autodial(uint32_t flags) {
+  if (!load() || !api_->autodial) return false;
+  BOOL ok = api_->autodial(flags, nullptr);
+  keepError();
+  return ok != FALSE;
+}
+
+void Win32Internet::autodialHangup() {
+  if (load() && api_->autodialHangup) api_->autodialHangup(0);
+}
+
 Internet::Handle Win32Internet::openUrl(Handle session, const std::string& url, const std::string& headers,
                                         uint32_t flags) {
   if (!load()) return nullptr;
@@ -104,6 +131,24 @@ bool Win32Internet::queryNumber(Handle request, uint32_t query, uint32_t& value)
   keepError();
   if (ok) value = v;
   return ok != FALSE;
+}
+
+bool Win32Internet::queryText(Handle request, uint32_t query, std::string& value) {
+  if (!load()) return false;
+  std::wstring buf(64, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD size = (DWORD)(buf.size() * sizeof(wchar_t));
+    if (api_->queryInfo(request, query, &buf[0], &size, nullptr)) {
+      keepError();
+      buf.resize(size / sizeof(wchar_t));
+      value = narrow(buf);
+      return true;
+    }
+    keepError();
+    if (error_ != ERROR_INSUFFICIENT_BUFFER) return false;
+    buf.assign(size / sizeof(wchar_t) + 1, L'\0');  // the size asked for, in bytes
+  }
+  return false;
 }
 
 bool Win32Internet::queryTime(Handle request, uint32_t query, LocalTime& value) {
@@ -135,10 +180,13 @@ Internet::Handle Win32Internet::connect(Handle session, const std::string& serve
 }
 
 Internet::Handle Win32Internet::openRequest(Handle connection, const std::string& verb, const std::string& object,
-                                            const std::string& referer, uint32_t flags) {
+                                            const std::string& referer, const std::string& accept,
+                                            uint32_t flags) {
   if (!load()) return nullptr;
-  std::wstring v = widen(verb), o = widen(object), r = widen(referer);
-  HINTERNET h = api_->openRequest(connection, v.c_str(), o.c_str(), nullptr, orNull(r), nullptr, flags, 1);
+  std::wstring v = widen(verb), o = widen(object), r = widen(referer), a = widen(accept);
+  const wchar_t* types[] = {a.c_str(), nullptr};
+  HINTERNET h =
+      api_->openRequest(connection, v.c_str(), o.c_str(), nullptr, orNull(r), a.empty() ? nullptr : types, flags, 1);
   keepError();
   return h;
 }
@@ -176,5 +224,7 @@ std::string Win32Internet::lastResponseInfo() {
   buf.resize(size < len + 1 ? size : len);
   return narrow(buf);
 }
+
+std::string Win32Internet::systemMessageText(uint32_t code) { return systemErrorText(code); }
 
 }  // namespace tf

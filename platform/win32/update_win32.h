@@ -6,34 +6,6 @@
 
 namespace tf {
 
-// WinINet, loaded at run time from the system folder.
-class Win32UpdateHttp : public UpdateHttp {
- public:
-  Win32UpdateHttp();
-  ~Win32UpdateHttp() override;
-  bool available() const { return lib_ != nullptr; }
-  bool connectedState(bool& available) override;
-  bool dial(bool withPrompt) override;
-  void hangUp() override;
-  bool openSession(const std::string& agent, const std::string& proxy) override;
-  void setTimeouts(int connectMs, int receiveMs) override;
-  void ignoreCertificateErrors() override;
-  std::unique_ptr<UpdateRequest> openUrl(const std::string& url, const std::string& headers,
-                                         const UpdateRequestFlags& flags) override;
-  uint32_t lastError(std::string& text) override;
-  void closeSession() override;
-  PostResult postForm(const std::string& server, const std::string& action, const std::string& data,
-                      std::string& reply) override;
-
-  struct Api;
-
- private:
-  HMODULE lib_ = nullptr;
-  Api* api_ = nullptr;
-  void* session_ = nullptr;
-  DWORD lastError_ = 0;
-};
-
 class Win32UpdateSystem : public UpdateSystem {
  public:
   std::string windowsDir() override;

@@ -48,13 +48,24 @@ bool FakeInternet::queryOption(Handle h, uint32_t option, uint32_t& value) {
   return true;
 }
 
+bool FakeInternet::connectedState(bool& available) {
+  available = hasConnectedState;
+  return available && connected;
+}
+
+bool FakeInternet::autodial(uint32_t flags) {
+  calls.push_back("autodial " + std::to_string(flags));
+  if (dialWorks) connected = true;
+  return dialWorks;
+}
+
 Internet::Handle FakeInternet::openUrl(Handle session, const std::string& url, const std::string& headers,
                                        uint32_t flags) {
   char f[16];
   snprintf(f, sizeof f, "%08X", (unsigned)flags);
   calls.push_back("url " + url + " [" + headers + "] " + f);
   if (!find(session) || !urls.count(url)) {
-    error = 12007;
+    error = urlError;
     return nullptr;
   }
   State s{"request", url};
@@ -73,6 +84,23 @@ bool FakeInternet::queryNumber(Handle request, uint32_t query, uint32_t& value) 
     value = (uint32_t)(r.announced >= 0 ? r.announced : (int64_t)r.body.size());
     return true;
   }
+  return false;
+}
+
+bool FakeInternet::queryText(Handle request, uint32_t query, std::string& value) {
+  State* s = find(request);
+  if (!s || !urls.count(s->url)) return false;
+  const FakeResponse& r = urls[s->url];
+  if (query == inet::kQueryStatusCode) {
+    value = std::to_string(r.status);
+    return true;
+  }
+  if (query == inet::kQueryContentLength && r.announceLength) {
+    value = !r.lengthText.empty() ? r.lengthText
+                                  : std::to_string(r.announced >= 0 ? r.announced : (int64_t)r.body.size());
+    return true;
+  }
+  error = 12150;  // header not found
   return false;
 }
 
@@ -125,7 +153,8 @@ Internet::Handle FakeInternet::connect(Handle session, const std::string& server
 }
 
 Internet::Handle FakeInternet::openRequest(Handle connection, const std::string& verb, const std::string& object,
-                                           const std::string& referer, uint32_t flags) {
+                                           const std::string& referer, const std::string& accept,
+                                           uint32_t flags) {
   State* c = find(connection);
   if (!c || requestFails) {
     error = failCode;
@@ -135,6 +164,7 @@ Internet::Handle FakeInternet::openRequest(Handle connection, const std::string&
   p.verb = verb;
   p.object = object;
   p.referer = referer;
+  p.accept = accept;
   p.flags = flags;
   State s{"post", ""};
   s.post = c->post;
@@ -163,6 +193,11 @@ void FakeInternet::close(Handle h) {
 std::string FakeInternet::messageText(uint32_t code) {
   auto it = messages.find(code);
   return it == messages.end() ? std::string() : it->second;
+}
+
+std::string FakeInternet::systemMessageText(uint32_t code) {
+  auto it = systemMessages.find(code);
+  return it == systemMessages.end() ? "System error " + std::to_string(code) : it->second;
 }
 
 }  // namespace tf

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <map>
 
+#include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/update_win32.h"
 #include "tests/wine/cabinet.h"
+#include "update/update_http_internet.h"
 #include "update/web_update.h"
 
 using namespace tf;
@@ -236,17 +238,29 @@ TEST_F(UpdateOnWine, SystemFactsAndUniqueTemporaryFiles) {
 }
 
 TEST(UpdateHttpOnWine, SessionOpensAndConnectedStateAnswers) {
-  Win32UpdateHttp http;
-  ASSERT_TRUE(http.available());
+  Win32Internet internet;
+  InternetUpdateHttp http(internet);
   bool available = false;
   bool online = http.connectedState(available);
   EXPECT_TRUE(available);
   // Inside the test namespace the veth pair's gateway makes the machine count as online.
-  if (getenv("TF_RUN_DIR")) EXPECT_TRUE(online);
+  if (getenv("TF_RUN_DIR")) {
+    EXPECT_TRUE(online);
+  }
   EXPECT_TRUE(http.openSession("TWebUpdate", ""));
   std::string text;
   EXPECT_EQ(http.openUrl("https://", "", UpdateRequestFlags{}), nullptr);
   EXPECT_NE(http.lastError(text), 0u);
   EXPECT_FALSE(text.empty());
+  // Nothing listens on port 1: an Internet error, its text from the library's table without its line end.
+  EXPECT_EQ(http.openUrl("http://127.0.0.1:1/", "", UpdateRequestFlags{}), nullptr);
+  EXPECT_EQ(http.lastError(text), 12029u) << text;
+  ASSERT_FALSE(text.empty());
+  EXPECT_NE(text.back(), '\n');
+  EXPECT_NE(text.back(), '\r');
   http.closeSession();
+  // Without a session nothing is opened and the failure is a system one with its own text.
+  EXPECT_EQ(http.openUrl("http://127.0.0.1/", "", UpdateRequestFlags{}), nullptr);
+  EXPECT_EQ(http.lastError(text), 6u);
+  EXPECT_FALSE(text.empty());
 }

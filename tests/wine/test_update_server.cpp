@@ -18,6 +18,7 @@
 #include "platform/win32/update_win32.h"
 #include "tests/wine/cabinet.h"
 #include "ui/win32/update_ui_win32.h"
+#include "update/update_http_internet.h"
 #include "update/web_update.h"
 
 using namespace tf;
@@ -128,7 +129,8 @@ struct ServerTest : ::testing::Test {
   Win32Files files;
   Win32Clock clock;
   Win32LogSink sink;
-  Win32UpdateHttp http;
+  Win32Internet internet;
+  InternetUpdateHttp http{internet};
   Win32UpdateSystem sys;
   Win32UpdateArchives arch;
   NoUi ui;

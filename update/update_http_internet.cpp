@@ -1,0 +1,134 @@
+#include "update/update_http_internet.h"
+
+#include <limits>
+
+namespace tf {
+
+namespace {
+
+constexpr uint32_t kErrorInvalidHandle = 6;
+
+class InternetUpdateRequest : public UpdateRequest {
+ public:
+  InternetUpdateRequest(Internet& net, Internet::Handle h) : net_(net), h_(h) {}
+  ~InternetUpdateRequest() override { net_.close(h_); }
+  InternetUpdateRequest(const InternetUpdateRequest&) = delete;
+  InternetUpdateRequest& operator=(const InternetUpdateRequest&) = delete;
+
+  int statusCode() override {
+    uint32_t code = 0;
+    return net_.queryNumber(h_, inet::kQueryStatusCode, code) ? (int)code : 0;
+  }
+  // Queried as text: a package may pass 4 GB, beyond the number query.
+  bool contentLength(uint64_t& length) override {
+    std::string text;
+    if (!net_.queryText(h_, inet::kQueryContentLength, text) || text.empty()) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+      if (c < '0' || c > '9') return false;
+      uint64_t d = (uint64_t)(c - '0');
+      if (v > (std::numeric_limits<uint64_t>::max() - d) / 10) return false;
+      v = v * 10 + d;
+    }
+    length = v;
+    return true;
+  }
+  long long read(void* data, size_t n) override {
+    uint32_t want = n > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)n;
+    uint32_t got = 0;
+    if (!net_.read(h_, data, want, got)) return -1;
+    return got;
+  }
+
+ private:
+  Internet& net_;
+  Internet::Handle h_;
+};
+
+}  // namespace
+
+bool InternetUpdateHttp::dial(bool withPrompt) {
+  return net_.autodial(withPrompt ? inet::kAutodialForceOnline : inet::kAutodialForceUnattended);
+}
+
+bool InternetUpdateHttp::openSession(const std::string& agent, const std::string& proxy) {
+  closeSession();
+  session_ = proxy.empty() ? net_.open(agent, inet::kOpenPreconfig, "") : net_.open(agent, inet::kOpenProxy, proxy);
+  if (!session_) lastError_ = net_.lastError();
+  return session_ != nullptr;
+}
+
+void InternetUpdateHttp::setTimeouts(int connectMs, int receiveMs) {
+  if (!session_) return;
+  if (connectMs > 0) net_.setOption(session_, inet::kOptionConnectTimeout, (uint32_t)connectMs);
+  if (receiveMs > 0) net_.setOption(session_, inet::kOptionReceiveTimeout, (uint32_t)receiveMs);
+}
+
+void InternetUpdateHttp::ignoreCertificateErrors() {
+  if (!session_) return;
+  net_.setOption(session_, inet::kOptionSecurityFlags,
+                 inet::kSecurityIgnoreUnknownCa | inet::kSecurityIgnoreCertDateInvalid |
+                     inet::kSecurityIgnoreCertCnInvalid);
+}
+
+std::unique_ptr<UpdateRequest> InternetUpdateHttp::openUrl(const std::string& url, const std::string& headers,
+                                                           const UpdateRequestFlags& f) {
+  if (!session_) {
+    lastError_ = kErrorInvalidHandle;
+    return nullptr;
+  }
+  uint32_t flags = inet::kFlagReload | inet::kFlagNoCacheWrite | inet::kFlagPragmaNoCache;
+  if (f.keepAlive) flags |= inet::kFlagKeepConnection;
+  if (f.existingConnection) flags |= inet::kFlagExistingConnect;
+  if (f.ignoreCertNameAndDate) flags |= inet::kFlagIgnoreCertCnInvalid | inet::kFlagIgnoreCertDateInvalid;
+  Internet::Handle r = net_.openUrl(session_, url, headers, flags);
+  if (!r) {
+    lastError_ = net_.lastError();
+    return nullptr;
+  }
+  lastError_ = 0;
+  return std::unique_ptr<UpdateRequest>(new InternetUpdateRequest(net_, r));
+}
+
+uint32_t InternetUpdateHttp::lastError(std::string& text) {
+  text.clear();
+  if (lastError_ == 0) return 0;
+  if (lastError_ == inet::kErrorExtended) {
+    text = net_.lastResponseInfo();
+  } else if (lastError_ >= inet::kErrorFirst && lastError_ <= inet::kErrorLast) {
+    text = net_.messageText(lastError_);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (text.empty()) text = "Internet error " + std::to_string(lastError_);
+  } else {
+    text = net_.systemMessageText(lastError_);
+  }
+  return lastError_;
+}
+
+void InternetUpdateHttp::closeSession() {
+  if (session_) net_.close(session_);
+  session_ = nullptr;
+}
+
+PostResult InternetUpdateHttp::postForm(const std::string& server, const std::string& action, const std::string& data,
+                                        std::string& reply) {
+  if (!session_) return PostResult::CannotConnect;
+  Internet::Handle c = net_.connect(session_, server, 80);
+  if (!c) return PostResult::CannotConnect;
+  Internet::Handle r = net_.openRequest(c, "POST", action, "", "text/*", inet::kFlagReload);
+  if (!r) {
+    net_.close(c);
+    return PostResult::CannotOpenResource;
+  }
+  bool ok = net_.send(r, "Content-Type: application/x-www-form-urlencoded", data);
+  if (ok) {
+    char buf[4096];
+    uint32_t got = 0;
+    while (net_.read(r, buf, sizeof buf, got) && got > 0) reply.append(buf, got);
+  }
+  net_.close(r);
+  net_.close(c);
+  return ok ? PostResult::Ok : PostResult::CannotOpenResource;
+}
+
+}  // namespace tf
