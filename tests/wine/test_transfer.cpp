@@ -8,36 +8,13 @@
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
+#include "tests/wine/vendor_test.h"
 #include "transfer/webcopy.h"
 #include "transfer/webpost.h"
 
 using namespace tf;
 
 namespace {
-
-std::string env(const char* name) {
-  const char* v = getenv(name);
-  return v ? v : "";
-}
-
-std::string winPath(const std::string& unixPath) {
-  std::string p = "Z:" + unixPath;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
-
-// The poster's error box is never reached in these tests: OnError is always set.
-class NoUi : public Ui {
- public:
-  void messageBox(const std::string& text, const std::string&, MessageIcon) override { ADD_FAILURE() << text; }
-  void standardError(const std::string& m) override { ADD_FAILURE() << m; }
-  void setBusyCursor(bool) override {}
-  void processMessages() override {}
-  void closeWindow() override {}
-  void setFocus(const std::string&) override {}
-  bool shellOpen(const std::string&, std::string&) override { return false; }
-};
 
 void pump() {
   MSG m;

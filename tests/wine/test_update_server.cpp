@@ -15,6 +15,7 @@
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
+#include "tests/wine/vendor_test.h"
 #include "platform/win32/update_win32.h"
 #include "tests/wine/cabinet.h"
 #include "ui/win32/update_ui_win32.h"
@@ -24,18 +25,6 @@
 using namespace tf;
 
 namespace {
-
-std::string env(const char* name) {
-  const char* v = getenv(name);
-  return v ? v : "";
-}
-
-std::string winPath(const std::string& unixPath) {
-  std::string p = "Z:" + unixPath;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
 
 // The top-level members of a JSON object as (quoted key, raw value); enough for the faults file.
 std::vector<std::pair<std::string, std::string>> jsonMembers(const std::string& j) {
@@ -84,17 +73,6 @@ std::vector<std::pair<std::string, std::string>> jsonMembers(const std::string& 
   }
   return out;
 }
-
-class NoUi : public Ui {
- public:
-  void messageBox(const std::string& text, const std::string&, MessageIcon) override { ADD_FAILURE() << text; }
-  void standardError(const std::string& m) override { ADD_FAILURE() << m; }
-  void setBusyCursor(bool) override {}
-  void processMessages() override {}
-  void closeWindow() override {}
-  void setFocus(const std::string&) override {}
-  bool shellOpen(const std::string&, std::string&) override { return false; }
-};
 
 struct Status {
   int id, status, error;
