@@ -16,15 +16,6 @@
 
 namespace {
 
-// Started from a downloads folder with administrator rights: never load a DLL planted beside us.
-void restrictDllSearch() {
-  typedef BOOL(WINAPI * SetDirs)(DWORD);
-  HMODULE k = GetModuleHandleW(L"kernel32.dll");
-  SetDirs fn = k ? (SetDirs)(void*)GetProcAddress(k, "SetDefaultDllDirectories") : nullptr;
-  if (fn) fn(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  SetDllDirectoryW(L"");
-}
-
 std::vector<std::string> arguments() {
   std::vector<std::string> out;
   int argc = 0;
@@ -37,7 +28,8 @@ std::vector<std::string> arguments() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
-  restrictDllSearch();
+  // Started from a downloads folder with administrator rights: never load a DLL planted beside us.
+  tf::restrictDllSearchToSystem();
 
   static tf::Win32Clock clock;
   static tf::Win32SystemInfo sys;

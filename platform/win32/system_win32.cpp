@@ -26,6 +26,15 @@ HMODULE loadSystemLibrary(const wchar_t* name) {
   return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+void restrictDllSearchToSystem() {
+  // Looked up at run time: older systems without the update lack the function.
+  typedef BOOL(WINAPI * SetDirs)(DWORD);
+  HMODULE k = GetModuleHandleW(L"kernel32.dll");
+  SetDirs fn = k ? (SetDirs)(void*)GetProcAddress(k, "SetDefaultDllDirectories") : nullptr;
+  if (fn) fn(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");
+}
+
 static std::string regString(HKEY root, const wchar_t* key, const wchar_t* value) {
   HKEY h;
   if (RegOpenKeyExW(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return {};

@@ -30,4 +30,7 @@ std::string systemErrorText(DWORD code);
 // Loads a DLL from the system folder only (never from beside the executable).
 HMODULE loadSystemLibrary(const wchar_t* name);
 
+// From here on, DLLs loaded by name come from the system folder only, for the whole process.
+void restrictDllSearchToSystem();
+
 }  // namespace tf

@@ -29,14 +29,32 @@ def test_no_downloads_start_and_close(h):
 
 def test_dll_planted_beside_setup_is_not_loaded(h):
     # DLLs that Wine loads from the program's folder when asked by name; ours restricts loading
-    # to the system folder, so none of them may run.
+    # to the system folder, so none of them may run, also once the licence download has loaded
+    # the Internet library.
     import shutil
-    from harness import BUILD
-    for name in ("dwmapi.dll", "uxtheme.dll", "userenv.dll", "propsys.dll", "profapi.dll", "cryptbase.dll",
-                 "version.dll", "wininet.dll", "iphlpapi.dll"):
+    import subprocess
+    from harness import BUILD, WINE
+    names = ("dwmapi.dll", "uxtheme.dll", "userenv.dll", "propsys.dll", "profapi.dll", "cryptbase.dll",
+             "version.dll", "wininet.dll", "iphlpapi.dll")
+
+    # The mechanism: a program without the restriction loads a planted copy from its own folder;
+    # with the restriction setup.exe applies at entry, the same load takes the system's copy.
+    for restricted in (False, True):
+        folder = h.dir / ("restricted" if restricted else "control")
+        folder.mkdir()
+        shutil.copy(BUILD / "fixtures" / "load_by_name.exe", folder / "load_by_name.exe")
+        shutil.copy(BUILD / "fixtures" / "planted.dll", folder / "dwmapi.dll")
+        args = ["--restricted"] if restricted else []
+        subprocess.run([WINE, str(folder / "load_by_name.exe"), *args, "dwmapi.dll"], timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        assert (folder / "PLANTED_DLL_LOADED").exists() != restricted, folder
+
+    for name in names:
         shutil.copy(BUILD / "fixtures" / "planted.dll", h.dir / name)
     p = h.start_setup("-no_downloads")
     h.tfctl("wait-window", "60000")
+    h.tfctl("click", "Avanzar")  # loads the Internet library; no server answers here
+    h.msgbox(30000)
     h.tfctl("close")
     assert h.wait_exit(p, 60) == 0
     assert message(h.log_lines()[-1]).startswith("Finalizando ejecución ".encode("cp1252"))
