@@ -93,18 +93,6 @@ struct Vendor : ::testing::Test {
   }
 };
 
-std::string pattern(size_t n) {
-  std::string s(n, '\0');
-  uint32_t x = 2463534242u;
-  for (auto& c : s) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = (char)x;
-  }
-  return s;
-}
-
 }  // namespace
 
 TEST_F(Vendor, DownloadOverTlsWithProgress) {

@@ -90,18 +90,6 @@ class RecordingUpdate : public TWebUpdate {
   }
 };
 
-std::string pattern(size_t n) {
-  std::string s(n, '\0');
-  uint32_t x = 88172645u;
-  for (auto& c : s) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = (char)x;
-  }
-  return s;
-}
-
 // Shared access to the server: own docroot folder, merged faults, clean-up of both.
 struct ServerTest : ::testing::Test {
   Win32Files files;
@@ -262,7 +250,7 @@ TEST_F(UpdateServer, ListFileNotFoundOthersStillArrive) {
 }
 
 TEST_F(UpdateServer, NoLengthReadOnlyTargetAndCabinet) {
-  std::string big = pattern(70000);
+  std::string big = pattern(70000, 88172645u);
   serve("big.bin", big);
   serve("ro.txt", "fresh");
   serve("p.cab", testcab::makeCabinet({{"x\\y.txt", "unpacked from the cabinet"}, {"top.txt", "top"}}));
@@ -295,7 +283,7 @@ TEST_F(UpdateServer, NoLengthReadOnlyTargetAndCabinet) {
 }
 
 TEST_F(UpdateServer, BodyCutShortKeepsTheOldTarget) {
-  std::string data = pattern(50000);
+  std::string data = pattern(50000, 88172645u);
   serve("cut.zip", data);
   serve("ok.txt", "whole");
   serveControl({{"cut.zip", dir + "Temp"}, {"ok.txt", dir + "Temp"}});

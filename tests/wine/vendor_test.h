@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -21,6 +22,19 @@ inline std::string winPath(const std::string& unixPath) {
   for (char& c : p)
     if (c == '/') c = '\\';
   return p;
+}
+
+// Bytes that compress badly and show any reordering: a xorshift stream from `seed`.
+inline std::string pattern(size_t n, uint32_t seed = 2463534242u) {
+  std::string s(n, '\0');
+  uint32_t x = seed;
+  for (auto& c : s) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    c = (char)x;
+  }
+  return s;
 }
 
 // No box may appear in these tests: every failure is expected through events.
