@@ -121,7 +121,7 @@ void crearFormulario(FormModel& form) {
                           340, 200, 20);
   proxy1.fontColor = 0xCC6600;
   proxy1.tabOrder = 2;
-  Control& bar1 = b.add("AdvSmoothProgressBar1", Kind::MarqueeBar, "pnlBienvenida", "", 262, 300, 540, 16);
+  Control& bar1 = b.add("ProgressBar1", Kind::MarqueeBar, "pnlBienvenida", "", 262, 300, 540, 16);
   bar1.visible = false;
   b.button("btnAvanzar", "pnlBienvenida", "Avanzar", 570, 0).isDefault = true;
   b.button("btnSalir", "pnlBienvenida", "Salir", 692, 1);
@@ -133,7 +133,7 @@ void crearFormulario(FormModel& form) {
                           200, 20);
   proxy2.fontColor = 0xCC6600;
   proxy2.tabOrder = 2;
-  Control& bar3 = b.add("AdvSmoothProgressBar3", Kind::MarqueeBar, "pnlBienvenidaTicador", "", 262, 300, 540, 16);
+  Control& bar3 = b.add("ProgressBar3", Kind::MarqueeBar, "pnlBienvenidaTicador", "", 262, 300, 540, 16);
   bar3.visible = false;
   b.button("btnAvanzar4", "pnlBienvenidaTicador", "Avanzar", 570, 0).isDefault = true;
   b.button("btnSalir4", "pnlBienvenidaTicador", "Salir", 692, 1);
@@ -207,7 +207,7 @@ void crearFormulario(FormModel& form) {
   b.title("Label75", "pnlProgreso", "Progreso de la Instalación");
   b.text("Label74", "pnlProgreso", "Este proceso puede tardar unos minutos, espere por favor ...", 60, 24);
   b.text("lblMensajeAviso", "pnlProgreso", "Descargando paquete de instalación ..", 180, 20);
-  b.add("AdvSmoothProgressBar2", Kind::ProgressBar, "pnlProgreso", "", 262, 210, 540, 20);
+  b.add("ProgressBar2", Kind::ProgressBar, "pnlProgreso", "", 262, 210, 540, 20);
   b.add("lblProgresoInstalacion", Kind::Label, "pnlProgreso", "0% completado", 262, 236, 540, 20);
 
   // Outcome.

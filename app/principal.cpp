@@ -70,8 +70,8 @@ std::string nombreFichero(const std::string& path) {
 TfrmPrincipal::TfrmPrincipal(Servicios s, std::vector<std::string> args)
     : s_(s),
       args_(std::move(args)),
-      WebCopy1(s.internet, s.files, s.clock, [this] { s_.ui.processMessages(); }),
-      WebPost1(s.internet, s.ui, [this] { s_.ui.processMessages(); }) {
+      FileTransfer1(s.internet, s.files, s.clock, [this] { s_.ui.processMessages(); }),
+      FormPoster1(s.internet, s.ui, [this] { s_.ui.processMessages(); }) {
   crearFormulario(form);
   configurarTransferencias();
 }
@@ -280,14 +280,14 @@ void TfrmPrincipal::lblConfiguracionProxyMouseLeave(const std::string& label) {
 }
 
 void TfrmPrincipal::btnAvanzarClick() {
-  form["AdvSmoothProgressBar1"].visible = true;
-  form["AdvSmoothProgressBar3"].visible = true;
+  form["ProgressBar1"].visible = true;
+  form["ProgressBar3"].visible = true;
   s_.ui.setBusyCursor(true);
   form.touch();
   auto restore = [this] {
     s_.ui.setBusyCursor(false);
-    form["AdvSmoothProgressBar1"].visible = false;
-    form["AdvSmoothProgressBar3"].visible = false;
+    form["ProgressBar1"].visible = false;
+    form["ProgressBar3"].visible = false;
     form.touch();
   };
   try {
@@ -322,17 +322,17 @@ void TfrmPrincipal::btnAceptarProxyClick() {
     long valor = std::strtol(puerto.text.c_str(), nullptr, 10);
     if (valor < puerto.minimum) valor = puerto.minimum;
     if (valor > puerto.maximum) valor = puerto.maximum;
-    WebCopy1.Proxy = form["txtProxyServidor"].text + ":" + std::to_string(valor);
-    WebCopy1.ProxyUserID = usuario;
-    WebCopy1.ProxyPassword = password;
+    FileTransfer1.Proxy = form["txtProxyServidor"].text + ":" + std::to_string(valor);
+    FileTransfer1.ProxyUserID = usuario;
+    FileTransfer1.ProxyPassword = password;
   } else {
-    WebCopy1.Proxy.clear();
+    FileTransfer1.Proxy.clear();
   }
   mostrarPanel("pnlBienvenida");
 }
 
 void TfrmPrincipal::btnCerrarProxyClick() {
-  WebCopy1.Proxy.clear();
+  FileTransfer1.Proxy.clear();
   mostrarPanel("pnlBienvenida");
 }
 
@@ -379,14 +379,14 @@ void TfrmPrincipal::mostrarAlerta(const std::string& message) {
   mostrarPanel("pnlFinalizacion");
 }
 
-void TfrmPrincipal::AbUnZipper1ArchiveProgress(int percent) {
-  form["AdvSmoothProgressBar2"].position = percent;
+void TfrmPrincipal::UnZipper1ArchiveProgress(int percent) {
+  form["ProgressBar2"].position = percent;
   form["lblProgresoInstalacion"].caption = std::to_string(percent) + msgPorcentajeCompletado;
   form.touch();
   s_.ui.processMessages();
 }
 
-void TfrmPrincipal::WebUpdate1FileProgress(const std::string& fileName, uint64_t position, uint64_t size) {
+void TfrmPrincipal::UpdateEngine1FileProgress(const std::string& fileName, uint64_t position, uint64_t size) {
   (void)fileName;
   // No announced size: no percentage can be told, so the display keeps what it showed.
   if (size == 0) return;
@@ -396,7 +396,7 @@ void TfrmPrincipal::WebUpdate1FileProgress(const std::string& fileName, uint64_t
     max >>= 10;
     pos >>= 10;
   }
-  Control& bar = form["AdvSmoothProgressBar2"];
+  Control& bar = form["ProgressBar2"];
   bar.maximum = (int)max;
   bar.position = (int)(pos > max ? max : pos);
   // Whole part of position / size * 100, in integers so 29 of 100 reads 29, not 28.
@@ -405,7 +405,7 @@ void TfrmPrincipal::WebUpdate1FileProgress(const std::string& fileName, uint64_t
   form.touch();
 }
 
-void TfrmPrincipal::WebUpdate1Status(const std::string& text, int statusCode, int errorCode) {
+void TfrmPrincipal::UpdateEngine1Status(const std::string& text, int statusCode, int errorCode) {
   (void)errorCode;
   if (statusCode == 2) registrarLog(text + "\r" + "Update discontinued");
 }

@@ -9,9 +9,9 @@
 #include "platform/internet.h"
 #include "platform/ports.h"
 #include "platform/ui.h"
-#include "transfer/webcopy.h"
-#include "transfer/webpost.h"
-#include "update/web_update.h"
+#include "transfer/file_transfer.h"
+#include "transfer/form_poster.h"
+#include "update/update_engine.h"
 
 namespace tf {
 
@@ -78,9 +78,9 @@ class TfrmPrincipal {
   void mostrarAlerta(const std::string& message);
 
   // Progress display on the progress panel.
-  void AbUnZipper1ArchiveProgress(int percent);
-  void WebUpdate1FileProgress(const std::string& fileName, uint64_t position, uint64_t size);
-  void WebUpdate1Status(const std::string& text, int statusCode, int errorCode);
+  void UnZipper1ArchiveProgress(int percent);
+  void UpdateEngine1FileProgress(const std::string& fileName, uint64_t position, uint64_t size);
+  void UpdateEngine1Status(const std::string& text, int statusCode, int errorCode);
 
   std::string panelVisible() const;  // the shown panel's name ("" when none)
   std::string caption() const { return form["frmPrincipal"].caption; }
@@ -101,13 +101,13 @@ class TfrmPrincipal {
   ParametrosConexion SQLConnection1{parametrosConexionInicial()};
 
   // Package download step and the update engine it drives (update/descarga_paquete.cpp).
-  TWebUpdate WebUpdate1;
+  TUpdateEngine UpdateEngine1;
   void descargarPaqueteInstalacion();
 
  private:
   // The engine's design-time settings, applied as the window is built.
-  bool configurarWebUpdate1();
-  bool webUpdate1Configurado_ = configurarWebUpdate1();
+  bool configurarUpdateEngine1();
+  bool updateEngine1Configurado_ = configurarUpdateEngine1();
 
  protected:
   Servicios s_;
@@ -115,12 +115,12 @@ class TfrmPrincipal {
 
   // --- File transfer (transfer/descarga_web.cpp) ---
  public:
-  TWebCopy WebCopy1;
-  TWebPost WebPost1;
+  TFileTransfer FileTransfer1;
+  TFormPoster FormPoster1;
   // Downloads url into targetDir (as targetDir + "\" + the URL's last segment); callers check
   // for the file afterwards.
   virtual void decargarArchivoWeb(const std::string& url, const std::string& targetDir);
-  void WebCopy1CopyProgress(TWebCopy& Sender, int fileidx, uint32_t size, uint32_t totsize);
+  void FileTransfer1CopyProgress(TFileTransfer& Sender, int fileidx, uint32_t size, uint32_t totsize);
 
  private:
   void configurarTransferencias();

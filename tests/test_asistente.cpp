@@ -94,7 +94,7 @@ TEST_F(Asistente, FormHoldsEveryControlWithItsDesignState) {
   EXPECT_FALSE(f["chkAceptarCondiciones"].checked);
   EXPECT_TRUE(f["chkCreateDesktopShortcut"].checked);
   EXPECT_TRUE(f["chkCreateStartMenuShortcut"].checked);
-  for (const char* hidden : {"lblCambiarMirror", "AdvSmoothProgressBar1", "AdvSmoothProgressBar3", "imgError",
+  for (const char* hidden : {"lblCambiarMirror", "ProgressBar1", "ProgressBar3", "imgError",
                              "lblEnviarInformeErrores1", "lblEnviarInformeErrores2", "lblNombreEquipo"})
     EXPECT_FALSE(f[hidden].visible) << hidden;
   EXPECT_EQ(f["txtProxyServidor"].text, "0.0.0.0");
@@ -147,7 +147,7 @@ TEST_F(Asistente, LicenceIsFetchedOnceAcrossBackAndForward) {
   EXPECT_EQ(frm->form["txtLicencia"].text, frm->contenido);
   EXPECT_TRUE(files.has(kLicencia));  // left in place
   EXPECT_FALSE(ui.busy);
-  EXPECT_FALSE(frm->form["AdvSmoothProgressBar1"].visible);
+  EXPECT_FALSE(frm->form["ProgressBar1"].visible);
 
   frm->form["chkAceptarCondiciones"].checked = true;
   frm->alPulsar("btnAceptarLicencia");
@@ -176,8 +176,8 @@ TEST_F(Asistente, MissingLicenceKeepsTheWelcomePanelAndAnEarlierCopyIsUsed) {
   EXPECT_THROW(frm->btnAvanzarClick(), Error);
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
   EXPECT_FALSE(ui.busy);
-  EXPECT_FALSE(frm->form["AdvSmoothProgressBar1"].visible);
-  EXPECT_FALSE(frm->form["AdvSmoothProgressBar3"].visible);
+  EXPECT_FALSE(frm->form["ProgressBar1"].visible);
+  EXPECT_FALSE(frm->form["ProgressBar3"].visible);
   EXPECT_EQ(pestanaIluminada(), "pnlCabeceraBienvenida");
   try {
     frm->mostrarPanel("pnlLicencia");
@@ -224,24 +224,24 @@ TEST_F(Asistente, ProxyNeedsUserAndPassword) {
   f["txtProxyUsuario"].text = "user";
   f["txtProxyPassword"].text = "password";
   frm->alPulsar("btnAceptarProxy");
-  EXPECT_EQ(frm->WebCopy1.Proxy, "10.0.0.1:8080");
-  EXPECT_EQ(frm->WebCopy1.ProxyUserID, "user");
-  EXPECT_EQ(frm->WebCopy1.ProxyPassword, "password");
+  EXPECT_EQ(frm->FileTransfer1.Proxy, "10.0.0.1:8080");
+  EXPECT_EQ(frm->FileTransfer1.ProxyUserID, "user");
+  EXPECT_EQ(frm->FileTransfer1.ProxyPassword, "password");
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");  // also when opened from the client welcome
   EXPECT_EQ(frm->modoTicador, 1);
 
   f["txtProxyPassword"].text = "";
   frm->alPulsar("btnAceptarProxy");
-  EXPECT_EQ(frm->WebCopy1.Proxy, "");
+  EXPECT_EQ(frm->FileTransfer1.Proxy, "");
 
   f["txtProxyPassword"].text = "password";
   f["txtProxyPuerto"].text = "99999";
   frm->alPulsar("btnAceptarProxy");
-  EXPECT_EQ(frm->WebCopy1.Proxy, "10.0.0.1:50000");
+  EXPECT_EQ(frm->FileTransfer1.Proxy, "10.0.0.1:50000");
 
   frm->alPulsar("lblConfiguracionProxy");
   frm->alPulsar("btnCerrarProxy");
-  EXPECT_EQ(frm->WebCopy1.Proxy, "");
+  EXPECT_EQ(frm->FileTransfer1.Proxy, "");
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
 }
 
@@ -283,32 +283,32 @@ TEST_F(Asistente, LinksUnderlineMirrorAndWebSite) {
 TEST_F(Asistente, ProgressHandlers) {
   start();
   auto& f = frm->form;
-  frm->WebUpdate1FileProgress("dbms.zip", 50, 200);
+  frm->UpdateEngine1FileProgress("dbms.zip", 50, 200);
   EXPECT_EQ(f["lblProgresoInstalacion"].caption, "25% completado");
-  EXPECT_EQ(f["AdvSmoothProgressBar2"].maximum, 200);
-  EXPECT_EQ(f["AdvSmoothProgressBar2"].position, 50);
-  frm->WebUpdate1FileProgress("x", 29, 100);
+  EXPECT_EQ(f["ProgressBar2"].maximum, 200);
+  EXPECT_EQ(f["ProgressBar2"].position, 50);
+  frm->UpdateEngine1FileProgress("x", 29, 100);
   EXPECT_EQ(f["lblProgresoInstalacion"].caption, "29% completado");
-  frm->WebUpdate1FileProgress("x", 2, 3);
+  frm->UpdateEngine1FileProgress("x", 2, 3);
   EXPECT_EQ(f["lblProgresoInstalacion"].caption, "66% completado");
-  frm->WebUpdate1FileProgress("x", 7, 0);  // no size: the display stays
+  frm->UpdateEngine1FileProgress("x", 7, 0);  // no size: the display stays
   EXPECT_EQ(f["lblProgresoInstalacion"].caption, "66% completado");
-  EXPECT_EQ(f["AdvSmoothProgressBar2"].maximum, 3);
-  frm->WebUpdate1FileProgress("x", 3000000000ull, 6000000000ull);
+  EXPECT_EQ(f["ProgressBar2"].maximum, 3);
+  frm->UpdateEngine1FileProgress("x", 3000000000ull, 6000000000ull);
   EXPECT_EQ(f["lblProgresoInstalacion"].caption, "50% completado");
-  EXPECT_LE(f["AdvSmoothProgressBar2"].position, f["AdvSmoothProgressBar2"].maximum);
+  EXPECT_LE(f["ProgressBar2"].position, f["ProgressBar2"].maximum);
   EXPECT_EQ(ui.pumps, 0);
 
-  f["AdvSmoothProgressBar2"].maximum = 100;
-  frm->AbUnZipper1ArchiveProgress(42);
+  f["ProgressBar2"].maximum = 100;
+  frm->UnZipper1ArchiveProgress(42);
   EXPECT_EQ(f["lblProgresoInstalacion"].caption, "42% completado");
-  EXPECT_EQ(f["AdvSmoothProgressBar2"].position, 42);
-  EXPECT_EQ(f["AdvSmoothProgressBar2"].maximum, 100);
+  EXPECT_EQ(f["ProgressBar2"].position, 42);
+  EXPECT_EQ(f["ProgressBar2"].maximum, 100);
   EXPECT_EQ(ui.pumps, 1);
 
   size_t n = mensajes().size();
-  frm->WebUpdate1Status("Conectando", 1, 0);
-  frm->WebUpdate1Status("Fallo de red", 2, 12029);
+  frm->UpdateEngine1Status("Conectando", 1, 0);
+  frm->UpdateEngine1Status("Fallo de red", 2, 12029);
   auto m = mensajes();
   ASSERT_EQ(m.size(), n + 1);
   EXPECT_EQ(m.back(), "Fallo de red\rUpdate discontinued");

@@ -30,28 +30,28 @@ struct DescargaWeb : ::testing::Test {
 }  // namespace
 
 TEST_F(DescargaWeb, ComponentsAreConfiguredForTheVendor) {
-  EXPECT_EQ(frm->WebCopy1.Agent, "WebCopy");
-  EXPECT_FALSE(frm->WebCopy1.ShowDialog);
-  EXPECT_EQ(frm->WebCopy1.Timeout, 0);
-  EXPECT_EQ(frm->WebPost1.Agent, "WebPost");
-  EXPECT_EQ(frm->WebPost1.Port, 443);
-  EXPECT_EQ(frm->WebPost1.Server, "www.turnaliafree.com");
-  EXPECT_EQ(frm->WebPost1.Action, "includes/kvt_instalacion.php");
-  EXPECT_TRUE(frm->WebPost1.WaitResponse);
+  EXPECT_EQ(frm->FileTransfer1.Agent, "FileTransfer");
+  EXPECT_FALSE(frm->FileTransfer1.ShowDialog);
+  EXPECT_EQ(frm->FileTransfer1.Timeout, 0);
+  EXPECT_EQ(frm->FormPoster1.Agent, "FormPoster");
+  EXPECT_EQ(frm->FormPoster1.Port, 443);
+  EXPECT_EQ(frm->FormPoster1.Server, "www.turnaliafree.com");
+  EXPECT_EQ(frm->FormPoster1.Action, "includes/kvt_instalacion.php");
+  EXPECT_TRUE(frm->FormPoster1.WaitResponse);
 }
 
 TEST_F(DescargaWeb, DownloadsIntoTheFolderUnderTheHourglass) {
   files.mkdir("C:\\TF\\Temp");
   net.urls["https://www.turnaliafree.com/version/downloads/utils.zip"].body = std::string(9000, 'u');
   std::vector<bool> cursorDuringProgress;
-  frm->WebCopy1.OnFileStart = [&](TWebCopy&, int) { cursorDuringProgress.push_back(ui.busy); };
+  frm->FileTransfer1.OnFileStart = [&](TFileTransfer&, int) { cursorDuringProgress.push_back(ui.busy); };
   frm->decargarArchivoWeb("https://www.turnaliafree.com/version/downloads/utils.zip", "C:\\TF\\Temp");
   EXPECT_EQ(files.content("C:\\TF\\Temp\\utils.zip"), std::string(9000, 'u'));
   EXPECT_EQ(cursorDuringProgress, std::vector<bool>{true});
   EXPECT_FALSE(ui.busy);
   EXPECT_EQ(label(), "100% completado");
-  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].maximum, 9000);
-  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].position, 9000);
+  EXPECT_EQ(frm->form["ProgressBar2"].maximum, 9000);
+  EXPECT_EQ(frm->form["ProgressBar2"].position, 9000);
   EXPECT_GT(ui.pumps, 0);
 
   // A refused file leaves no trace but the missing file, and the cursor restored.
@@ -64,34 +64,34 @@ TEST_F(DescargaWeb, DownloadsIntoTheFolderUnderTheHourglass) {
 
 TEST_F(DescargaWeb, PercentIsTruncatedNeverRounded) {
   std::string before = label();
-  TWebCopy& wc = frm->WebCopy1;
-  frm->WebCopy1CopyProgress(wc, 1, 1, 3);
+  TFileTransfer& wc = frm->FileTransfer1;
+  frm->FileTransfer1CopyProgress(wc, 1, 1, 3);
   EXPECT_EQ(label(), "33% completado");
-  frm->WebCopy1CopyProgress(wc, 1, 2, 3);
+  frm->FileTransfer1CopyProgress(wc, 1, 2, 3);
   EXPECT_EQ(label(), "66% completado");
-  frm->WebCopy1CopyProgress(wc, 1, 29, 100);  // 29.0 exactly, whatever the floating point says
+  frm->FileTransfer1CopyProgress(wc, 1, 29, 100);  // 29.0 exactly, whatever the floating point says
   EXPECT_EQ(label(), "29% completado");
-  frm->WebCopy1CopyProgress(wc, 1, 4294967295u, 4294967295u);
+  frm->FileTransfer1CopyProgress(wc, 1, 4294967295u, 4294967295u);
   EXPECT_EQ(label(), "100% completado");
-  EXPECT_GT(frm->form["AdvSmoothProgressBar2"].maximum, 0);
-  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].position, frm->form["AdvSmoothProgressBar2"].maximum);
+  EXPECT_GT(frm->form["ProgressBar2"].maximum, 0);
+  EXPECT_EQ(frm->form["ProgressBar2"].position, frm->form["ProgressBar2"].maximum);
 }
 
 TEST_F(DescargaWeb, WithoutALengthKilobytesAreCountedAndRepaintsAreSpaced) {
-  TWebCopy& wc = frm->WebCopy1;
+  TFileTransfer& wc = frm->FileTransfer1;
   clock.ticks = 1000;
   uint64_t r0 = frm->form.revision();
-  frm->WebCopy1CopyProgress(wc, 1, 4096, 0);
+  frm->FileTransfer1CopyProgress(wc, 1, 4096, 0);
   EXPECT_EQ(label(), "4 KB completado");
-  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].maximum, 100);
+  EXPECT_EQ(frm->form["ProgressBar2"].maximum, 100);
   uint64_t r1 = frm->form.revision();
   EXPECT_GT(r1, r0);
-  frm->WebCopy1CopyProgress(wc, 1, 8192, 0);  // same tick: the model changes, no repaint yet
+  frm->FileTransfer1CopyProgress(wc, 1, 8192, 0);  // same tick: the model changes, no repaint yet
   EXPECT_EQ(label(), "8 KB completado");
   EXPECT_EQ(frm->form.revision(), r1);
-  frm->WebCopy1CopyProgress(wc, 1, 8192, 0);  // the closing event shows the final count
+  frm->FileTransfer1CopyProgress(wc, 1, 8192, 0);  // the closing event shows the final count
   EXPECT_GT(frm->form.revision(), r1);
-  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].position, 0);
-  frm->WebCopy1CopyProgress(wc, 1, 655360, 0);
-  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].position, 10);
+  EXPECT_EQ(frm->form["ProgressBar2"].position, 0);
+  frm->FileTransfer1CopyProgress(wc, 1, 655360, 0);
+  EXPECT_EQ(frm->form["ProgressBar2"].position, 10);
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "transfer/webcopy.h"
-#include "transfer/webpost.h"
+#include "transfer/file_transfer.h"
+#include "transfer/form_poster.h"
 #include "tests/fakes/fake_internet.h"
 #include "tests/fakes/fakes.h"
 
@@ -51,25 +51,25 @@ struct Motor : ::testing::Test {
   FakeFiles files;
   FakeClock clock;
   int pumps = 0;
-  TWebCopy wc{net, files, clock, [this] { ++pumps; }};
+  TFileTransfer wc{net, files, clock, [this] { ++pumps; }};
   std::vector<std::string> events;
 
   void SetUp() override {
     files.mkdir("C:\\T");
-    wc.OnFileStart = [this](TWebCopy&, int i) { events.push_back("start " + std::to_string(i)); };
-    wc.OnCopyProgress = [this](TWebCopy&, int f, uint32_t s, uint32_t t) {
+    wc.OnFileStart = [this](TFileTransfer&, int i) { events.push_back("start " + std::to_string(i)); };
+    wc.OnCopyProgress = [this](TFileTransfer&, int f, uint32_t s, uint32_t t) {
       events.push_back("progress " + std::to_string(f) + " " + std::to_string(s) + " " + std::to_string(t));
     };
-    wc.OnFileDone = [this](TWebCopy&, int i) { events.push_back("done " + std::to_string(i)); };
-    wc.OnCopyDone = [this](TWebCopy&) { events.push_back("copydone"); };
-    wc.OnError = [this](TWebCopy&, int c) { events.push_back("error " + std::to_string(c)); };
-    wc.OnErrorInfo = [this](TWebCopy&, int c, const std::string& t) {
+    wc.OnFileDone = [this](TFileTransfer&, int i) { events.push_back("done " + std::to_string(i)); };
+    wc.OnCopyDone = [this](TFileTransfer&) { events.push_back("copydone"); };
+    wc.OnError = [this](TFileTransfer&, int c) { events.push_back("error " + std::to_string(c)); };
+    wc.OnErrorInfo = [this](TFileTransfer&, int c, const std::string& t) {
       events.push_back("errorinfo " + std::to_string(c) + " " + t);
     };
-    wc.OnURLNotFound = [this](TWebCopy&, const std::string& u) { events.push_back("notfound " + u); };
+    wc.OnURLNotFound = [this](TFileTransfer&, const std::string& u) { events.push_back("notfound " + u); };
   }
-  TWebCopyItem& add(const std::string& url, const std::string& dir = "C:\\T") {
-    TWebCopyItem& it = wc.Items.Add();
+  TFileTransferItem& add(const std::string& url, const std::string& dir = "C:\\T") {
+    TFileTransferItem& it = wc.Items.Add();
     it.URL = url;
     it.TargetDir = dir;
     return it;
@@ -98,7 +98,7 @@ TEST_F(Motor, DownloadReportsEveryBlockAndOneMoreAtTheEnd) {
   EXPECT_TRUE(wc.Items[0].Success);
   EXPECT_FALSE(wc.Items[0].Cancelled);
   ASSERT_GE(net.calls.size(), 2u);
-  EXPECT_EQ(net.calls[0], "open WebCopy 0 ");
+  EXPECT_EQ(net.calls[0], "open FileTransfer 0 ");
   EXPECT_EQ(net.calls[1], "url https://h/v/pkg.zip [] 84000000");
   EXPECT_EQ(net.openHandles(), 0);
   EXPECT_EQ(wc.LastFile(), "C:\\T\\pkg.zip");
@@ -109,7 +109,7 @@ TEST_F(Motor, DownloadReportsEveryBlockAndOneMoreAtTheEnd) {
 TEST_F(Motor, TheQueueIsServicedWhileBlocksArriveButNotForEveryBlock) {
   net.urls["https://h/big.zip"].body = std::string(4096 * 40, 'x');
   int progress = 0;
-  wc.OnCopyProgress = [&](TWebCopy&, int, uint32_t, uint32_t) {
+  wc.OnCopyProgress = [&](TFileTransfer&, int, uint32_t, uint32_t) {
     ++progress;
     clock.ticks += 2;  // 2 ms per block
   };
@@ -130,11 +130,11 @@ TEST_F(Motor, ProxyTimeoutsCredentialsAndKeepAlive) {
   net.urls["http://ana:s3c@h/v/a.txt"].body = "A";
   net.urls["https://h/v/b.txt"].body = "B";
   add("http://h/v/a.txt");
-  TWebCopyItem& b = add("https://h/v/b.txt");
+  TFileTransferItem& b = add("https://h/v/b.txt");
   b.HTTPUserID = "Aladdin";
   b.HTTPPassword = "open sesame";
   wc.Execute();
-  std::vector<std::string> want = {"open WebCopy 3 10.0.0.5:3128", "option 2 30000", "option 5 30000",
+  std::vector<std::string> want = {"open FileTransfer 3 10.0.0.5:3128", "option 2 30000", "option 5 30000",
                                    "option 6 30000", "url http://ana:s3c@h/v/a.txt [] 84400000"};
   ASSERT_GE(net.calls.size(), want.size());
   EXPECT_EQ(std::vector<std::string>(net.calls.begin(), net.calls.begin() + 5), want);
@@ -230,7 +230,7 @@ TEST_F(Motor, TargetRules) {
   files.put("C:\\T\\a(1).zip", "older");
 
   std::vector<std::string> asked;
-  wc.OnCopyOverWrite = [&](TWebCopy&, const std::string& f, bool& allow) {
+  wc.OnCopyOverWrite = [&](TFileTransfer&, const std::string& f, bool& allow) {
     asked.push_back(f);
     EXPECT_TRUE(allow);
     allow = false;
@@ -296,8 +296,8 @@ TEST_F(Motor, CancelStopsTheRunAndRemovesThePartialFile) {
   net.urls["https://h/b.zip"].body = "b";
   files.put("C:\\T\\a.zip", "old");
   bool cancelled = false;
-  wc.OnCopyCancel = [&](TWebCopy&) { cancelled = true; };
-  wc.OnCopyProgress = [&](TWebCopy& s, int, uint32_t size, uint32_t) {
+  wc.OnCopyCancel = [&](TFileTransfer&) { cancelled = true; };
+  wc.OnCopyProgress = [&](TFileTransfer& s, int, uint32_t size, uint32_t) {
     if (size >= 8192) s.Cancel();
   };
   add("https://h/a.zip");
@@ -318,7 +318,7 @@ TEST_F(Motor, AHandlerErrorOrAFailedWriteEndsTheRunQuietly) {
   net.urls["https://h/b.zip"].body = "b";
   add("https://h/a.zip");
   add("https://h/b.zip");
-  wc.OnCopyProgress = [](TWebCopy&, int, uint32_t size, uint32_t) {
+  wc.OnCopyProgress = [](TFileTransfer&, int, uint32_t size, uint32_t) {
     if (size > 4096) throw std::runtime_error("handler");
   };
   EXPECT_NO_THROW(wc.Execute());
@@ -329,7 +329,7 @@ TEST_F(Motor, AHandlerErrorOrAFailedWriteEndsTheRunQuietly) {
 
   // The disk refuses the data mid-file (the fake loses the file under the writer).
   events.clear();
-  wc.OnCopyProgress = [this](TWebCopy&, int, uint32_t, uint32_t) { files.deleteFile("C:\\T\\a.zip.part"); };
+  wc.OnCopyProgress = [this](TFileTransfer&, int, uint32_t, uint32_t) { files.deleteFile("C:\\T\\a.zip.part"); };
   wc.Execute();
   EXPECT_EQ(events, std::vector<std::string>{"start 0"});
   EXPECT_FALSE(files.has("C:\\T\\a.zip"));
@@ -341,11 +341,11 @@ TEST_F(Motor, NewerOnlyAndLoginRetry) {
   r.body = "a";
   r.hasDate = true;
   r.lastModified = LocalTime{2024, 5, 1, 12, 0, 0, 0};
-  TWebCopyItem& it = add("https://h/a.zip");
+  TFileTransferItem& it = add("https://h/a.zip");
   it.CopyNewerOnly = true;
   it.FileDate = aFechaHora(LocalTime{2024, 6, 1, 0, 0, 0, 0});
   std::string noNew;
-  wc.OnNoNewFileFound = [&](TWebCopy&, const std::string& f, TDateTime, TDateTime) { noNew = f; };
+  wc.OnNoNewFileFound = [&](TFileTransfer&, const std::string& f, TDateTime, TDateTime) { noNew = f; };
   wc.Execute();
   EXPECT_TRUE(it.NotNewer);
   EXPECT_EQ(noNew, "C:\\T\\a.zip");
@@ -361,9 +361,9 @@ TEST_F(Motor, NewerOnlyAndLoginRetry) {
   // A 401 with automatic authentication asks once and repeats the request with the answer.
   r.status = 401;
   it.CopyNewerOnly = false;
-  it.Authenticate = waAuto;
+  it.Authenticate = taAuto;
   std::string caption;
-  wc.LoginPrompt = [&](TWebCopy&, const std::string& c, std::string& u, std::string& p) {
+  wc.LoginPrompt = [&](TFileTransfer&, const std::string& c, std::string& u, std::string& p) {
     caption = c;
     u = "ana";
     p = "x";
@@ -385,7 +385,7 @@ namespace {
 struct Poster : ::testing::Test {
   FakeInternet net;
   FakeUi ui;
-  TWebPost wp{net, ui, [this] { ui.processMessages(); }};
+  TFormPoster wp{net, ui, [this] { ui.processMessages(); }};
   std::vector<std::pair<std::string, int>> errors;
   void SetUp() override {
     wp.Server = "www.example.com";
@@ -394,10 +394,10 @@ struct Poster : ::testing::Test {
     net.messages[12003] = "Error extendido\r\n";
   }
   void onError() {
-    wp.OnError = [this](TWebPost&, const std::string& t, int c) { errors.push_back({t, c}); };
+    wp.OnError = [this](TFormPoster&, const std::string& t, int c) { errors.push_back({t, c}); };
   }
   void add(const std::string& n, const std::string& v) {
-    TWebPostItem& it = wp.Items.Add();
+    TFormPosterItem& it = wp.Items.Add();
     it.Name = n;
     it.Value = v;
   }
@@ -406,13 +406,13 @@ struct Poster : ::testing::Test {
 }  // namespace
 
 TEST_F(Poster, BodyEncodesOnlySpaces) {
-  EXPECT_EQ(TWebPost::Cuerpo(wp.Items), "");
+  EXPECT_EQ(TFormPoster::Cuerpo(wp.Items), "");
   add("empresa", "Mi Empresa S.L.");
   add("nota", "a+b&c=d 100%");
   add("vacio", "");
   add("lineas", "uno\r\ndos \xF1");
-  EXPECT_EQ(TWebPost::Cuerpo(wp.Items), "empresa=Mi+Empresa+S.L.&nota=a+b&c=d+100%&vacio=&lineas=uno\r\ndos+\xF1");
-  TWebPostItems copia;
+  EXPECT_EQ(TFormPoster::Cuerpo(wp.Items), "empresa=Mi+Empresa+S.L.&nota=a+b&c=d+100%&vacio=&lineas=uno\r\ndos+\xF1");
+  TFormPosterItems copia;
   copia = wp.Items;
   wp.Items.Clear();
   EXPECT_EQ(copia.Count(), 4);
@@ -435,7 +435,7 @@ TEST_F(Poster, TlsOn443WithRelaxedChecksAndTheAnswerRead) {
   EXPECT_EQ(p.body, "a=1+2");
   EXPECT_EQ(net.securityFlags, 0x180u);
   EXPECT_EQ(wp.Response(), net.answer);
-  EXPECT_EQ(net.calls[0], "open WebPost 0 ");
+  EXPECT_EQ(net.calls[0], "open FormPoster 0 ");
   EXPECT_EQ(net.calls[1], "option 2 30");  // milliseconds as given
   EXPECT_EQ(net.calls[3], "option 6 30");
   EXPECT_GE(ui.pumps, 3);

@@ -18,11 +18,11 @@ struct HttpSobreInternet : ::testing::Test {
 };
 
 TEST_F(HttpSobreInternet, SessionOptionsAndRequestFlags) {
-  ASSERT_TRUE(http.openSession("TWebUpdate", "proxy:8080"));
-  EXPECT_EQ(net.calls[0], "open TWebUpdate 3 proxy:8080");
-  ASSERT_TRUE(http.openSession("TWebUpdate", ""));  // the first session is closed
+  ASSERT_TRUE(http.openSession("TUpdateEngine", "proxy:8080"));
+  EXPECT_EQ(net.calls[0], "open TUpdateEngine 3 proxy:8080");
+  ASSERT_TRUE(http.openSession("TUpdateEngine", ""));  // the first session is closed
   EXPECT_EQ(net.calls[1], "close session");
-  EXPECT_EQ(net.calls[2], "open TWebUpdate 0 ");
+  EXPECT_EQ(net.calls[2], "open TUpdateEngine 0 ");
   EXPECT_EQ(net.openHandles(), 1);
 
   net.calls.clear();

@@ -8,41 +8,41 @@
 namespace tf {
 
 void TfrmPrincipal::configurarTransferencias() {
-  WebCopy1.Agent = "WebCopy";
-  WebCopy1.ShowDialog = false;
-  WebCopy1.FTPPassive = false;
-  WebCopy1.Timeout = 0;
-  WebCopy1.Items.Clear();
-  WebCopy1.OnCopyProgress = [this](TWebCopy& s, int f, uint32_t size, uint32_t tot) {
-    WebCopy1CopyProgress(s, f, size, tot);
+  FileTransfer1.Agent = "FileTransfer";
+  FileTransfer1.ShowDialog = false;
+  FileTransfer1.FTPPassive = false;
+  FileTransfer1.Timeout = 0;
+  FileTransfer1.Items.Clear();
+  FileTransfer1.OnCopyProgress = [this](TFileTransfer& s, int f, uint32_t size, uint32_t tot) {
+    FileTransfer1CopyProgress(s, f, size, tot);
   };
 
-  WebPost1.Agent = "WebPost";
-  WebPost1.Port = 443;
-  WebPost1.Server = vendorHost();
-  WebPost1.Action = kReportAction;
-  WebPost1.Items.Clear();
+  FormPoster1.Agent = "FormPoster";
+  FormPoster1.Port = 443;
+  FormPoster1.Server = vendorHost();
+  FormPoster1.Action = kReportAction;
+  FormPoster1.Items.Clear();
 }
 
 void TfrmPrincipal::decargarArchivoWeb(const std::string& url, const std::string& targetDir) {
-  WebCopy1.OnCopyProgress = [this](TWebCopy& s, int f, uint32_t size, uint32_t tot) {
-    WebCopy1CopyProgress(s, f, size, tot);
+  FileTransfer1.OnCopyProgress = [this](TFileTransfer& s, int f, uint32_t size, uint32_t tot) {
+    FileTransfer1CopyProgress(s, f, size, tot);
   };
   s_.ui.setBusyCursor(true);
   struct CursorNormal {
     Ui& ui;
     ~CursorNormal() { ui.setBusyCursor(false); }
   } cursor{s_.ui};
-  WebCopy1.Items.Clear();
-  TWebCopyItem& item = WebCopy1.Items.Add();
+  FileTransfer1.Items.Clear();
+  TFileTransferItem& item = FileTransfer1.Items.Add();
   item.URL = url;
   item.TargetDir = targetDir;
   refrescoPendiente_ = false;
-  WebCopy1.Execute();
+  FileTransfer1.Execute();
 }
 
-void TfrmPrincipal::WebCopy1CopyProgress(TWebCopy&, int, uint32_t size, uint32_t totsize) {
-  Control& bar = form["AdvSmoothProgressBar2"];
+void TfrmPrincipal::FileTransfer1CopyProgress(TFileTransfer&, int, uint32_t size, uint32_t totsize) {
+  Control& bar = form["ProgressBar2"];
   Control& label = form["lblProgresoInstalacion"];
   std::string text;
   if (totsize > 0) {

@@ -7,21 +7,21 @@
 
 namespace tf {
 
-bool TfrmPrincipal::configurarWebUpdate1() {
-  WebUpdate1.UpdateUpdate = wuuSilent;
-  WebUpdate1.VersionCheck = vcAlways;
-  WebUpdate1.ExtractCAB = true;
-  WebUpdate1.Logging = true;
-  WebUpdate1.LogFileName = "WUPDATE.LOG";
-  WebUpdate1.Agent = "TWebUpdate";
-  WebUpdate1.UseWinTempDir = true;
-  WebUpdate1.TempDirectory = "./temp";
-  WebUpdate1.LastURLEntry.Key = "test";
-  WebUpdate1.OnFileProgress = [this](TWebUpdate&, const std::string& file, int64_t pos, int64_t size) {
-    WebUpdate1FileProgress(file, pos > 0 ? (uint64_t)pos : 0, size > 0 ? (uint64_t)size : 0);
+bool TfrmPrincipal::configurarUpdateEngine1() {
+  UpdateEngine1.UpdateUpdate = upSilent;
+  UpdateEngine1.VersionCheck = vcAlways;
+  UpdateEngine1.ExtractCAB = true;
+  UpdateEngine1.Logging = true;
+  UpdateEngine1.LogFileName = "UPDATE.LOG";
+  UpdateEngine1.Agent = "TUpdateEngine";
+  UpdateEngine1.UseWinTempDir = true;
+  UpdateEngine1.TempDirectory = "./temp";
+  UpdateEngine1.LastURLEntry.Key = "test";
+  UpdateEngine1.OnFileProgress = [this](TUpdateEngine&, const std::string& file, int64_t pos, int64_t size) {
+    UpdateEngine1FileProgress(file, pos > 0 ? (uint64_t)pos : 0, size > 0 ? (uint64_t)size : 0);
   };
-  WebUpdate1.OnStatus = [this](TWebUpdate&, const std::string& text, int status, int error) {
-    WebUpdate1Status(text, status, error);
+  UpdateEngine1.OnStatus = [this](TUpdateEngine&, const std::string& text, int status, int error) {
+    UpdateEngine1Status(text, status, error);
   };
   return true;
 }
@@ -30,8 +30,8 @@ void TfrmPrincipal::descargarPaqueteInstalacion() {
   registrarLog("Downloading software TurnaliaFree");
   form["lblMensajeAviso"].caption = formatear(msgDescargandoPaquete, {"TurnaliaFree"});
   form.touch();
-  WebUpdate1.URL = "https://" + servidorDescarga + kUrlControlFile;
-  WebUpdate1.RunUpdate(false);
+  UpdateEngine1.URL = "https://" + servidorDescarga + kUrlControlFile;
+  UpdateEngine1.RunUpdate(false);
   // The outcome is judged later, by the steps that look for the packages.
   registrarLog("Software TurnaliaFree downloaded successfully !");
 }

@@ -117,7 +117,7 @@ class UpdateUi {
   virtual bool login(const std::string& caption, std::string& user, std::string& password) = 0;
 };
 
-struct WebUpdatePorts {
+struct UpdateEnginePorts {
   Files& files;
   Clock& clock;
   LogSink& logSink;

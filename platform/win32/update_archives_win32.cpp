@@ -189,7 +189,7 @@ LzResult Win32UpdateArchives::lzExpand(const std::string& compressed, const std:
 
   // Expanded into a fresh file first, so a failure (or a name equal to the source) loses nothing.
   wchar_t tmp[MAX_PATH + 16] = {};
-  if (!GetTempFileNameW(dir.empty() ? L"." : dir.c_str(), L"WUPD", 0, tmp)) return LzResult::Failed;
+  if (!GetTempFileNameW(dir.empty() ? L"." : dir.c_str(), L"UPD", 0, tmp)) return LzResult::Failed;
   OFSTRUCT ofsIn = {}, ofsOut = {};
   INT in = openFn(&src[0], &ofsIn, OF_READ);
   INT out = in >= 0 ? openFn(tmp, &ofsOut, OF_CREATE) : -1;

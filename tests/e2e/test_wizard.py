@@ -48,7 +48,7 @@ def test_licence_options_and_back_without_second_download(h):
     assert h.tfctl("text", "txtLicencia") == LICENCIA.replace("\r\n", "\n")
     h.screenshot("3_pnlLicencia")
     shown = {c["name"]: c for c in h.controls()}
-    assert "pnlBienvenida" not in shown and "AdvSmoothProgressBar1" not in shown
+    assert "pnlBienvenida" not in shown and "ProgressBar1" not in shown
     assert "unchecked" in shown["chkAceptarCondiciones"]["flags"]
 
     h.tfctl("click", "Aceptar")
@@ -121,7 +121,7 @@ def test_licence_404_shows_error_and_welcome_stays(h):
                    "No se puede abrir el archivo " + h.win_dir + "/Temp/Licencia_KVT.txt."), box
     shown = {c["name"] for c in h.controls()}
     assert "pnlBienvenida" in shown and "pnlLicencia" not in shown
-    assert "AdvSmoothProgressBar1" not in shown
+    assert "ProgressBar1" not in shown
     assert not (h.dir / "Temp" / "Licencia_KVT.txt").exists()
     # The user can try again once the server delivers the file.
     v.set_faults({})
@@ -150,7 +150,7 @@ def test_screenshots_of_the_other_panels(h):
         h.tfctl("wait-window", "60000")
         h.wait_visible(panel)
         if panel == "pnlProgreso":
-            bar = next(c for c in h.controls() if c["name"] == "AdvSmoothProgressBar2")
+            bar = next(c for c in h.controls() if c["name"] == "ProgressBar2")
             assert "pos=45/100" in bar["flags"]
             assert h.tfctl("text", "lblProgresoInstalacion") == "45% completado"
         if extra:

@@ -9,8 +9,8 @@
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "tests/wine/vendor_test.h"
-#include "transfer/webcopy.h"
-#include "transfer/webpost.h"
+#include "transfer/file_transfer.h"
+#include "transfer/form_poster.h"
 
 using namespace tf;
 
@@ -25,7 +25,7 @@ struct Vendor : ::testing::Test {
   Win32Internet net;
   Win32Files files;
   Win32Clock clock;
-  TWebCopy wc{net, files, clock, pump};
+  TFileTransfer wc{net, files, clock, pump};
   std::string host = env("TF_VENDOR_HOST");
   std::string docroot, dir;
   struct Ev {
@@ -43,12 +43,12 @@ struct Vendor : ::testing::Test {
     dir = files.tempFolder() + "tf_transfer_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     clean();
     files.createFolders(dir);
-    wc.OnFileStart = [this](TWebCopy&, int i) { events.push_back({"start", i, 0, 0, ""}); };
-    wc.OnCopyProgress = [this](TWebCopy&, int f, uint32_t s, uint32_t t) { events.push_back({"progress", f, s, t, ""}); };
-    wc.OnFileDone = [this](TWebCopy&, int i) { events.push_back({"done", i, 0, 0, ""}); };
-    wc.OnError = [this](TWebCopy&, int c) { events.push_back({"error", c, 0, 0, ""}); };
-    wc.OnErrorInfo = [this](TWebCopy&, int c, const std::string& t) { events.push_back({"errorinfo", c, 0, 0, t}); };
-    wc.OnURLNotFound = [this](TWebCopy&, const std::string& u) { events.push_back({"notfound", 0, 0, 0, u}); };
+    wc.OnFileStart = [this](TFileTransfer&, int i) { events.push_back({"start", i, 0, 0, ""}); };
+    wc.OnCopyProgress = [this](TFileTransfer&, int f, uint32_t s, uint32_t t) { events.push_back({"progress", f, s, t, ""}); };
+    wc.OnFileDone = [this](TFileTransfer&, int i) { events.push_back({"done", i, 0, 0, ""}); };
+    wc.OnError = [this](TFileTransfer&, int c) { events.push_back({"error", c, 0, 0, ""}); };
+    wc.OnErrorInfo = [this](TFileTransfer&, int c, const std::string& t) { events.push_back({"errorinfo", c, 0, 0, t}); };
+    wc.OnURLNotFound = [this](TFileTransfer&, const std::string& u) { events.push_back({"notfound", 0, 0, 0, u}); };
   }
   void TearDown() override {
     if (!docroot.empty()) setFaults("{}");
@@ -70,8 +70,8 @@ struct Vendor : ::testing::Test {
     ASSERT_TRUE(files.moveFile(p + ".tmp", p, true));
   }
   std::string url(const std::string& rel) { return "https://" + host + "/tfw/" + rel; }
-  TWebCopyItem& add(const std::string& rel, const std::string& target) {
-    TWebCopyItem& it = wc.Items.Add();
+  TFileTransferItem& add(const std::string& rel, const std::string& target) {
+    TFileTransferItem& it = wc.Items.Add();
     it.URL = url(rel);
     it.TargetDir = target;
     return it;
@@ -205,16 +205,16 @@ TEST_F(Vendor, TargetDirWithAndWithoutClosingBackslashAndInactiveFirstItem) {
 
 TEST_F(Vendor, PostArrivesExactlyAndAFailedPostReportsTheSystemText) {
   NoUi ui;
-  TWebPost wp(net, ui, pump);
+  TFormPoster wp(net, ui, pump);
   std::vector<std::pair<std::string, int>> errors;
-  wp.OnError = [&](TWebPost&, const std::string& t, int c) { errors.push_back({t, c}); };
+  wp.OnError = [&](TFormPoster&, const std::string& t, int c) { errors.push_back({t, c}); };
   wp.Server = host;
   wp.Port = 443;
   wp.Action = "includes/kvt_instalacion.php";
   const char* const fields[][2] = {{"empresa", "Mi Empresa S.L."}, {"nota", "a+b&c=d 100%"}, {"vacio", ""},
                                    {"pa\xEDs", "Espa\xF1" "a"}};
   for (auto& f : fields) {
-    TWebPostItem& it = wp.Items.Add();
+    TFormPosterItem& it = wp.Items.Add();
     it.Name = f[0];
     it.Value = f[1];
   }
@@ -231,7 +231,7 @@ TEST_F(Vendor, PostArrivesExactlyAndAFailedPostReportsTheSystemText) {
   line = line.substr(0, line.find('\n'));
   EXPECT_NE(line.find("\"path\": \"/includes/kvt_instalacion.php\""), std::string::npos) << line;
   EXPECT_NE(line.find("[\"Content-Type\", \"application/x-www-form-urlencoded\"]"), std::string::npos) << line;
-  EXPECT_NE(line.find("[\"User-Agent\", \"WebPost\"]"), std::string::npos) << line;
+  EXPECT_NE(line.find("[\"User-Agent\", \"FormPoster\"]"), std::string::npos) << line;
   EXPECT_NE(line.find("\"body_b64\": \"" + codificarBase64(body) + "\""), std::string::npos) << line;
 
   // Nothing listens on port 80 here.
@@ -252,7 +252,7 @@ TEST_F(Vendor, PostArrivesExactlyAndAFailedPostReportsTheSystemText) {
 TEST_F(Vendor, CertificateForAnotherNameIsRefusedByTheEngine) {
   // The address is right but the name is not the certificate's: the engine keeps full checks.
   serve("c.txt", "C");
-  TWebCopyItem& it = wc.Items.Add();
+  TFileTransferItem& it = wc.Items.Add();
   it.URL = "https://localhost/tfw/c.txt";
   it.TargetDir = dir;
   wc.Execute();

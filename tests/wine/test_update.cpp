@@ -12,7 +12,7 @@
 #include "platform/win32/update_win32.h"
 #include "tests/wine/cabinet.h"
 #include "update/update_http_internet.h"
-#include "update/web_update.h"
+#include "update/update_engine.h"
 
 using namespace tf;
 
@@ -177,13 +177,13 @@ TEST_F(UpdateOnWine, EngineReplacesReadOnlyTargetAndWritesItsLog) {
   Win32UpdateArchives arch;
   MemoryHttp http;
   NoUi ui;
-  TWebUpdate wu;
-  wu.conectar(WebUpdatePorts{files, clock, sink, http, sys, arch, ui});
-  wu.UpdateUpdate = wuuSilent;
+  TUpdateEngine wu;
+  wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, ui});
+  wu.UpdateUpdate = upSilent;
   wu.VersionCheck = vcAlways;
   wu.ExtractCAB = true;
   wu.Logging = true;
-  wu.LogFileName = dir + "WUPDATE.LOG";
+  wu.LogFileName = dir + "UPDATE.LOG";
   wu.URL = "https://h.test/version/pack3.inf";
   http.bodies[wu.URL] =
       "[update]\r\nunconditional=1\r\n[files]\r\ncount=2\r\n[file1]\r\nurl=https://h.test/a.zip\r\ntargetdir=" + dir +
@@ -194,7 +194,7 @@ TEST_F(UpdateOnWine, EngineReplacesReadOnlyTargetAndWritesItsLog) {
   ASSERT_TRUE(files.writeFile(dir + "Temp\\a.zip", "old"));
   ASSERT_TRUE(files.setReadOnly(dir + "Temp\\a.zip", true));
   int success = 0;
-  wu.OnSuccess = [&](TWebUpdate&) { ++success; };
+  wu.OnSuccess = [&](TUpdateEngine&) { ++success; };
   wu.RunUpdate(false);
   std::string got;
   ASSERT_TRUE(files.readFile(dir + "Temp\\a.zip", got));
@@ -206,7 +206,7 @@ TEST_F(UpdateOnWine, EngineReplacesReadOnlyTargetAndWritesItsLog) {
   EXPECT_FALSE(files.fileExists(files.tempFolder() + "pack3.inf"));
 
   std::string log;
-  ASSERT_TRUE(files.readFile(dir + "WUPDATE.LOG", log));
+  ASSERT_TRUE(files.readFile(dir + "UPDATE.LOG", log));
   size_t first = log.find("\r\n");
   ASSERT_NE(first, std::string::npos);
   std::string line = log.substr(0, first);
@@ -222,11 +222,11 @@ TEST_F(UpdateOnWine, EngineReplacesReadOnlyTargetAndWritesItsLog) {
 
 TEST_F(UpdateOnWine, SystemFactsAndUniqueTemporaryFiles) {
   Win32UpdateSystem sys;
-  std::string t1 = sys.uniqueTempFile(dir, "WUPD"), t2 = sys.uniqueTempFile(dir, "WUPD");
+  std::string t1 = sys.uniqueTempFile(dir, "UPD"), t2 = sys.uniqueTempFile(dir, "UPD");
   ASSERT_FALSE(t1.empty());
   EXPECT_NE(t1, t2);
   // The system keeps the first three letters of the prefix.
-  EXPECT_EQ(t1.substr(dir.size(), 3), "WUP");
+  EXPECT_EQ(t1.substr(dir.size(), 3), "UPD");
   EXPECT_TRUE(files.fileExists(t1));
   EXPECT_FALSE(sys.documentsDir().empty());
   std::string lad;
@@ -247,7 +247,7 @@ TEST(UpdateHttpOnWine, SessionOpensAndConnectedStateAnswers) {
   if (getenv("TF_RUN_DIR")) {
     EXPECT_TRUE(online);
   }
-  EXPECT_TRUE(http.openSession("TWebUpdate", ""));
+  EXPECT_TRUE(http.openSession("TUpdateEngine", ""));
   std::string text;
   EXPECT_EQ(http.openUrl("https://", "", UpdateRequestFlags{}), nullptr);
   EXPECT_NE(http.lastError(text), 0u);

@@ -20,7 +20,7 @@
 #include "tests/wine/cabinet.h"
 #include "ui/win32/update_ui_win32.h"
 #include "update/update_http_internet.h"
-#include "update/web_update.h"
+#include "update/update_engine.h"
 
 using namespace tf;
 
@@ -79,14 +79,14 @@ struct Status {
 };
 
 // Records every status report with its id as the engine makes it.
-class RecordingUpdate : public TWebUpdate {
+class RecordingUpdate : public TUpdateEngine {
  public:
   std::vector<Status> reports;
 
  protected:
   void ReportStatus(int MessageId, const std::string& Param, int StatusCode, int ErrCode) override {
     reports.push_back({MessageId, StatusCode, ErrCode});
-    TWebUpdate::ReportStatus(MessageId, Param, StatusCode, ErrCode);
+    TUpdateEngine::ReportStatus(MessageId, Param, StatusCode, ErrCode);
   }
 };
 
@@ -178,15 +178,15 @@ struct UpdateServer : ServerTest {
   void SetUp() override {
     ServerTest::SetUp();
     if (IsSkipped()) return;
-    wu.conectar(WebUpdatePorts{files, clock, sink, http, sys, arch, *updateUi});
-    wu.UpdateUpdate = wuuSilent;
+    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
+    wu.UpdateUpdate = upSilent;
     wu.VersionCheck = vcAlways;
     wu.ExtractCAB = true;
     wu.Logging = true;
-    wu.LogFileName = dir + "WUPDATE.LOG";
+    wu.LogFileName = dir + "UPDATE.LOG";
     wu.URL = url("control.inf");
-    wu.OnSuccess = [this](TWebUpdate&) { ++success; };
-    wu.OnFileProgress = [this](TWebUpdate&, const std::string& f, int64_t pos, int64_t size) {
+    wu.OnSuccess = [this](TUpdateEngine&) { ++success; };
+    wu.OnFileProgress = [this](TUpdateEngine&, const std::string& f, int64_t pos, int64_t size) {
       progress.push_back({f, pos, size});
     };
   }
@@ -216,7 +216,7 @@ struct UpdateServer : ServerTest {
 }  // namespace
 
 TEST_F(UpdateServer, ControlFileNotFoundEndsAfterClosingTheConnection) {
-  auto before = tempFiles("WUP*.tmp");
+  auto before = tempFiles("UPD*.tmp");
   wu.RunUpdate(false);
   size_t at = indexOf(916);
   ASSERT_NE(at, std::string::npos) << ids();
@@ -228,7 +228,7 @@ TEST_F(UpdateServer, ControlFileNotFoundEndsAfterClosingTheConnection) {
   EXPECT_EQ(wu.reports[at + 2].id, 949);
   EXPECT_EQ(success, 0);
   EXPECT_FALSE(files.fileExists(files.tempFolder() + "control.inf"));
-  EXPECT_EQ(tempFiles("WUP*.tmp"), before);
+  EXPECT_EQ(tempFiles("UPD*.tmp"), before);
 }
 
 TEST_F(UpdateServer, ListFileNotFoundOthersStillArrive) {
@@ -290,7 +290,7 @@ TEST_F(UpdateServer, BodyCutShortKeepsTheOldTarget) {
   writeFaults({{path("cut.zip"), R"({"fault": "cut", "at": 20000})"}});
   ASSERT_TRUE(files.createFolders(dir + "Temp"));
   ASSERT_TRUE(files.writeFile(dir + "Temp\\cut.zip", "previous package"));
-  auto before = tempFiles("WUP*.tmp");
+  auto before = tempFiles("UPD*.tmp");
   wu.RunUpdate(false);
 
   EXPECT_EQ(content(dir + "Temp\\cut.zip"), "previous package");
@@ -299,7 +299,7 @@ TEST_F(UpdateServer, BodyCutShortKeepsTheOldTarget) {
   ASSERT_NE(at, std::string::npos) << ids();
   EXPECT_EQ(wu.reports[at].status, 2);
   EXPECT_EQ(success, 0);
-  EXPECT_EQ(tempFiles("WUP*.tmp"), before);
+  EXPECT_EQ(tempFiles("UPD*.tmp"), before);
 }
 
 namespace {
@@ -321,11 +321,11 @@ struct PackageStep : ServerTest {
     log.reset(new ULog(clock, sink, dir + "setup.exe"));
     setLog(log.get());
     frm.reset(new TfrmPrincipal(Servicios{sysInfo, clock, files, ui, internet}, {}));
-    frm->WebUpdate1.conectar(WebUpdatePorts{files, clock, sink, http, sys, arch, *updateUi});
+    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
     frm->servidorDescarga = host;
     temp = sys.programDir() + "\\Temp\\";
     for (const char* p : packages) files.deleteFile(temp + p);
-    files.deleteFile(wupdateLog());
+    files.deleteFile(updateLog());
   }
   void TearDown() override {
     setLog(nullptr);
@@ -333,7 +333,7 @@ struct PackageStep : ServerTest {
       for (const char* p : packages) files.deleteFile(temp + p);
     ServerTest::TearDown();
   }
-  std::string wupdateLog() { return sys.documentsDir() + "\\WUPDATE.LOG"; }
+  std::string updateLog() { return sys.documentsDir() + "\\UPDATE.LOG"; }
   std::vector<std::string> lines(const std::string& file) {
     std::string text = content(file);
     std::vector<std::string> out;
@@ -366,7 +366,7 @@ TEST_F(PackageStep, ThreePackagesLandInTheInstallersTempFolder) {
   for (const auto& l : inst) EXPECT_EQ(l.find("Update discontinued"), std::string::npos) << l;
 
   // The component log: a bare name lands in the documents folder, one report a line.
-  auto wl = lines(wupdateLog());
+  auto wl = lines(updateLog());
   ASSERT_GT(wl.size(), 5u);
   std::regex form(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d : \[\d{3}\] .* \(Status:\d+\) \(Error:-?\d+\))");
   for (const auto& l : wl) EXPECT_TRUE(std::regex_match(l, form)) << l;

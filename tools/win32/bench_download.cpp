@@ -11,7 +11,7 @@
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
-#include "transfer/webcopy.h"
+#include "transfer/file_transfer.h"
 
 namespace {
 
@@ -43,14 +43,14 @@ unsigned long long engine(const std::string& url, const std::string& dir) {
   tf::Win32Internet net;
   tf::Win32Files files;
   tf::Win32Clock clock;
-  tf::TWebCopy wc(net, files, clock, pump);
+  tf::TFileTransfer wc(net, files, clock, pump);
   wc.ShowDialog = false;
   unsigned long long got = 0, events = 0;
-  wc.OnCopyProgress = [&](tf::TWebCopy&, int, uint32_t size, uint32_t) {
+  wc.OnCopyProgress = [&](tf::TFileTransfer&, int, uint32_t size, uint32_t) {
     got = size;
     ++events;
   };
-  tf::TWebCopyItem& it = wc.Items.Add();
+  tf::TFileTransferItem& it = wc.Items.Add();
   it.URL = url;
   it.TargetDir = dir;
   wc.Execute();

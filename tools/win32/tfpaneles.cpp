@@ -46,7 +46,7 @@ int main() {
     if (panel == "pnlProgreso") {
       frm.mostrarPanel(panel);
       frm.form["lblMensajeAviso"].caption = tf::formatear(tf::msgDescargandoPaquete, {"dbms.zip"});
-      frm.WebUpdate1FileProgress("dbms.zip", 45, 100);
+      frm.UpdateEngine1FileProgress("dbms.zip", 45, 100);
     } else if (panel == "pnlInformeErrores") {
       frm.lblEnviarInformeErrores2Click();
     } else {

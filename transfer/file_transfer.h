@@ -13,32 +13,32 @@
 
 namespace tf {
 
-class TWebCopy;
+class TFileTransfer;
 
 // Days since 30/12/1899, fraction for the time of day (the classic date-time number).
 using TDateTime = double;
 TDateTime aFechaHora(const LocalTime& t);
 
-enum TWebCopyProtocol {
-  wpHttp = 0, wpFtp, wpFile, wpFtpUpload, wpHttpUpload, wpMultiFtp, wpMultiFtpUpload, wpFtpDelete, wpFtpList, wpFtpTest
+enum TFileTransferProtocol {
+  tpHttp = 0, tpFtp, tpFile, tpFtpUpload, tpHttpUpload, tpMultiFtp, tpMultiFtpUpload, tpFtpDelete, tpFtpList, tpFtpTest
 };
-enum TWebCopyAuthentication { waNever = 0, waAlways, waAuto };
-enum TWebCopyHTTPCommand { hcPost = 0, hcPut };
+enum TFileTransferAuthentication { taNever = 0, taAlways, taAuto };
+enum TFileTransferHTTPCommand { hcPost = 0, hcPut };
 
-class TWebCopyItem {
+class TFileTransferItem {
  public:
   std::string URL;
   std::string TargetDir;
   std::string TargetFilename;
-  TWebCopyProtocol Protocol = wpHttp;
+  TFileTransferProtocol Protocol = tpHttp;
   bool Active = true;
-  TWebCopyAuthentication Authenticate = waNever;
+  TFileTransferAuthentication Authenticate = taNever;
   std::string HTTPUserID;
   std::string HTTPPassword;
   std::string DisplayURL;
   bool CopyNewerOnly = false;
   TDateTime FileDate = 0;
-  TWebCopyHTTPCommand HTTPCommand = hcPost;
+  TFileTransferHTTPCommand HTTPCommand = hcPost;
   std::string FTPHost, FTPUserID, FTPPassword;
   int FTPPort = 21;
 
@@ -49,38 +49,38 @@ class TWebCopyItem {
   TDateTime Date = 0;      // the server's date when the newer-only check ran, else FileDate
 
   // Copies every setting (not the outcome).
-  void Assign(const TWebCopyItem& other);
+  void Assign(const TFileTransferItem& other);
 };
 
-class TWebCopyItems {
+class TFileTransferItems {
  public:
-  explicit TWebCopyItems(TWebCopy& owner) : owner_(owner) {}
+  explicit TFileTransferItems(TFileTransfer& owner) : owner_(owner) {}
   void Clear() { items_.clear(); }
-  TWebCopyItem& Add();
+  TFileTransferItem& Add();
   int Count() const { return (int)items_.size(); }
-  TWebCopyItem& operator[](int i) { return *items_.at((size_t)i); }
-  TWebCopy& Owner() { return owner_; }
+  TFileTransferItem& operator[](int i) { return *items_.at((size_t)i); }
+  TFileTransfer& Owner() { return owner_; }
 
  private:
-  friend class TWebCopy;
-  TWebCopy& owner_;
+  friend class TFileTransfer;
+  TFileTransfer& owner_;
   // Shared so a run keeps the list it started with even if a handler edits Items meanwhile.
-  std::vector<std::shared_ptr<TWebCopyItem>> items_;
+  std::vector<std::shared_ptr<TFileTransferItem>> items_;
 };
 
-class TWebCopy {
+class TFileTransfer {
  public:
   // `pump` services the caller's window event queue.
-  TWebCopy(Internet& net, Files& files, Clock& clock, std::function<void()> pump);
-  TWebCopy(const TWebCopy&) = delete;
-  TWebCopy& operator=(const TWebCopy&) = delete;
+  TFileTransfer(Internet& net, Files& files, Clock& clock, std::function<void()> pump);
+  TFileTransfer(const TFileTransfer&) = delete;
+  TFileTransfer& operator=(const TFileTransfer&) = delete;
 
-  std::string Agent = "WebCopy";
+  std::string Agent = "FileTransfer";
   std::string Proxy;
   std::string ProxyUserID;
   std::string ProxyPassword;
   int Timeout = 0;  // seconds
-  TWebCopyItems Items{*this};
+  TFileTransferItems Items{*this};
   bool ShowDialog = true;
   bool CreateUniqueFilenames = false;
   bool HTTPKeepAliveAuthentication = false;
@@ -99,20 +99,20 @@ class TWebCopy {
               DlgOpenFolder = "Open folder";
 
   // Events; the component is always the first argument.
-  std::function<void(TWebCopy& Sender, int idx)> OnFileStart;
-  std::function<void(TWebCopy& Sender, int fileidx, uint32_t size, uint32_t totsize)> OnCopyProgress;
-  std::function<void(TWebCopy& Sender, int idx)> OnFileDone;
-  std::function<void(TWebCopy& Sender)> OnCopyDone;
-  std::function<void(TWebCopy& Sender, int ErrorCode)> OnError;
-  std::function<void(TWebCopy& Sender, int ErrorCode, const std::string& ErrorInfo)> OnErrorInfo;
-  std::function<void(TWebCopy& Sender, const std::string& url)> OnURLNotFound;
-  std::function<void(TWebCopy& Sender, const std::string& tgtfile, bool& allow)> OnCopyOverWrite;
-  std::function<void(TWebCopy& Sender)> OnCopyCancel;
-  std::function<void(TWebCopy& Sender, int idx, TDateTime newdate, bool& allow)> OnFileDateCheck;
-  std::function<void(TWebCopy& Sender, const std::string& tgtfile, TDateTime curdate, TDateTime newdate)>
+  std::function<void(TFileTransfer& Sender, int idx)> OnFileStart;
+  std::function<void(TFileTransfer& Sender, int fileidx, uint32_t size, uint32_t totsize)> OnCopyProgress;
+  std::function<void(TFileTransfer& Sender, int idx)> OnFileDone;
+  std::function<void(TFileTransfer& Sender)> OnCopyDone;
+  std::function<void(TFileTransfer& Sender, int ErrorCode)> OnError;
+  std::function<void(TFileTransfer& Sender, int ErrorCode, const std::string& ErrorInfo)> OnErrorInfo;
+  std::function<void(TFileTransfer& Sender, const std::string& url)> OnURLNotFound;
+  std::function<void(TFileTransfer& Sender, const std::string& tgtfile, bool& allow)> OnCopyOverWrite;
+  std::function<void(TFileTransfer& Sender)> OnCopyCancel;
+  std::function<void(TFileTransfer& Sender, int idx, TDateTime newdate, bool& allow)> OnFileDateCheck;
+  std::function<void(TFileTransfer& Sender, const std::string& tgtfile, TDateTime curdate, TDateTime newdate)>
       OnNoNewFileFound;
   // Asks for HTTP credentials (caption "Connect to " + host); false means Cancel. Unassigned: Cancel.
-  std::function<bool(TWebCopy& Sender, const std::string& caption, std::string& user, std::string& password)>
+  std::function<bool(TFileTransfer& Sender, const std::string& caption, std::string& user, std::string& password)>
       LoginPrompt;
 
   // Runs the whole list on the calling thread; returns when the run is over. A call made while a
@@ -129,9 +129,9 @@ class TWebCopy {
 
  private:
   void transferir();
-  bool descargarHttp(TWebCopyItem& item, int idx, Internet::Handle session);
-  bool copiarFichero(TWebCopyItem& item);
-  bool pedirCredenciales(TWebCopyItem& item, const std::string& url);
+  bool descargarHttp(TFileTransferItem& item, int idx, Internet::Handle session);
+  bool copiarFichero(TFileTransferItem& item);
+  bool pedirCredenciales(TFileTransferItem& item, const std::string& url);
   void errorFichero(const std::string& path);
   void servirCola();
 

@@ -9,7 +9,7 @@
 #include "platform/error.h"
 #include "tests/fakes/fake_internet.h"
 #include "tests/fakes/update_fakes.h"
-#include "update/web_update.h"
+#include "update/update_engine.h"
 
 using namespace tf;
 
@@ -25,7 +25,7 @@ struct Actualizador : ::testing::Test {
   FakeUpdateSystem sys{files};
   FakeUpdateArchives archives{files};
   FakeUpdateUi ui;
-  TWebUpdate wu;
+  TUpdateEngine wu;
   struct Report {
     std::string text;
     int status, error;
@@ -37,14 +37,14 @@ struct Actualizador : ::testing::Test {
   void SetUp() override {
     files.mkdir("C:\\Temp");
     files.mkdir("C:\\Prog");
-    wu.conectar(WebUpdatePorts{files, clock, sink, http, sys, archives, ui});
+    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
     wu.URL = kCtl;
-    wu.UpdateUpdate = wuuSilent;
+    wu.UpdateUpdate = upSilent;
     wu.VersionCheck = vcAlways;
     wu.Logging = true;
-    wu.OnStatus = [this](TWebUpdate&, const std::string& t, int s, int e) { reports.push_back({t, s, e}); };
-    wu.OnFileProgress = [this](TWebUpdate&, const std::string&, int64_t, int64_t size) { sizes.push_back(size); };
-    wu.OnSuccess = [this](TWebUpdate&) { ++successes; };
+    wu.OnStatus = [this](TUpdateEngine&, const std::string& t, int s, int e) { reports.push_back({t, s, e}); };
+    wu.OnFileProgress = [this](TUpdateEngine&, const std::string&, int64_t, int64_t size) { sizes.push_back(size); };
+    wu.OnSuccess = [this](TUpdateEngine&) { ++successes; };
   }
   void control(const std::string& ini) { http.serve(kCtl, ini); }
   bool reported(const std::string& text, int status = -1, int error = -1) const {
@@ -61,7 +61,7 @@ struct Actualizador : ::testing::Test {
     control("[update]\n" + updateSection);
     bool due = false;
     wu.OnSuccess = nullptr;
-    wu.OnCustomValidate = [&](TWebUpdate&, const std::string&, const std::string&, bool& allow) { due = allow; };
+    wu.OnCustomValidate = [&](TUpdateEngine&, const std::string&, const std::string&, bool& allow) { due = allow; };
     wu.RunUpdate(false);
     return due;
   }
@@ -207,7 +207,7 @@ TEST_F(Actualizador, TruncatedOrEmptyBodyLeavesOldTargetAndNoTemporary) {
   EXPECT_TRUE(reported("Cannot download update file : https://h.test/b.zip", 2, 9));
   EXPECT_EQ(files.content("C:\\Prog\\Temp\\a.zip"), "old");
   EXPECT_EQ(files.content("C:\\Prog\\Temp\\b.zip"), "old b");
-  for (const auto& p : files.paths()) EXPECT_EQ(p.find("WUPD"), std::string::npos) << p;
+  for (const auto& p : files.paths()) EXPECT_EQ(p.find("UPD"), std::string::npos) << p;
 }
 
 TEST_F(Actualizador, ReadOnlyTargetReplacedAndNoLengthMeansSizeZero) {
@@ -281,13 +281,13 @@ TEST_F(Actualizador, WhatsNewDeclinedStopsBeforeFiles) {
 }
 
 TEST_F(Actualizador, ConnectionModes) {
-  wu.UpdateConnect = wucNone;
+  wu.UpdateConnect = ucNone;
   wu.RunUpdate(false);
   EXPECT_TRUE(reported("Checking for Internet connection", 3, 0));
   EXPECT_FALSE(reported("Found open Internet connection"));
   EXPECT_TRUE(http.requested.empty());
   reports.clear();
-  wu.UpdateConnect = wucNoConnect;
+  wu.UpdateConnect = ucNoConnect;
   http.online = false;
   wu.RunUpdate(false);
   EXPECT_EQ(reports.back().text, "Checking for Internet connection");  // ends silently
@@ -305,7 +305,7 @@ TEST_F(Actualizador, ConnectionModes) {
 TEST_F(Actualizador, ComponentLogLinesAndPlace) {
   clock.time = LocalTime{2024, 3, 7, 9, 5, 2};
   wu.RunUpdate(false);
-  auto l = sink.lines("C:\\Users\\ana\\Documents\\WUPDATE.LOG");
+  auto l = sink.lines("C:\\Users\\ana\\Documents\\UPDATE.LOG");
   ASSERT_FALSE(l.empty());
   EXPECT_EQ(l[0], "07/03/2024 09:05:02 : [968] Start update : Non threaded update --------------------------- "
                   "(Status:0) (Error:0)");
@@ -345,7 +345,7 @@ struct Paquete : Actualizador {
     log = std::make_unique<ULog>(clock, sink, info.exe);
     setLog(log.get());
     frm = std::make_unique<TfrmPrincipal>(Servicios{info, clock, files, winUi, internet}, std::vector<std::string>{});
-    frm->WebUpdate1.conectar(WebUpdatePorts{files, clock, sink, http, sys, archives, ui});
+    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
     frm->servidorDescarga = "h.test";
   }
   void TearDown() override { setLog(nullptr); }
@@ -377,7 +377,7 @@ TEST_F(Paquete, LeavesThePackagesInTheInstallersTemp) {
   EXPECT_EQ(m[1], "Software TurnaliaFree downloaded successfully !");
   EXPECT_EQ(frm->form["lblMensajeAviso"].caption, "Descargando paquete de instalaci\xF3n TurnaliaFree ...");
   EXPECT_EQ(frm->form["lblProgresoInstalacion"].caption, "100% completado");
-  EXPECT_FALSE(sink.lines("C:\\Users\\ana\\Documents\\WUPDATE.LOG").empty());
+  EXPECT_FALSE(sink.lines("C:\\Users\\ana\\Documents\\UPDATE.LOG").empty());
 }
 
 TEST_F(Paquete, FailuresGoToTheLogWithUpdateDiscontinued) {
@@ -390,9 +390,9 @@ TEST_F(Paquete, FailuresGoToTheLogWithUpdateDiscontinued) {
 }
 
 TEST_F(Paquete, EngineProgressReachesTheWindowsHandler) {
-  frm->WebUpdate1.OnFileProgress(frm->WebUpdate1, "x", 2, 3);
+  frm->UpdateEngine1.OnFileProgress(frm->UpdateEngine1, "x", 2, 3);
   EXPECT_EQ(frm->form["lblProgresoInstalacion"].caption, "66% completado");
-  EXPECT_EQ(frm->form["AdvSmoothProgressBar2"].maximum, 3);
-  frm->WebUpdate1.OnFileProgress(frm->WebUpdate1, "x", 4096, 0);  // no size: the display stays
+  EXPECT_EQ(frm->form["ProgressBar2"].maximum, 3);
+  frm->UpdateEngine1.OnFileProgress(frm->UpdateEngine1, "x", 4096, 0);  // no size: the display stays
   EXPECT_EQ(frm->form["lblProgresoInstalacion"].caption, "66% completado");
 }

@@ -1,10 +1,10 @@
-#include "transfer/webpost.h"
+#include "transfer/form_poster.h"
 
 namespace tf {
 
 extern const char* const kTituloAplicacion;
 
-const char* const TWebPost::kCabecera = "Content-Type: application/x-www-form-urlencoded";
+const char* const TFormPoster::kCabecera = "Content-Type: application/x-www-form-urlencoded";
 
 namespace {
 
@@ -18,9 +18,9 @@ struct CerrarHandle {
 
 }  // namespace
 
-TWebPost::TWebPost(Internet& net, Ui& ui, std::function<void()> pump) : net_(net), ui_(ui), pump_(std::move(pump)) {}
+TFormPoster::TFormPoster(Internet& net, Ui& ui, std::function<void()> pump) : net_(net), ui_(ui), pump_(std::move(pump)) {}
 
-std::string TWebPost::Cuerpo(const TWebPostItems& items) {
+std::string TFormPoster::Cuerpo(const TFormPosterItems& items) {
   // Only spaces are encoded: the report script has always read the fields this way.
   std::string body;
   for (int i = 0; i < items.Count(); ++i) {
@@ -33,7 +33,7 @@ std::string TWebPost::Cuerpo(const TWebPostItems& items) {
   return body;
 }
 
-void TWebPost::informarError() {
+void TFormPoster::informarError() {
   uint32_t code = net_.lastError();
   if (code == 0) return;
   std::string text = net_.messageText(code);
@@ -50,7 +50,7 @@ void TWebPost::informarError() {
   }
 }
 
-bool TWebPost::Execute() {
+bool TFormPoster::Execute() {
   std::string body = Cuerpo(Items);
 
   CerrarHandle sesion{net_, net_.open(Agent, inet::kOpenPreconfig, "")};

@@ -10,44 +10,44 @@
 
 namespace tf {
 
-class TWebPostItem {
+class TFormPosterItem {
  public:
   std::string Name;
   std::string Value;
 };
 
-class TWebPostItems {
+class TFormPosterItems {
  public:
   void Clear() { items_.clear(); }
-  TWebPostItem& Add() {
+  TFormPosterItem& Add() {
     items_.emplace_back();
     return items_.back();
   }
   int Count() const { return (int)items_.size(); }
-  TWebPostItem& operator[](int i) { return items_.at((size_t)i); }
-  const TWebPostItem& operator[](int i) const { return items_.at((size_t)i); }
+  TFormPosterItem& operator[](int i) { return items_.at((size_t)i); }
+  const TFormPosterItem& operator[](int i) const { return items_.at((size_t)i); }
 
  private:
-  std::vector<TWebPostItem> items_;  // copied by assignment, as the property copies a given list
+  std::vector<TFormPosterItem> items_;  // copied by assignment, as the property copies a given list
 };
 
-class TWebPost {
+class TFormPoster {
  public:
   // `pump` services the caller's window event queue between the blocks of the answer.
-  TWebPost(Internet& net, Ui& ui, std::function<void()> pump);
-  TWebPost(const TWebPost&) = delete;
-  TWebPost& operator=(const TWebPost&) = delete;
+  TFormPoster(Internet& net, Ui& ui, std::function<void()> pump);
+  TFormPoster(const TFormPoster&) = delete;
+  TFormPoster& operator=(const TFormPoster&) = delete;
 
-  std::string Agent = "WebPost";
+  std::string Agent = "FormPoster";
   std::string Server;
   int Port = 0;  // 0 means 80; 443 means TLS with relaxed certificate checks
   std::string Action;
-  TWebPostItems Items;
+  TFormPosterItems Items;
   std::string Referer;
   int TimeOut = 0;  // milliseconds
   bool WaitResponse = true;
   std::string Version() const { return "1.1.0.0"; }
-  std::function<void(TWebPost& Sender, const std::string& ErrorStr, int ErrorCode)> OnError;
+  std::function<void(TFormPoster& Sender, const std::string& ErrorStr, int ErrorCode)> OnError;
 
   // True when the request was sent and the whole answer read, whatever its HTTP status.
   bool Execute();
@@ -55,7 +55,7 @@ class TWebPost {
   const std::string& Response() const { return response_; }
 
   static const char* const kCabecera;  // the request's header text
-  static std::string Cuerpo(const TWebPostItems& items);
+  static std::string Cuerpo(const TFormPosterItems& items);
 
  private:
   void informarError();

@@ -1,4 +1,4 @@
-#include "update/web_update.h"
+#include "update/update_engine.h"
 
 #include <cctype>
 #include <cstdio>
@@ -16,8 +16,8 @@ struct Message {
 };
 
 const Message kMessages[] = {
-    {963, "Start WebUpdate process with version : %s"},
-    {964, "WebUpdate process cancelled"},
+    {963, "Start update process with version : %s"},
+    {964, "Update process cancelled"},
     {966, "OS version : %s"},
     {967, "IE version : %s"},
     {968, "Start update : %s ---------------------------"},
@@ -175,27 +175,27 @@ SettingsRoot rootOf(TLastURLRoot r) {
 
 }  // namespace
 
-const char* webUpdateMessage(int id) {
+const char* updateEngineMessage(int id) {
   for (const Message& m : kMessages)
     if (m.id == id) return m.text;
   return "";
 }
 
-WebUpdatePorts& TWebUpdate::ports() const {
-  if (!ports_) throw Error("TWebUpdate: no ports connected");
+UpdateEnginePorts& TUpdateEngine::ports() const {
+  if (!ports_) throw Error("TUpdateEngine: no ports connected");
   return *ports_;
 }
 
-std::string TWebUpdate::tempDir() const {
+std::string TUpdateEngine::tempDir() const {
   return withSlash(UseWinTempDir ? ports().files.tempFolder() : TempDirectory);
 }
 
-std::string TWebUpdate::logFilePath() const {
+std::string TUpdateEngine::logFilePath() const {
   if (LogFileName.find_first_of("\\/:") != std::string::npos) return LogFileName;
   return withSlash(ports().sys.documentsDir()) + LogFileName;
 }
 
-void TWebUpdate::logLine(const std::string& text) {
+void TUpdateEngine::logLine(const std::string& text) {
   if (!Logging) return;
   LocalTime t = ports().clock.now();
   char stamp[40];
@@ -207,15 +207,15 @@ void TWebUpdate::logLine(const std::string& text) {
   }
 }
 
-void TWebUpdate::ReportStatus(int MessageId, const std::string& Param, int StatusCode, int ErrCode) {
-  std::string text = formatear(webUpdateMessage(MessageId), {Param});
+void TUpdateEngine::ReportStatus(int MessageId, const std::string& Param, int StatusCode, int ErrCode) {
+  std::string text = formatear(updateEngineMessage(MessageId), {Param});
   logLine("[" + std::to_string(MessageId) + "] " + text + " (Status:" + std::to_string(StatusCode) + ") (Error:" +
           std::to_string(ErrCode) + ")");
   if (OnStatus) OnStatus(*this, text, StatusCode, ErrCode);
-  else if (MessageId == 976 && UpdateUpdate != wuuSilent) ports().ui.showError(text);
+  else if (MessageId == 976 && UpdateUpdate != upSilent) ports().ui.showError(text);
 }
 
-void TWebUpdate::GetPrefixFolder(const std::string& Name, std::string& Folder) {
+void TUpdateEngine::GetPrefixFolder(const std::string& Name, std::string& Folder) {
   UpdateSystem& sys = ports().sys;
   if (Name == "WIN") Folder = sys.windowsDir();
   else if (Name == "SYS") Folder = sys.systemDir();
@@ -228,7 +228,7 @@ void TWebUpdate::GetPrefixFolder(const std::string& Name, std::string& Folder) {
   } else Folder.clear();
 }
 
-std::string TWebUpdate::expandPath(std::string path) {
+std::string TUpdateEngine::expandPath(std::string path) {
   if (OnConvertPrefix) OnConvertPrefix(*this, path);
   return expandPrefixes(path, [this](const std::string& name) {
     std::string f;
@@ -237,7 +237,7 @@ std::string TWebUpdate::expandPath(std::string path) {
   });
 }
 
-bool TWebUpdate::deleteOrClear(const std::string& path) {
+bool TUpdateEngine::deleteOrClear(const std::string& path) {
   Files& f = ports().files;
   if (f.deleteFile(path)) return true;
   f.clearReadOnlyAndHidden(path);
@@ -246,8 +246,8 @@ bool TWebUpdate::deleteOrClear(const std::string& path) {
 
 // ---- the run ----
 
-void TWebUpdate::RunUpdate(bool SwitchToProgramFolder) {
-  WebUpdatePorts& p = ports();
+void TUpdateEngine::RunUpdate(bool SwitchToProgramFolder) {
+  UpdateEnginePorts& p = ports();
   cancel_ = false;
   cancelReported_ = false;
   if (SwitchToProgramFolder) p.sys.setCurrentDir(p.sys.programDir());
@@ -269,7 +269,7 @@ void TWebUpdate::RunUpdate(bool SwitchToProgramFolder) {
   if (OpenConnection() != 0) return;
   bool proceed = true;
   if (UpdateType == ftpUpdate && ConnectFtpHost() != 0) proceed = false;
-  if (proceed && UpdateType != fileUpdate && !sessionOpen_) proceed = false;  // wucNone: nothing opened
+  if (proceed && UpdateType != fileUpdate && !sessionOpen_) proceed = false;  // ucNone: nothing opened
   if (proceed && FetchControlFile() != 0) proceed = false;
   if (proceed && !ForceUpdate && !CheckUpdateDue()) {
     appUpdate_ = false;
@@ -314,17 +314,17 @@ void TWebUpdate::RunUpdate(bool SwitchToProgramFolder) {
   CloseConnection();
 }
 
-int TWebUpdate::OpenConnection() {
-  WebUpdatePorts& p = ports();
+int TUpdateEngine::OpenConnection() {
+  UpdateEnginePorts& p = ports();
   sessionOpen_ = false;
   if (UpdateType == fileUpdate) return 0;
   ReportStatus(918, "", 3, 0);
-  if (UpdateConnect == wucNone) return 0;
+  if (UpdateConnect == ucNone) return 0;
   bool available = true;
   bool online = URL.find("127.0.0.1") != std::string::npos || p.http.connectedState(available) || !available;
   if (!online) {
-    if (UpdateConnect == wucNoConnect) return 1;
-    bool prompt = UpdateConnect == wucConnectPrompt || UpdateConnect == wucConnectPromptHangup;
+    if (UpdateConnect == ucNoConnect) return 1;
+    bool prompt = UpdateConnect == ucConnectPrompt || UpdateConnect == ucConnectPromptHangup;
     ReportStatus(prompt ? 919 : 920, "", 3, 0);
     if (!p.http.dial(prompt)) {
       ReportStatus(953, "", 3, 0);
@@ -343,14 +343,14 @@ int TWebUpdate::OpenConnection() {
   return 0;
 }
 
-void TWebUpdate::CloseConnection() {
-  WebUpdatePorts& p = ports();
+void TUpdateEngine::CloseConnection() {
+  UpdateEnginePorts& p = ports();
   if (sessionOpen_) {
     p.http.closeSession();
     sessionOpen_ = false;
     ReportStatus(949, "", 3, 0);
   }
-  if (dialled_ && (UpdateConnect == wucConnectPromptHangup || UpdateConnect == wucConnectSilentHangup)) {
+  if (dialled_ && (UpdateConnect == ucConnectPromptHangup || UpdateConnect == ucConnectSilentHangup)) {
     p.http.hangUp();
     ReportStatus(955, "", 3, 0);
   }
@@ -358,13 +358,13 @@ void TWebUpdate::CloseConnection() {
   if (!controlFile_.empty() && p.files.fileExists(controlFile_)) p.files.deleteFile(controlFile_);
 }
 
-int TWebUpdate::ConnectFtpHost() {
+int TUpdateEngine::ConnectFtpHost() {
   // The FTP transport is not carried: the run ends here after saying so.
   ReportStatus(923, Host, 3, 0);
   return 1;
 }
 
-void TWebUpdate::GetControlFileUrl(std::string& Url) {
+void TUpdateEngine::GetControlFileUrl(std::string& Url) {
   Url = URL;
   if (!LastURLEntry.Key.empty() && !LastURLEntry.Section.empty() && LastURLEntry.Save) {
     std::string stored;
@@ -375,7 +375,7 @@ void TWebUpdate::GetControlFileUrl(std::string& Url) {
   }
 }
 
-int TWebUpdate::FetchControlFile() {
+int TUpdateEngine::FetchControlFile() {
   std::string url;
   GetControlFileUrl(url);
   url = expandPath(url);
@@ -402,8 +402,8 @@ int TWebUpdate::FetchControlFile() {
   return result;
 }
 
-bool TWebUpdate::CheckUpdateDue() {
-  WebUpdatePorts& p = ports();
+bool TUpdateEngine::CheckUpdateDue() {
+  UpdateEnginePorts& p = ports();
   DateSettings ds{DateFormat, DateSeparator, TimeFormat, TimeSeparator};
   UpdateDescription = ini_.readString("update", "descr", "");
   bool due = false;
@@ -455,8 +455,8 @@ bool TWebUpdate::CheckUpdateDue() {
   return due;
 }
 
-bool TWebUpdate::IsNewer(std::string& NewVersion, std::string& LocalVersion, int NewSize, int NewCheckSum) {
-  WebUpdatePorts& p = ports();
+bool TUpdateEngine::IsNewer(std::string& NewVersion, std::string& LocalVersion, int NewSize, int NewCheckSum) {
+  UpdateEnginePorts& p = ports();
   if (NewVersion.empty() && NewSize == 0 && NewCheckSum == -1) return true;
   if (LocalVersion.empty() && VersionCheck == vcUpdateOnly) return true;
   if (!p.files.fileExists(LocalVersion) && VersionCheck == vcAlways) return true;
@@ -483,16 +483,16 @@ bool TWebUpdate::IsNewer(std::string& NewVersion, std::string& LocalVersion, int
   return fresh.hi > local.hi || (fresh.hi == local.hi && fresh.lo > local.lo);
 }
 
-void TWebUpdate::AdjustParamsBefore(std::string& Params) {
+void TUpdateEngine::AdjustParamsBefore(std::string& Params) {
   if (OnSetAppParamBefore) OnSetAppParamBefore(*this, Params);
 }
 
-void TWebUpdate::AdjustParamsAfter(std::string& Params) {
+void TUpdateEngine::AdjustParamsAfter(std::string& Params) {
   if (OnSetAppParamAfter) OnSetAppParamAfter(*this, Params);
 }
 
-int TWebUpdate::RunPreActions() {
-  WebUpdatePorts& p = ports();
+int TUpdateEngine::RunPreActions() {
+  UpdateEnginePorts& p = ports();
   std::string msg = ini_.readString("action", "msg", "");
   if (!msg.empty()) {
     ReportStatus(934, "", 3, 0);
@@ -527,7 +527,7 @@ int TWebUpdate::RunPreActions() {
   return cancel_ ? -1 : 0;
 }
 
-bool TWebUpdate::fetchText(const std::string& base, bool& found, std::string& text) {
+bool TUpdateEngine::fetchText(const std::string& base, bool& found, std::string& text) {
   found = false;
   text.clear();
   std::string file = ini_.readString(section(base), "file", "");
@@ -537,7 +537,7 @@ bool TWebUpdate::fetchText(const std::string& base, bool& found, std::string& te
   return !text.empty();
 }
 
-std::string TWebUpdate::FetchWhatsNewStream() {
+std::string TUpdateEngine::FetchWhatsNewStream() {
   std::string url = expandPath(ini_.readString(section("whatsnew"), "file", ""));
   if (url.empty() || !DownloadUrl(url, tempDir(), false)) return {};
   std::string text;
@@ -546,9 +546,9 @@ std::string TWebUpdate::FetchWhatsNewStream() {
   return text;
 }
 
-std::vector<std::string> TWebUpdate::FetchWhatsNewLines() { return textLines(FetchWhatsNewStream()); }
+std::vector<std::string> TUpdateEngine::FetchWhatsNewLines() { return textLines(FetchWhatsNewStream()); }
 
-std::string TWebUpdate::FetchLicenceStream() {
+std::string TUpdateEngine::FetchLicenceStream() {
   std::string url = expandPath(ini_.readString(section("eula"), "file", ""));
   if (url.empty() || !DownloadUrl(url, tempDir(), false)) return {};
   std::string text;
@@ -557,9 +557,9 @@ std::string TWebUpdate::FetchLicenceStream() {
   return text;
 }
 
-std::vector<std::string> TWebUpdate::FetchLicenceLines() { return textLines(FetchLicenceStream()); }
+std::vector<std::string> TUpdateEngine::FetchLicenceLines() { return textLines(FetchLicenceStream()); }
 
-int TWebUpdate::ShowWhatsNew(const std::string& Stream) {
+int TUpdateEngine::ShowWhatsNew(const std::string& Stream) {
   bool rich = isRichText(Stream);
   if (OnDownloadedWhatsNew && !rich) {
     int res = 0;
@@ -574,7 +574,7 @@ int TWebUpdate::ShowWhatsNew(const std::string& Stream) {
   return -1;
 }
 
-int TWebUpdate::ShowLicence(const std::string& Stream) {
+int TUpdateEngine::ShowLicence(const std::string& Stream) {
   bool rich = isRichText(Stream);
   if (OnDownloadedEULA && rich) {
     int res = 0;
@@ -588,9 +588,9 @@ int TWebUpdate::ShowLicence(const std::string& Stream) {
              : -1;
 }
 
-void TWebUpdate::GetOsVersionText(std::string& Text) { Text = ports().sys.osVersionText(); }
+void TUpdateEngine::GetOsVersionText(std::string& Text) { Text = ports().sys.osVersionText(); }
 
-void TWebUpdate::GetBuildTag(std::string& Text) {
+void TUpdateEngine::GetBuildTag(std::string& Text) {
 #ifdef __VERSION__
   Text = std::string("g++ ") + __VERSION__;
 #else
@@ -598,14 +598,14 @@ void TWebUpdate::GetBuildTag(std::string& Text) {
 #endif
 }
 
-void TWebUpdate::GetBrowserVersionText(std::string& Text) {
+void TUpdateEngine::GetBrowserVersionText(std::string& Text) {
   Text = ports().sys.ieVersion();
   if (Text.empty()) Text = "(not found)";
 }
 
-void TWebUpdate::GetInstalledToolsText(std::string& Text) { Text = "(none)"; }
+void TUpdateEngine::GetInstalledToolsText(std::string& Text) { Text = "(none)"; }
 
-int TWebUpdate::ReadFileList() {
+int TUpdateEngine::ReadFileList() {
   FileList.clear();
   int count = ini_.readInteger("files", "count", 0);
   if (count <= 0) return count;
@@ -615,7 +615,7 @@ int TWebUpdate::ReadFileList() {
   return count;
 }
 
-int TWebUpdate::FilterFileList() {
+int TUpdateEngine::FilterFileList() {
   Files& files = ports().files;
   DateSettings ds{DateFormat, DateSeparator, TimeFormat, TimeSeparator};
   std::vector<TFileDescription> kept;
@@ -652,11 +652,11 @@ int TWebUpdate::FilterFileList() {
   return FileList.items.empty() ? -1 : 0;
 }
 
-void TWebUpdate::ReportFileProgress(const std::string& FileName, int64_t Pos, int64_t Size) {
+void TUpdateEngine::ReportFileProgress(const std::string& FileName, int64_t Pos, int64_t Size) {
   if (OnFileProgress) OnFileProgress(*this, FileName, Pos, Size);
 }
 
-void TWebUpdate::QueryCancel(bool& Cancel) {
+void TUpdateEngine::QueryCancel(bool& Cancel) {
   if (OnProgressCancel) OnProgressCancel(*this, Cancel);
   if (Cancel && !cancelReported_) {
     cancelReported_ = true;
@@ -664,11 +664,11 @@ void TWebUpdate::QueryCancel(bool& Cancel) {
   }
 }
 
-void TWebUpdate::ReportFileDownloaded(const std::string& FileName) {
+void TUpdateEngine::ReportFileDownloaded(const std::string& FileName) {
   if (OnFileDownloaded) OnFileDownloaded(*this, FileName);
 }
 
-bool TWebUpdate::downloadByCopy(const std::string& source, const std::string& target) {
+bool TUpdateEngine::downloadByCopy(const std::string& source, const std::string& target) {
   Files& files = ports().files;
   uint64_t size = 0;
   if (!files.fileExists(source)) {
@@ -694,8 +694,8 @@ bool TWebUpdate::downloadByCopy(const std::string& source, const std::string& ta
   return true;
 }
 
-bool TWebUpdate::DownloadUrl(const std::string& URL_, const std::string& Folder, bool Unpack) {
-  WebUpdatePorts& p = ports();
+bool TUpdateEngine::DownloadUrl(const std::string& URL_, const std::string& Folder, bool Unpack) {
+  UpdateEnginePorts& p = ports();
   std::string url = URL_;
   ReportStatus(915, url, 3, 0);
   std::string name = fileNameFromUrl(url);
@@ -715,7 +715,7 @@ bool TWebUpdate::DownloadUrl(const std::string& URL_, const std::string& Folder,
   flags.existingConnection = ExistingConnection;
   flags.ignoreCertNameAndDate = CertCheck == ccDisable;
 
-  if (Authenticate == waAlways && (UserID.empty() || Password.empty())) {
+  if (Authenticate == taAlways && (UserID.empty() || Password.empty())) {
     if (!p.ui.login("Connect to " + hostOf(url), UserID, Password)) {
       ReportStatus(956, "", 0, 0);
       return false;
@@ -735,7 +735,7 @@ bool TWebUpdate::DownloadUrl(const std::string& URL_, const std::string& Folder,
       return false;
     }
     int status = req->statusCode();
-    if (status == 401 && Authenticate == waAuto && attempt < 16) {
+    if (status == 401 && Authenticate == taAuto && attempt < 16) {
       req.reset();
       if (!p.ui.login("Connect to " + hostOf(url), UserID, Password)) {
         ReportStatus(956, "", 0, 0);
@@ -750,11 +750,11 @@ bool TWebUpdate::DownloadUrl(const std::string& URL_, const std::string& Folder,
     break;
   }
 
-  std::string tmp = p.sys.uniqueTempFile(tempDir(), "WUPD");
+  std::string tmp = p.sys.uniqueTempFile(tempDir(), "UPD");
   std::unique_ptr<OutputFile> out = tmp.empty() ? nullptr : p.files.createFile(tmp);
   if (!out) {
     if (!tmp.empty()) p.files.deleteFile(tmp);
-    throw Error("Cannot create file : " + (tmp.empty() ? tempDir() + "WUPD" : tmp));
+    throw Error("Cannot create file : " + (tmp.empty() ? tempDir() + "UPD" : tmp));
   }
   uint64_t announced = 0;
   bool hasLength = req->contentLength(announced);
@@ -814,15 +814,15 @@ bool TWebUpdate::DownloadUrl(const std::string& URL_, const std::string& Folder,
   return true;
 }
 
-int TWebUpdate::DownloadFiles() {
-  WebUpdatePorts& p = ports();
+int TUpdateEngine::DownloadFiles() {
+  UpdateEnginePorts& p = ports();
   int result = 0;
   bool askedOnce = false;
   for (int i = 0; i < FileList.count(); ++i) {
     TFileDescription& d = FileList.items[i];
     std::string name = fileNameFromUrl(d.URL);
-    if (UpdateUpdate == wuuPromptAll && !p.ui.askYesNo(kPromptFile + name)) continue;
-    if (UpdateUpdate == wuuPromptOnce && !askedOnce) {
+    if (UpdateUpdate == upPromptAll && !p.ui.askYesNo(kPromptFile + name)) continue;
+    if (UpdateUpdate == upPromptOnce && !askedOnce) {
       askedOnce = true;
       if (!p.ui.askYesNo(kPromptFiles)) break;
     }
@@ -892,8 +892,8 @@ int TWebUpdate::DownloadFiles() {
   return result;
 }
 
-void TWebUpdate::RunPostActions() {
-  WebUpdatePorts& p = ports();
+void TUpdateEngine::RunPostActions() {
+  UpdateEnginePorts& p = ports();
   if (cancel_) return;
   if (PostUpdateInfo.Enabled) {
     bool allow = true;
@@ -936,11 +936,11 @@ void TWebUpdate::RunPostActions() {
   ReportStatus(948, "", 3, 0);
 }
 
-bool TWebUpdate::ExtractRestartProgram() { return false; }  // no restart program is carried
-bool TWebUpdate::ExtractPatchUtility() { return false; }    // no patch program is carried
+bool TUpdateEngine::ExtractRestartProgram() { return false; }  // no restart program is carried
+bool TUpdateEngine::ExtractPatchUtility() { return false; }    // no patch program is carried
 
-void TWebUpdate::restartApplication() {
-  WebUpdatePorts& p = ports();
+void TUpdateEngine::restartApplication() {
+  UpdateEnginePorts& p = ports();
   ReportStatus(959, p.files.currentFolder(), 0, 0);
   bool allow = true;
   if (OnAppRestart) OnAppRestart(*this, allow);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "transfer/webcopy.h"
+#include "transfer/file_transfer.h"
 #include "update/control_file.h"
 #include "update/update_ports.h"
 
@@ -14,12 +14,12 @@ namespace tf {
 
 enum TUpdateType { ftpUpdate, httpUpdate, fileUpdate };
 // The same three modes as the file transfer component's.
-using TWebAuthenticate = TWebCopyAuthentication;
+using TUpdateAuthenticate = TFileTransferAuthentication;
 enum TCertCheck { ccEnable, ccDisable };
-enum TWebUpdateConnect {
-  wucNoConnect, wucConnectPrompt, wucConnectSilent, wucConnectPromptHangup, wucConnectSilentHangup, wucNone
+enum TUpdateEngineConnect {
+  ucNoConnect, ucConnectPrompt, ucConnectSilent, ucConnectPromptHangup, ucConnectSilentHangup, ucNone
 };
-enum TWebUpdateUpdate { wuuPromptOnce, wuuPromptAll, wuuSilent };
+enum TUpdateEngineUpdate { upPromptOnce, upPromptAll, upSilent };
 enum TVersionCheck { vcUpdateOnly, vcAlways };
 enum TLastURLRoot { lurLOCALUSER, lurLOCALMACHINE };
 
@@ -38,37 +38,37 @@ struct TPostUpdateInfo {
 };
 
 // The text of a status report id ("" for an unknown id).
-const char* webUpdateMessage(int id);
+const char* updateEngineMessage(int id);
 
-class TWebUpdate {
+class TUpdateEngine {
  public:
-  TWebUpdate() = default;
-  virtual ~TWebUpdate() = default;
-  TWebUpdate(const TWebUpdate&) = delete;
-  TWebUpdate& operator=(const TWebUpdate&) = delete;
+  TUpdateEngine() = default;
+  virtual ~TUpdateEngine() = default;
+  TUpdateEngine(const TUpdateEngine&) = delete;
+  TUpdateEngine& operator=(const TUpdateEngine&) = delete;
 
   // The machine the engine works on; must be set before RunUpdate.
-  void conectar(const WebUpdatePorts& ports) { ports_.reset(new WebUpdatePorts(ports)); }
+  void conectar(const UpdateEnginePorts& ports) { ports_.reset(new UpdateEnginePorts(ports)); }
 
   // Properties.
   std::string URL;
   TUpdateType UpdateType = httpUpdate;
-  std::string Agent = "TWebUpdate";
+  std::string Agent = "TUpdateEngine";
   std::string Proxy, ProxyUserID, ProxyPassword;
   std::string UserID, Password;
-  TWebAuthenticate Authenticate = waNever;
+  TUpdateAuthenticate Authenticate = taNever;
   TCertCheck CertCheck = ccEnable;
   bool HTTPKeepAliveAuthentication = false;
   bool ExistingConnection = false;
   int TimeOut = 0;
   int ReceiveTimeOut = 0;
-  TWebUpdateConnect UpdateConnect = wucNoConnect;
-  TWebUpdateUpdate UpdateUpdate = wuuPromptOnce;
+  TUpdateEngineConnect UpdateConnect = ucNoConnect;
+  TUpdateEngineUpdate UpdateUpdate = upPromptOnce;
   TVersionCheck VersionCheck = vcUpdateOnly;
   bool ForceUpdate = false;
   bool UseCRC32 = false;
   bool SignatureCheck = false;
-  std::string Signature = "WebUpdate";
+  std::string Signature = "UpdateEngine";
   bool ExtractCAB = false;
   bool KeepIntermediateFiles = false;
   bool UseWinTempDir = true;
@@ -79,7 +79,7 @@ class TWebUpdate {
   char TimeSeparator = ':';
   std::string LanguageID;
   bool Logging = false;
-  std::string LogFileName = "WUPDATE.LOG";
+  std::string LogFileName = "UPDATE.LOG";
   bool ShowDownloadProgress = false;  // the engine draws no progress window of its own
   TLastURLEntry LastURLEntry;
   TPostUpdateInfo PostUpdateInfo;
@@ -96,29 +96,29 @@ class TWebUpdate {
   std::string PostReply;          // reply of the post-update form
 
   // Events.
-  std::function<void(TWebUpdate&, const std::string& FileName, int64_t Pos, int64_t Size)> OnFileProgress;
-  std::function<void(TWebUpdate&, const std::string& StatusStr, int StatusCode, int ErrCode)> OnStatus;
-  std::function<void(TWebUpdate&, const std::string& FileName)> OnFileDownloaded;
-  std::function<void(TWebUpdate&, const std::string& NewVersion, const std::string& LocalVersion, bool& IsNew)>
+  std::function<void(TUpdateEngine&, const std::string& FileName, int64_t Pos, int64_t Size)> OnFileProgress;
+  std::function<void(TUpdateEngine&, const std::string& StatusStr, int StatusCode, int ErrCode)> OnStatus;
+  std::function<void(TUpdateEngine&, const std::string& FileName)> OnFileDownloaded;
+  std::function<void(TUpdateEngine&, const std::string& NewVersion, const std::string& LocalVersion, bool& IsNew)>
       OnFileVersionCheck;
-  std::function<void(TWebUpdate&, const std::string& Action)> OnProgress;  // declared; never raised
-  std::function<void(TWebUpdate&, bool& Cancel)> OnProgressCancel;
-  std::function<void(TWebUpdate&, int FileIdx, const std::string& FileDescription, std::string& URL)>
+  std::function<void(TUpdateEngine&, const std::string& Action)> OnProgress;  // declared; never raised
+  std::function<void(TUpdateEngine&, bool& Cancel)> OnProgressCancel;
+  std::function<void(TUpdateEngine&, int FileIdx, const std::string& FileDescription, std::string& URL)>
       OnBeforeFileDownload;
-  std::function<void(TWebUpdate&, const std::string& Msg, const std::string& Param, bool& Allow)> OnCustomValidate;
-  std::function<void(TWebUpdate&, const std::string& Msg, const std::string& Param)> OnCustomProcess;
-  std::function<void(TWebUpdate&, std::vector<std::string>& List)> OnGetFileList;
-  std::function<void(TWebUpdate&, std::string& Path)> OnConvertPrefix;
-  std::function<void(TWebUpdate&, std::string& AppParams)> OnSetAppParams, OnSetAppParamBefore, OnSetAppParamAfter;
-  std::function<void(TWebUpdate&, const std::vector<std::string>& Text, int& Res)> OnDownloadedWhatsNew,
+  std::function<void(TUpdateEngine&, const std::string& Msg, const std::string& Param, bool& Allow)> OnCustomValidate;
+  std::function<void(TUpdateEngine&, const std::string& Msg, const std::string& Param)> OnCustomProcess;
+  std::function<void(TUpdateEngine&, std::vector<std::string>& List)> OnGetFileList;
+  std::function<void(TUpdateEngine&, std::string& Path)> OnConvertPrefix;
+  std::function<void(TUpdateEngine&, std::string& AppParams)> OnSetAppParams, OnSetAppParamBefore, OnSetAppParamAfter;
+  std::function<void(TUpdateEngine&, const std::vector<std::string>& Text, int& Res)> OnDownloadedWhatsNew,
       OnDownloadedEULA;
-  std::function<void(TWebUpdate&, const std::string& URL, std::string& FName)> OnFileNameFromURL;
-  std::function<void(TWebUpdate&, bool& AllowPost)> OnBeforePost;
-  std::function<void(TWebUpdate&, bool& AllowPostResult)> OnProcessPostResult;
-  std::function<void(TWebUpdate&, bool& Allow)> OnAppRestart;
-  std::function<void(TWebUpdate&)> OnAppDoClose;
-  std::function<void(TWebUpdate&)> OnThreadUpdateDone;  // declared; never raised
-  std::function<void(TWebUpdate&)> OnSuccess;
+  std::function<void(TUpdateEngine&, const std::string& URL, std::string& FName)> OnFileNameFromURL;
+  std::function<void(TUpdateEngine&, bool& AllowPost)> OnBeforePost;
+  std::function<void(TUpdateEngine&, bool& AllowPostResult)> OnProcessPostResult;
+  std::function<void(TUpdateEngine&, bool& Allow)> OnAppRestart;
+  std::function<void(TUpdateEngine&)> OnAppDoClose;
+  std::function<void(TUpdateEngine&)> OnThreadUpdateDone;  // declared; never raised
+  std::function<void(TUpdateEngine&)> OnSuccess;
 
   // One whole update; reports through OnStatus. Throws only when downloaded data cannot be
   // written to disk or the local application-data folder is unknown.
@@ -166,7 +166,7 @@ class TWebUpdate {
   virtual void RunPostActions();
 
  protected:
-  WebUpdatePorts& ports() const;
+  UpdateEnginePorts& ports() const;
   void logLine(const std::string& text);
   // Deletes a file, clearing read-only and hidden when the first try fails.
   bool deleteOrClear(const std::string& path);
@@ -175,7 +175,7 @@ class TWebUpdate {
   void restartApplication();
   std::string section(const std::string& base) const { return LanguageID.empty() ? base : base + LanguageID; }
 
-  std::unique_ptr<WebUpdatePorts> ports_;
+  std::unique_ptr<UpdateEnginePorts> ports_;
   IniText ini_;
   bool sessionOpen_ = false;
   bool dialled_ = false;

@@ -1,4 +1,4 @@
-#include "transfer/webcopy.h"
+#include "transfer/file_transfer.h"
 
 #include <cctype>
 
@@ -66,7 +66,7 @@ TDateTime aFechaHora(const LocalTime& t) {
   return d + (t.hour * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.millisecond) / 86400000.0;
 }
 
-void TWebCopyItem::Assign(const TWebCopyItem& o) {
+void TFileTransferItem::Assign(const TFileTransferItem& o) {
   URL = o.URL;
   TargetDir = o.TargetDir;
   TargetFilename = o.TargetFilename;
@@ -85,8 +85,8 @@ void TWebCopyItem::Assign(const TWebCopyItem& o) {
   FTPPort = o.FTPPort;
 }
 
-TWebCopyItem& TWebCopyItems::Add() {
-  items_.push_back(std::make_shared<TWebCopyItem>());
+TFileTransferItem& TFileTransferItems::Add() {
+  items_.push_back(std::make_shared<TFileTransferItem>());
   return *items_.back();
 }
 
@@ -146,10 +146,10 @@ std::string nombreUnico(const std::string& path, const std::function<bool(const 
   }
 }
 
-TWebCopy::TWebCopy(Internet& net, Files& files, Clock& clock, std::function<void()> pump)
+TFileTransfer::TFileTransfer(Internet& net, Files& files, Clock& clock, std::function<void()> pump)
     : net_(net), files_(files), clock_(clock), pump_(std::move(pump)) {}
 
-void TWebCopy::servirCola() {
+void TFileTransfer::servirCola() {
   // Blocks arrive far faster than a window can use its messages, and each look at the queue
   // costs a round trip to the window system; so within the block loop the queue is serviced
   // at most every kIntervaloServicioMs (still many times per screen refresh).
@@ -160,13 +160,13 @@ void TWebCopy::servirCola() {
   pump_();
 }
 
-void TWebCopy::Cancel() {
+void TFileTransfer::Cancel() {
   if (!running_) return;
   if (OnCopyCancel) OnCopyCancel(*this);
   cancel_ = true;
 }
 
-void TWebCopy::Execute() {
+void TFileTransfer::Execute() {
   if (running_) return;
   running_ = true;
   done_ = false;
@@ -180,14 +180,14 @@ void TWebCopy::Execute() {
   if (pump_) pump_();
 }
 
-void TWebCopy::transferir() {
+void TFileTransfer::transferir() {
   cancel_ = false;
   // The run works on the list as it was when it started.
-  std::vector<std::shared_ptr<TWebCopyItem>> items = Items.items_;
+  std::vector<std::shared_ptr<TFileTransferItem>> items = Items.items_;
 
   bool red = false;
   for (const auto& it : items)
-    if (it->Active && it->Protocol != wpFile) red = true;
+    if (it->Active && it->Protocol != tpFile) red = true;
   Internet::Handle session = nullptr;
   if (red) {
     session = Proxy.empty() ? net_.open(Agent, inet::kOpenPreconfig, "")
@@ -203,7 +203,7 @@ void TWebCopy::transferir() {
 
   fileNumber_ = 0;
   for (size_t i = 0; i < items.size(); ++i) {
-    TWebCopyItem& item = *items[i];
+    TFileTransferItem& item = *items[i];
     int idx = (int)i;
     if (!item.Active) continue;
     ++fileNumber_;
@@ -212,8 +212,8 @@ void TWebCopy::transferir() {
     item.Date = item.FileDate;
     bool ok = false;
     switch (item.Protocol) {
-      case wpHttp: ok = descargarHttp(item, idx, session); break;
-      case wpFile: ok = copiarFichero(item); break;
+      case tpHttp: ok = descargarHttp(item, idx, session); break;
+      case tpFile: ok = copiarFichero(item); break;
       default: ok = false; break;  // the FTP and upload kinds are not part of this build
     }
     item.Success = ok && !cancel_;
@@ -228,7 +228,7 @@ void TWebCopy::transferir() {
   if (OnCopyDone) OnCopyDone(*this);
 }
 
-bool TWebCopy::copiarFichero(TWebCopyItem& item) {
+bool TFileTransfer::copiarFichero(TFileTransferItem& item) {
   std::string name = item.TargetFilename.empty() ? ultimoSegmentoURL(item.URL) : item.TargetFilename;
   std::string path = rutaDestino(item.TargetDir, name);
   lastFile_ = path;
@@ -244,7 +244,7 @@ bool TWebCopy::copiarFichero(TWebCopyItem& item) {
   return files_.copyFile(item.URL, path, false);
 }
 
-bool TWebCopy::pedirCredenciales(TWebCopyItem& item, const std::string& url) {
+bool TFileTransfer::pedirCredenciales(TFileTransferItem& item, const std::string& url) {
   if (!LoginPrompt) return false;
   std::string user = item.HTTPUserID, password = item.HTTPPassword;
   if (!LoginPrompt(*this, "Connect to " + hostDe(url), user, password)) return false;
@@ -253,16 +253,16 @@ bool TWebCopy::pedirCredenciales(TWebCopyItem& item, const std::string& url) {
   return true;
 }
 
-void TWebCopy::errorFichero(const std::string& path) {
+void TFileTransfer::errorFichero(const std::string& path) {
   if (OnError) OnError(*this, 3);
   if (OnErrorInfo) OnErrorInfo(*this, 3, "Cannot create file " + path);
 }
 
-bool TWebCopy::descargarHttp(TWebCopyItem& item, int idx, Internet::Handle session) {
+bool TFileTransfer::descargarHttp(TFileTransferItem& item, int idx, Internet::Handle session) {
   std::string url = urlConCredencialesProxy(item.URL, ProxyUserID, ProxyPassword);
   if (pump_) pump_();
 
-  if (item.Authenticate == waAlways && (item.HTTPUserID.empty() || item.HTTPPassword.empty()) &&
+  if (item.Authenticate == taAlways && (item.HTTPUserID.empty() || item.HTTPPassword.empty()) &&
       !pedirCredenciales(item, url))
     return false;
 
@@ -281,7 +281,7 @@ bool TWebCopy::descargarHttp(TWebCopyItem& item, int idx, Internet::Handle sessi
     }
     uint32_t status = 0;
     net_.queryNumber(req.h, inet::kQueryStatusCode, status);
-    if (status == 401 && (item.Authenticate == waAlways || item.Authenticate == waAuto)) {
+    if (status == 401 && (item.Authenticate == taAlways || item.Authenticate == taAuto)) {
       net_.close(req.h);
       req.h = nullptr;
       if (!pedirCredenciales(item, url)) return false;
