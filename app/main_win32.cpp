@@ -4,7 +4,7 @@
 #include <ole2.h>
 #include <shellapi.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "app/principal.h"
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <exception>
 
-#include "app/carpetas.h"
-#include "app/log.h"
-#include "app/mensajes.h"
-#include "app/vendor.h"
+#include "core/carpetas.h"
+#include "core/log.h"
+#include "core/mensajes.h"
+#include "core/vendor.h"
 #include "platform/error.h"
 
 namespace tf {

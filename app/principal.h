@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/crc32.h"
+#include "core/crc32.h"
 #include "app/formulario.h"
 #include "platform/files.h"
 #include "platform/internet.h"

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/log.h"
-#include "app/mensajes.h"
+#include "core/log.h"
+#include "core/mensajes.h"
 
 namespace tf {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/log.h"
-#include "app/mensajes.h"
+#include "core/log.h"
+#include "core/mensajes.h"
 #include "app/principal.h"
 #include "platform/error.h"
 #include "tests/fakes/fake_internet.h"

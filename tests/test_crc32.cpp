@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/crc32.h"
+#include "core/crc32.h"
 
 using namespace tf;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "app/principal.h"
 #include "tests/fakes/fake_internet.h"
 #include "tests/fakes/fakes.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "tests/fakes/fakes.h"
 
 using namespace tf;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/carpetas.h"
-#include "app/log.h"
-#include "app/mensajes.h"
+#include "core/carpetas.h"
+#include "core/log.h"
+#include "core/mensajes.h"
 #include "app/principal.h"
 #include "tests/fakes/fake_internet.h"
 #include "tests/fakes/fakes.h"

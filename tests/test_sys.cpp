@@ -1,7 +1,7 @@
 // Command runner, service start and the process and folder utilities, over fakes.
 #include <gtest/gtest.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/error.h"
 #include "sys/comando.h"
 #include "sys/servicios.h"

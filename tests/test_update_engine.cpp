@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "app/principal.h"
 #include "platform/error.h"
 #include "tests/fakes/fake_internet.h"

@@ -1,9 +1,9 @@
 // The window's download routine and its progress handler.
 #include <climits>
 
-#include "app/mensajes.h"
+#include "core/mensajes.h"
 #include "app/principal.h"
-#include "app/vendor.h"
+#include "core/vendor.h"
 
 namespace tf {
 

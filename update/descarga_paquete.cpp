@@ -1,9 +1,9 @@
 // The package download step of the main window: the update engine fetches the packages that
 // the database and application steps unpack, as the vendor's control file lists them.
-#include "app/log.h"
-#include "app/mensajes.h"
+#include "core/log.h"
+#include "core/mensajes.h"
 #include "app/principal.h"
-#include "app/vendor.h"
+#include "core/vendor.h"
 
 namespace tf {
 

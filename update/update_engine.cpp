@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "app/mensajes.h"
+#include "core/mensajes.h"
 #include "platform/error.h"
 
 namespace tf {

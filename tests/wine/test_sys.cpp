@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/win32/sys_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"

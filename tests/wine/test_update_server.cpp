@@ -10,7 +10,7 @@
 #include <regex>
 #include <set>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "app/principal.h"
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"

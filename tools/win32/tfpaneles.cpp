@@ -5,8 +5,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/log.h"
-#include "app/mensajes.h"
+#include "core/log.h"
+#include "core/mensajes.h"
 #include "app/principal.h"
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"

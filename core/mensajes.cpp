@@ -1,4 +1,4 @@
-#include "app/mensajes.h"
+#include "core/mensajes.h"
 
 namespace tf {
 

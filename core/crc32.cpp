@@ -1,4 +1,4 @@
-#include "app/crc32.h"
+#include "core/crc32.h"
 
 #include <cctype>
 
