@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "app/principal.h"
 #include "platform/win32/internet_win32.h"
+#include "platform/win32/sys_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/update_win32.h"
@@ -36,8 +37,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   static tf::Win32LogSink sink;
   static tf::Win32Files files;
   static tf::Win32Internet internet;
+  static tf::Win32Processes processes;
+  static tf::Win32Services services;
   tf::ULog log(clock, sink, sys.exePath());
-  tf::setLog(&log);
 
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
                                                ICC_UPDOWN_CLASS | ICC_LINK_CLASS)};
@@ -46,7 +48,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
 
   std::vector<std::string> args = arguments();
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view, internet}, args);
+  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, log}, args);
   view.attach(&frm);
   // The machine the update engine works on (package download step).
   static tf::InternetUpdateHttp updateHttp(internet);
@@ -62,6 +64,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   MSG m;
   while (GetMessageW(&m, nullptr, 0, 0) > 0) view.handleMessage(m);
   OleUninitialize();
-  tf::setLog(nullptr);
   return 0;
 }

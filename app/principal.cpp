@@ -6,9 +6,9 @@
 #include <exception>
 
 #include "core/carpetas.h"
-#include "core/log.h"
 #include "core/mensajes.h"
 #include "core/vendor.h"
+#include "install/instalacion.h"
 #include "platform/error.h"
 
 namespace tf {
@@ -67,21 +67,54 @@ std::string nombreFichero(const std::string& path) {
 
 }  // namespace
 
-TfrmPrincipal::TfrmPrincipal(Servicios s, std::vector<std::string> args)
-    : s_(s),
-      args_(std::move(args)),
-      FileTransfer1(s.internet, s.files, s.clock, [this] { s_.ui.processMessages(); }),
-      FormPoster1(s.internet, s.ui, [this] { s_.ui.processMessages(); }) {
+TfrmPrincipal::TfrmPrincipal(Puertos p, std::vector<std::string> args) : Ventana(p), args_(std::move(args)) {
   crearFormulario(form);
-  configurarTransferencias();
+  configurarComponentes();
 }
 
-bool TfrmPrincipal::isDesinstalador() const { return nombreFichero(s_.sys.exePath()) == "uninstall.exe"; }
+void TfrmPrincipal::configurarComponentes() {
+  FileTransfer1.Agent = "FileTransfer";
+  FileTransfer1.ShowDialog = false;
+  FileTransfer1.FTPPassive = false;
+  FileTransfer1.Timeout = 0;
+  FileTransfer1.Items.Clear();
+  FileTransfer1.OnCopyProgress = [this](TFileTransfer& s, int f, uint32_t size, uint32_t tot) {
+    FileTransfer1CopyProgress(s, f, size, tot);
+  };
+
+  FormPoster1.Agent = "FormPoster";
+  FormPoster1.Port = 443;
+  FormPoster1.Server = vendorHost();
+  FormPoster1.Action = kReportAction;
+  FormPoster1.Items.Clear();
+
+  UpdateEngine1.UpdateUpdate = upSilent;
+  UpdateEngine1.VersionCheck = vcAlways;
+  UpdateEngine1.ExtractCAB = true;
+  UpdateEngine1.Logging = true;
+  UpdateEngine1.LogFileName = "UPDATE.LOG";
+  UpdateEngine1.Agent = "TUpdateEngine";
+  UpdateEngine1.UseWinTempDir = true;
+  UpdateEngine1.TempDirectory = "./temp";
+  UpdateEngine1.LastURLEntry.Key = "test";
+  UpdateEngine1.OnFileProgress = [this](TUpdateEngine&, const std::string& file, int64_t pos, int64_t size) {
+    UpdateEngine1FileProgress(file, pos > 0 ? (uint64_t)pos : 0, size > 0 ? (uint64_t)size : 0);
+  };
+  UpdateEngine1.OnStatus = [this](TUpdateEngine&, const std::string& text, int status, int error) {
+    UpdateEngine1Status(text, status, error);
+  };
+
+  UnZipper1.createFolders = true;
+  UnZipper1.restoreStoredPaths = true;
+  UnZipper1.onArchiveProgress = [this](int percent) { UnZipper1ArchiveProgress(percent); };
+}
+
+bool TfrmPrincipal::isDesinstalador() const { return nombreFichero(puertos.sys.exePath()) == "uninstall.exe"; }
 
 bool TfrmPrincipal::isRegionEuropa() {
   std::string code, error;
-  if (!s_.sys.localeCountryCode(code, error)) {
-    s_.ui.messageBox(error, kTituloAplicacion, MessageIcon::None);
+  if (!puertos.sys.localeCountryCode(code, error)) {
+    puertos.ui.messageBox(error, kTituloAplicacion, MessageIcon::None);
     return false;
   }
   for (const char* c : {"351", "34", "31", "39", "353", "47", "44", "61", "32", "33", "49"})
@@ -96,17 +129,6 @@ std::string TfrmPrincipal::buscarServidorRed() {
 }
 
 void TfrmPrincipal::mostrarOpcionesDesinstalacion() { mostrarPanel("pnlFinalizacion"); }
-
-std::string TfrmPrincipal::getDirectorioTemporal() const {
-  return tf::getDirectorioTemporal(getDirectorioTurnaliaFree());
-}
-std::string TfrmPrincipal::getDirectorioUtilidades() const {
-  return tf::getDirectorioUtilidades(getDirectorioTurnaliaFree());
-}
-std::string TfrmPrincipal::getDirectorioBackUp() const { return tf::getDirectorioBackUp(getDirectorioTurnaliaFree()); }
-std::string TfrmPrincipal::getDirectorioTemporalInstalador() const {
-  return tf::getDirectorioTemporalInstalador(s_.sys.exePath());
-}
 
 void TfrmPrincipal::FormCreate() {
   try {
@@ -141,7 +163,7 @@ void TfrmPrincipal::FormCreate() {
     form["lblMirrorDescarga"].caption = regionEuropa ? kRegionEuropa : kRegionAmerica;
 
     // 6.
-    form["lblDirectorioRaizInstalacion"].caption = s_.sys.programFilesDir() + "\\TurnaliaFree";
+    form["lblDirectorioRaizInstalacion"].caption = puertos.sys.programFilesDir() + "\\TurnaliaFree";
 
     // 7.
     for (const char* p : {"pnlBienvenida", "pnlBienvenidaTicador", "pnlLicencia", "pnlOpciones", "pnlProgreso",
@@ -160,16 +182,16 @@ void TfrmPrincipal::FormCreate() {
     form["lblEnviarInformeErrores2"].visible = false;
 
     // 9.
-    directorioDBMS = s_.sys.programFilesDir() + "\\MySQL\\MariaDB 10.1";
+    directorioDBMS = puertos.sys.programFilesDir() + "\\MySQL\\MariaDB 10.1";
     ficheroDBMS = "dbms.zip";
     ficheroAplicacion = "TurnaliaFree.zip";
     dbmsEnEjecucion = false;
     descargasActivas = true;
 
     // 10. Megabytes of 1024000 bytes, as the product has always shown them.
-    std::string equipo = s_.sys.computerName();
-    form["lblProcesador"].caption = s_.sys.processorName();
-    form["lblMemoria"].caption = std::to_string(s_.sys.totalPhysicalMemory() / 1024000) + " MB RAM";
+    std::string equipo = puertos.sys.computerName();
+    form["lblProcesador"].caption = puertos.sys.processorName();
+    form["lblMemoria"].caption = std::to_string(puertos.sys.totalPhysicalMemory() / 1024000) + " MB RAM";
     form["lblNombreEquipo"].caption = msgNombreEquipo + equipo;
 
     // 11.
@@ -203,13 +225,13 @@ void TfrmPrincipal::FormCreate() {
       }
     }
   } catch (const std::exception& e) {
-    s_.ui.standardError(e.what());
-    // The window still opens; with no panel chosen yet it offers the welcome panel.
-    if (panelVisible().empty()) {
-      try {
-        mostrarPanel(isDesinstalador() ? "pnlFinalizacion" : "pnlBienvenida");
-      } catch (...) {
-      }
+    puertos.ui.standardError(e.what());
+    // The window still opens, but on the failure outcome: start-up did not finish (the mode or
+    // the uninstall key may be unset), so nothing may be installed or uninstalled from here.
+    try {
+      mostrarAlerta(e.what());
+    } catch (...) {
+      for (const char* p : kPaneles) form[p].visible = std::string(p) == "pnlFinalizacion";
     }
   }
   form.touch();
@@ -234,7 +256,7 @@ void TfrmPrincipal::procesarParametros() {
 void TfrmPrincipal::FormDestroy() {
   registrarLog(msgEliminandoTemporal);
   std::string temp = getDirectorioTemporalInstalador();
-  if (s_.files.folderExists(temp)) s_.files.removeFolder(temp);
+  if (puertos.files.folderExists(temp)) puertos.files.removeFolder(temp);
   registrarLog(msgFinalizandoEjecucion + caption());
 }
 
@@ -252,6 +274,7 @@ void TfrmPrincipal::alPulsar(const std::string& control) {
   else if (c == "lblDirectorioRaizInstalacion" || c == "lblMirrorDescarga") lblDirectorioRaizInstalacionClick();
   else if (c == "imgTurnaliaFree") imgTurnaliaFreeClick();
   else if (c == "lblEnviarInformeErrores2") lblEnviarInformeErrores2Click();
+  else if (c == "btnInstalar") btnInstalarClick();
   form.touch();
 }
 
@@ -282,10 +305,10 @@ void TfrmPrincipal::lblConfiguracionProxyMouseLeave(const std::string& label) {
 void TfrmPrincipal::btnAvanzarClick() {
   form["ProgressBar1"].visible = true;
   form["ProgressBar3"].visible = true;
-  s_.ui.setBusyCursor(true);
+  puertos.ui.setBusyCursor(true);
   form.touch();
   auto restore = [this] {
-    s_.ui.setBusyCursor(false);
+    puertos.ui.setBusyCursor(false);
     form["ProgressBar1"].visible = false;
     form["ProgressBar3"].visible = false;
     form.touch();
@@ -304,13 +327,13 @@ void TfrmPrincipal::btnAceptarLicenciaClick() {
     mostrarPanel("pnlOpciones");
     return;
   }
-  s_.ui.messageBox("Debe aceptar las Condiciones de Uso y la Pol\xEDtica de Privacidad antes de continuar",
+  puertos.ui.messageBox("Debe aceptar las Condiciones de Uso y la Pol\xEDtica de Privacidad antes de continuar",
                    msgTituloAtencion, MessageIcon::Exclamation);
 }
 
 void TfrmPrincipal::lblConfiguracionProxyClick() {
   mostrarPanel("pnlProxy");
-  s_.ui.setFocus("txtProxyServidor");
+  puertos.ui.setFocus("txtProxyServidor");
 }
 
 void TfrmPrincipal::btnAceptarProxyClick() {
@@ -349,23 +372,25 @@ void TfrmPrincipal::lblCambiarMirrorClick() {
 }
 
 void TfrmPrincipal::imgTurnaliaFreeClick() {
-  s_.ui.setBusyCursor(true);
+  puertos.ui.setBusyCursor(true);
   std::string error;
-  if (!s_.ui.shellOpen(vendorSiteUrl(), error)) s_.ui.messageBox(error, msgTituloAtencion, MessageIcon::Exclamation);
-  s_.ui.setBusyCursor(false);
+  if (!puertos.ui.shellOpen(vendorSiteUrl(), error)) puertos.ui.messageBox(error, msgTituloAtencion, MessageIcon::Exclamation);
+  puertos.ui.setBusyCursor(false);
 }
 
 void TfrmPrincipal::cargarFicheroLicencia() {
   const std::string fichero = kFicheroLicencia;
   const std::string url = vendorUrl(kUrlLicencia + fichero);
-  const std::string carpeta = extraerDirectorio(s_.sys.exePath()) + "/Temp";
+  const std::string carpeta = extraerDirectorio(puertos.sys.exePath()) + "/Temp";
   decargarArchivoWeb(url, carpeta);
   const std::string ruta = carpeta + "/" + fichero;
   std::string texto;
-  if (!s_.files.readFile(ruta, texto)) throw Error("No se puede abrir el archivo " + ruta);
+  if (!puertos.files.readFile(ruta, texto)) throw Error("No se puede abrir el archivo " + ruta);
   form["txtLicencia"].text = textoAnsi(texto);
   form.touch();
 }
+
+void TfrmPrincipal::btnInstalarClick() { instalar(*this); }
 
 void TfrmPrincipal::mostrarAlerta(const std::string& message) {
   registrarLog(message);
@@ -383,7 +408,7 @@ void TfrmPrincipal::UnZipper1ArchiveProgress(int percent) {
   form["ProgressBar2"].position = percent;
   form["lblProgresoInstalacion"].caption = std::to_string(percent) + msgPorcentajeCompletado;
   form.touch();
-  s_.ui.processMessages();
+  puertos.ui.processMessages();
 }
 
 void TfrmPrincipal::UpdateEngine1FileProgress(const std::string& fileName, uint64_t position, uint64_t size) {
@@ -438,7 +463,7 @@ void TfrmPrincipal::mostrarPanel(const std::string& panel) {
   form.touch();
   if (panel == "pnlInformeErrores" && !form["imgOK"].visible) {
     std::string text;
-    if (!s_.files.readFile(getFicheroLog(), text)) throw Error("No se puede abrir el archivo " + getFicheroLog());
+    if (!puertos.files.readFile(puertos.log.getFicheroLog(), text)) throw Error("No se puede abrir el archivo " + puertos.log.getFicheroLog());
     form["txtLogError"].text = text;
     form.touch();
   }

@@ -3,33 +3,16 @@
 #include <string>
 #include <vector>
 
-#include "core/crc32.h"
 #include "app/formulario.h"
-#include "platform/files.h"
-#include "platform/internet.h"
-#include "platform/ports.h"
-#include "platform/ui.h"
-#include "transfer/file_transfer.h"
-#include "transfer/form_poster.h"
-#include "update/update_engine.h"
+#include "install/ventana.h"
 
 namespace tf {
 
 extern const char* const kTituloAplicacion;  // "TurnaliaFree™ - Instalador"
 
-
-struct Servicios {
-  SystemInfo& sys;
-  Clock& clock;
-  Files& files;
-  Ui& ui;
-  Internet& internet;
-};
-
-class TfrmPrincipal {
+class TfrmPrincipal : public Ventana {
  public:
-  TfrmPrincipal(Servicios s, std::vector<std::string> args);
-  virtual ~TfrmPrincipal() = default;
+  TfrmPrincipal(Puertos p, std::vector<std::string> args);
 
   // Start-up and shutdown.
   void FormCreate();
@@ -37,19 +20,11 @@ class TfrmPrincipal {
   void FormDestroy();
 
   // Probes.
-  std::string getWindowsID() { return s_.sys.windowsProductId(); }
   bool isDesinstalador() const;
-  bool isWindows64() { return s_.sys.isWow64(); }
+  bool isWindows64() { return puertos.sys.isWow64(); }
   bool isRegionEuropa();
   virtual std::string buscarServidorRed();
   virtual void mostrarOpcionesDesinstalacion();
-
-  // Folders.
-  std::string getDirectorioTurnaliaFree() const { return form["lblDirectorioRaizInstalacion"].caption; }
-  std::string getDirectorioTemporal() const;
-  std::string getDirectorioUtilidades() const;
-  std::string getDirectorioBackUp() const;
-  std::string getDirectorioTemporalInstalador() const;
 
   // Events forwarded by the view, by control name.
   virtual void alPulsar(const std::string& control);
@@ -61,7 +36,7 @@ class TfrmPrincipal {
   void btnRetrocederClick() { mostrarPanel("pnlBienvenida"); }
   void btnRetroceder1Click() { mostrarPanel("pnlLicencia"); }
   void btnAceptarLicenciaClick();
-  void btnSalirClick() { s_.ui.closeWindow(); }
+  void btnSalirClick() { puertos.ui.closeWindow(); }
   void lblConfiguracionProxyClick();
   void btnAceptarProxyClick();
   void btnCerrarProxyClick();
@@ -73,9 +48,12 @@ class TfrmPrincipal {
   void lblEnviarInformeErrores2Click() { mostrarPanel("pnlInformeErrores"); }
 
   // Panels.
-  virtual void mostrarPanel(const std::string& panel);
+  void mostrarPanel(const std::string& panel) override;
   void cargarFicheroLicencia();
-  void mostrarAlerta(const std::string& message);
+  void mostrarAlerta(const std::string& message) override;
+
+  // The installation (install/instalacion.cpp).
+  void btnInstalarClick();
 
   // Progress display on the progress panel.
   void UnZipper1ArchiveProgress(int percent);
@@ -85,48 +63,12 @@ class TfrmPrincipal {
   std::string panelVisible() const;  // the shown panel's name ("" when none)
   std::string caption() const { return form["frmPrincipal"].caption; }
 
-  FormModel form;
-
-  // State shared by the steps.
-  std::string claveDesinstalacion;
-  std::string servidorDescarga;
-  bool regionEuropa = false;
-  int modoTicador = 0;
-  bool descargasActivas = true;
-  std::string ficheroDBMS;
-  std::string ficheroAplicacion;
-  std::string directorioDBMS;
-  std::string passwordDBMS;
-  bool dbmsEnEjecucion = false;
-  ParametrosConexion SQLConnection1{parametrosConexionInicial()};
-
-  // Package download step and the update engine it drives (update/descarga_paquete.cpp).
-  TUpdateEngine UpdateEngine1;
-  void descargarPaqueteInstalacion();
-
- private:
-  // The engine's design-time settings, applied as the window is built.
-  bool configurarUpdateEngine1();
-  bool updateEngine1Configurado_ = configurarUpdateEngine1();
-
  protected:
-  Servicios s_;
   std::vector<std::string> args_;  // command-line arguments, without the program name
 
-  // --- File transfer (transfer/descarga_web.cpp) ---
- public:
-  TFileTransfer FileTransfer1;
-  TFormPoster FormPoster1;
-  // Downloads url into targetDir (as targetDir + "\" + the URL's last segment); callers check
-  // for the file afterwards.
-  virtual void decargarArchivoWeb(const std::string& url, const std::string& targetDir);
-  void FileTransfer1CopyProgress(TFileTransfer& Sender, int fileidx, uint32_t size, uint32_t totsize);
-
  private:
-  void configurarTransferencias();
-  uint64_t ultimoRefresco_ = 0;  // tick of the last progress repaint request
-  bool refrescoPendiente_ = false;
-  // --- end of file transfer ---
+  // The components' design-time settings and the window's handlers for their events.
+  void configurarComponentes();
 };
 
 }  // namespace tf

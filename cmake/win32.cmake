@@ -6,13 +6,11 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 
 set(WIN32_LIBS user32 gdi32 advapi32 shell32 ole32 oleaut32 uuid comctl32 ws2_32 shlwapi comdlg32)
 
-add_library(tf_core STATIC ${CORE_SOURCES})
-target_include_directories(tf_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(tf_core PUBLIC ZLIB::ZLIB)
+include(cmake/layers.cmake)
 
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp ui/win32/*.cpp)
 add_library(tf_win32 STATIC ${WIN32_SOURCES})
-target_link_libraries(tf_win32 PUBLIC tf_core ${WIN32_LIBS})
+target_link_libraries(tf_win32 PUBLIC tf_app ${WIN32_LIBS})
 
 # The icon is drawn at build time by our own script; the resource compiler finds it beside the .rc copy.
 find_program(PYTHON3 python3 REQUIRED)

@@ -16,6 +16,12 @@ inline std::string extraerDirectorio(const std::string& path) {
   return path.substr(0, cut + 1);
 }
 
+// A folder and a name joined with exactly one "\" (the bare name when the folder is empty).
+inline std::string unirRuta(const std::string& carpeta, const std::string& nombre) {
+  if (carpeta.empty()) return nombre;
+  return carpeta.back() == '\\' ? carpeta + nombre : carpeta + "\\" + nombre;
+}
+
 inline std::string getDirectorioTemporalInstalador(const std::string& exePath) {
   return extraerDirectorio(exePath) + "\\Temp";
 }

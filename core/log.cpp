@@ -5,7 +5,6 @@
 namespace tf {
 
 namespace {
-ULog* g_log = nullptr;
 
 std::string two(int v) {
   char b[8];
@@ -43,10 +42,6 @@ ULog::ULog(Clock& clock, LogSink& sink, std::string exePath)
   }
 }
 
-ULog::~ULog() {
-  if (g_log == this) g_log = nullptr;
-}
-
 void ULog::registrarLog(const std::string& message) {
   try {
     escribirLog(formatLine(clock_.now(), message));
@@ -71,14 +66,5 @@ void ULog::anadirLineaLog(const std::string& path, const std::string& line) {
   }
   mutex_->unlock();
 }
-
-void setLog(ULog* log) { g_log = log; }
-ULog* currentLog() { return g_log; }
-
-void registrarLog(const std::string& message) {
-  if (g_log) g_log->registrarLog(message);
-}
-
-std::string getFicheroLog() { return g_log ? g_log->getFicheroLog() : std::string(); }
 
 }  // namespace tf

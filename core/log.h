@@ -7,13 +7,21 @@
 
 namespace tf {
 
-class ULog {
+// Where the steps and engines write their lines: one line per call, never raising.
+class Log {
+ public:
+  virtual ~Log() = default;
+  virtual void registrarLog(const std::string& message) = 0;
+};
+
+class ULog : public Log {
  public:
   // Computes the log path and creates the named mutex, as at program start.
   ULog(Clock& clock, LogSink& sink, std::string exePath);
-  ~ULog();
+  ULog(const ULog&) = delete;
+  ULog& operator=(const ULog&) = delete;
 
-  void registrarLog(const std::string& message);
+  void registrarLog(const std::string& message) override;
   void escribirLog(const std::string& line);
   void anadirLineaLog(const std::string& path, const std::string& line);
   std::string getFicheroLog() const { return path_; }
@@ -32,11 +40,5 @@ class ULog {
   std::string mutexName_;
   std::unique_ptr<NamedMutex> mutex_;
 };
-
-// The program's log, set at start-up; registrarLog does nothing while none is set.
-void setLog(ULog* log);
-ULog* currentLog();
-void registrarLog(const std::string& message);
-std::string getFicheroLog();
 
 }  // namespace tf

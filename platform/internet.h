@@ -9,6 +9,9 @@
 
 namespace tf {
 
+// When an HTTP client asks the user for credentials: never, before every request, or after a 401.
+enum THttpAuthentication { taNever = 0, taAlways, taAuto };
+
 namespace inet {
 // Access types of open().
 constexpr uint32_t kOpenPreconfig = 0;

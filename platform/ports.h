@@ -15,6 +15,7 @@ class Clock {
   virtual ~Clock() = default;
   virtual LocalTime now() = 0;
   virtual uint64_t tickMs() = 0;  // monotonic milliseconds
+  virtual void sleepMs(unsigned ms) = 0;
 };
 
 class SystemInfo {

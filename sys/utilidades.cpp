@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "core/log.h"
 #include "core/mensajes.h"
 
 namespace tf {
@@ -119,7 +118,7 @@ bool isDirectorioVacio(const std::string& carpeta, Files& files) {
   return entradas.size() == 2;
 }
 
-void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files) {
+void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log) {
   std::string dir = carpeta;
   if (dir.empty() || dir.back() != '\\') dir += '\\';
   if (!files.folderExists(dir)) return;
@@ -130,7 +129,7 @@ void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::str
       if (e.name == "." || e.name == "..") continue;
       // A link's target lies outside this folder: only the link itself may go.
       if (!e.isReparsePoint) {
-        borrarDirectorio(dir + e.name, true, mascara, files);
+        borrarDirectorio(dir + e.name, true, mascara, files, log);
         continue;
       }
     }
@@ -138,10 +137,10 @@ void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::str
     if (!mascara.empty() && coincideMascara(e.name, mascara)) continue;
     // Without recursion a sub-folder entry (".", "..", a link too) is not deleted: only logged.
     bool borrado = !(e.isFolder && !recursivo) && files.deleteFile(dir + e.name);
-    if (!borrado) registrarLog("No se pudó eliminar el archivo " + dir + e.name);
+    if (!borrado) log.registrarLog("No se pudó eliminar el archivo " + dir + e.name);
   }
   if (!files.removeFolder(dir) && isDirectorioVacio(dir, files))
-    registrarLog(formatear(msgNoEliminarDirectorio, {dir}));
+    log.registrarLog(formatear(msgNoEliminarDirectorio, {dir}));
 }
 
 }  // namespace tf

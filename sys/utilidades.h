@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "core/log.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 
@@ -23,7 +24,7 @@ bool isDirectorioVacio(const std::string& carpeta, Files& files);
 // names match `mascara` ("" keeps nothing); then removes the folder when it ends up empty.
 // Links (junctions, symbolic links) are removed themselves, never descended into.
 // Failures are logged: "No se pudó eliminar el archivo " + path, and the folder message.
-void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files);
+void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log);
 
 // File-name mask: "*" any run, "?" one character, "[a-z]" / "[!a-z]" sets; letters without case.
 bool coincideMascara(const std::string& nombre, const std::string& mascara);

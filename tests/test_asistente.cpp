@@ -4,8 +4,7 @@
 #include "core/mensajes.h"
 #include "app/principal.h"
 #include "platform/error.h"
-#include "tests/fakes/fake_internet.h"
-#include "tests/fakes/fakes.h"
+#include "tests/fakes/maquina.h"
 
 using namespace tf;
 
@@ -14,7 +13,7 @@ namespace {
 const char* const kLicencia = "C:\\Descargas/Temp/Licencia_KVT.txt";
 
 // The window with a download that writes the agreement through the files port and counts calls.
-class Ventana : public TfrmPrincipal {
+class VentanaPrueba : public TfrmPrincipal {
  public:
   using TfrmPrincipal::TfrmPrincipal;
   FakeFiles* files = nullptr;
@@ -27,28 +26,18 @@ class Ventana : public TfrmPrincipal {
   }
 };
 
-struct Asistente : ::testing::Test {
-  FakeSystemInfo sys;
-  FakeClock clock;
-  FakeFiles files;
-  FakeUi ui;
-  FakeInternet internet;
-  FakeLogSink sink;
-  std::unique_ptr<ULog> log;
-  std::unique_ptr<Ventana> frm;
+struct Asistente : ::testing::Test, MaquinaFalsa {
+  std::unique_ptr<VentanaPrueba> frm;
 
   void start(std::vector<std::string> args = {}) {
-    log = std::make_unique<ULog>(clock, sink, sys.exe);
-    setLog(log.get());
-    frm = std::make_unique<Ventana>(Servicios{sys, clock, files, ui, internet}, args);
+    frm = std::make_unique<VentanaPrueba>(puertos(), args);
     frm->files = &files;
     frm->FormCreate();
     if (!args.empty()) frm->procesarParametros();
   }
-  void TearDown() override { setLog(nullptr); }
   std::vector<std::string> mensajes() {
     std::vector<std::string> out;
-    for (const auto& l : sink.lines(log->getFicheroLog())) out.push_back(l.size() > 26 ? l.substr(26) : "");
+    for (const auto& l : sink.lines(log().getFicheroLog())) out.push_back(l.size() > 26 ? l.substr(26) : "");
     return out;
   }
   int visibles() {
@@ -344,7 +333,7 @@ TEST_F(Asistente, AlertTurnsTheOutcomeIntoTheFailureReport) {
   EXPECT_EQ(m[n + 1], "Mostrando panel pnlFinalizacion ...");
 
   // The report panel now carries the log.
-  files.put(log->getFicheroLog(), sink.files[log->getFicheroLog()]);
+  files.put(log().getFicheroLog(), sink.files[log().getFicheroLog()]);
   frm->alPulsar("lblEnviarInformeErrores2");
   EXPECT_EQ(frm->panelVisible(), "pnlInformeErrores");
   EXPECT_NE(f["txtLogError"].text.find("Fichero dbms.zip no descargado"), std::string::npos);

@@ -2,28 +2,19 @@
 
 #include "core/log.h"
 #include "app/principal.h"
-#include "tests/fakes/fake_internet.h"
-#include "tests/fakes/fakes.h"
+#include "tests/fakes/maquina.h"
 
 using namespace tf;
 
 namespace {
 
-struct DescargaWeb : ::testing::Test {
-  FakeSystemInfo sys;
-  FakeClock clock;
-  FakeFiles files;
-  FakeUi ui;
-  FakeLogSink sink;
-  FakeInternet net;
-  ULog log{clock, sink, sys.exe};
+struct DescargaWeb : ::testing::Test, MaquinaFalsa {
+  FakeInternet& net = internet;
   std::unique_ptr<TfrmPrincipal> frm;
 
   void SetUp() override {
-    setLog(&log);
-    frm = std::make_unique<TfrmPrincipal>(Servicios{sys, clock, files, ui, net}, std::vector<std::string>{});
+    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
   }
-  void TearDown() override { setLog(nullptr); }
   std::string label() { return frm->form["lblProgresoInstalacion"].caption; }
 };
 

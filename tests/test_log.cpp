@@ -59,9 +59,3 @@ TEST(Log, ReadOnlyFolderOrNoMutexLosesLinesQuietly) {
   log2.registrarLog("sin mutex");
   EXPECT_TRUE(noMutex.files.empty());
 }
-
-TEST(Log, GlobalRoutineIsSilentWithoutALog) {
-  setLog(nullptr);
-  EXPECT_NO_THROW(registrarLog("nada"));
-  EXPECT_EQ(getFicheroLog(), "");
-}

@@ -4,32 +4,21 @@
 #include "core/log.h"
 #include "core/mensajes.h"
 #include "app/principal.h"
-#include "tests/fakes/fake_internet.h"
-#include "tests/fakes/fakes.h"
+#include "tests/fakes/maquina.h"
 
 using namespace tf;
 
 namespace {
 
-struct Arranque : ::testing::Test {
-  FakeSystemInfo sys;
-  FakeClock clock;
-  FakeFiles files;
-  FakeUi ui;
-  FakeLogSink sink;
-  FakeInternet internet;
-  std::unique_ptr<ULog> log;
+struct Arranque : ::testing::Test, MaquinaFalsa {
   std::unique_ptr<TfrmPrincipal> frm;
 
   void start(std::vector<std::string> args = {}) {
-    log = std::make_unique<ULog>(clock, sink, sys.exe);
-    setLog(log.get());
-    frm = std::make_unique<TfrmPrincipal>(Servicios{sys, clock, files, ui, internet}, args);
+    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
     frm->FormCreate();
     if (!args.empty()) frm->procesarParametros();
   }
-  void TearDown() override { setLog(nullptr); }
-  std::vector<std::string> lines() { return sink.lines(log->getFicheroLog()); }
+  std::vector<std::string> lines() { return sink.lines(log().getFicheroLog()); }
   static std::string msg(const std::string& line) { return line.size() > 26 ? line.substr(26) : ""; }
 };
 
@@ -135,13 +124,22 @@ TEST_F(Arranque, UninstallerIsExactlyLowerCaseUninstallExe) {
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
 }
 
-TEST_F(Arranque, AFailingProbeShowsTheErrorAndTheWindowStillOpens) {
-  sys.wow64Fails = true;
-  start();
-  ASSERT_EQ(ui.errors.size(), 1u);
-  EXPECT_EQ(ui.errors[0], "Acceso denegado.");
-  EXPECT_EQ(frm->claveDesinstalacion, "");
-  EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
+TEST_F(Arranque, AFailingProbeEndsOnTheFailureOutcomeInBothModes) {
+  // Start-up stopped before the mode and the uninstall key were set: nothing may be installed
+  // or uninstalled from this window, so it opens on the failure outcome with the error.
+  for (const char* exe : {"C:\\Descargas\\setup.exe", "C:\\windows\\TurnaliaFree\\uninstall.exe"}) {
+    MaquinaFalsa m;
+    m.sys.exe = exe;
+    m.sys.wow64Fails = true;
+    TfrmPrincipal w(m.puertos(), {});
+    w.FormCreate();
+    ASSERT_EQ(m.ui.errors.size(), 1u) << exe;
+    EXPECT_EQ(m.ui.errors[0], "Acceso denegado.");
+    EXPECT_EQ(w.claveDesinstalacion, "");
+    EXPECT_EQ(w.panelVisible(), "pnlFinalizacion") << exe;
+    EXPECT_FALSE(w.form["imgOK"].visible);
+    EXPECT_EQ(w.form["lblFinalizacion2"].caption, "Acceso denegado");
+  }
 }
 
 TEST_F(Arranque, ShutdownRemovesAnEmptyTempFolderAndLogsTheCaption) {

@@ -201,9 +201,7 @@ struct SysCarpetas : ::testing::Test {
   std::unique_ptr<ULog> log;
   void SetUp() override {
     log = std::make_unique<ULog>(clock, sink, "C:\\Descargas\\setup.exe");
-    setLog(log.get());
   }
-  void TearDown() override { setLog(nullptr); }
   std::vector<std::string> lines() {
     std::vector<std::string> out;
     for (const auto& l : sink.lines(log->getFicheroLog())) out.push_back(l.substr(26));
@@ -222,7 +220,7 @@ TEST_F(SysCarpetas, KeepMaskKeepsBackupsAndTheirFoldersQuietlyAndClearsTheRest) 
   files.put("C:\\TurnaliaFree\\bin\\KVT_service.exe", "x");
   files.put("C:\\TurnaliaFree\\bin\\lib\\a.dll", "x");
   files.mkdir("C:\\TurnaliaFree\\vacia");
-  borrarDirectorio("C:\\TurnaliaFree", true, "kvt*.zip", files);
+  borrarDirectorio("C:\\TurnaliaFree", true, "kvt*.zip", files, *log);
   std::vector<std::string> left;
   for (const auto& p : files.paths()) left.push_back(FakeFiles::key(p));
   EXPECT_EQ(left, (std::vector<std::string>{"c:\\turnaliafree", "c:\\turnaliafree\\backup",
@@ -237,10 +235,10 @@ TEST_F(SysCarpetas, WithoutMaskEverythingGoesAndMissingFolderDoesNothing) {
   files.put("C:\\App\\a\\b\\c.txt", "x");
   files.put("C:\\App\\d.txt", "x");
   files.put("C:\\Otra\\e.txt", "x");
-  borrarDirectorio("C:\\App\\", true, "", files);
+  borrarDirectorio("C:\\App\\", true, "", files, *log);
   EXPECT_FALSE(files.has("C:\\App"));
-  borrarDirectorio("C:\\NoExiste", true, "", files);
-  borrarDirectorio("C:\\NoExiste", false, "", files);
+  borrarDirectorio("C:\\NoExiste", true, "", files, *log);
+  borrarDirectorio("C:\\NoExiste", false, "", files, *log);
   EXPECT_TRUE(files.has("C:\\Otra\\e.txt"));
   EXPECT_TRUE(lines().empty());
 }
@@ -250,7 +248,7 @@ TEST_F(SysCarpetas, NonRecursiveLogsSubFolderEntriesAndDotsAndKeepsTheFolder) {
   files.put("C:\\Temp\\kvt\\b.sql", "x");
   files.put("C:\\Temp\\kvt\\mysql\\c.frm", "x");
   files.mkdir("C:\\Temp\\kvt\\vacia");
-  borrarDirectorio("C:\\Temp\\kvt", false, "", files);
+  borrarDirectorio("C:\\Temp\\kvt", false, "", files, *log);
   EXPECT_FALSE(files.has("C:\\Temp\\kvt\\a.txt"));
   EXPECT_FALSE(files.has("C:\\Temp\\kvt\\b.sql"));
   EXPECT_TRUE(files.has("C:\\Temp\\kvt\\mysql\\c.frm"));
@@ -264,7 +262,7 @@ TEST_F(SysCarpetas, NonRecursiveLogsSubFolderEntriesAndDotsAndKeepsTheFolder) {
 TEST_F(SysCarpetas, ReadOnlyFileStaysAndIsLoggedWithoutAFolderLine) {
   files.put("C:\\App\\datos\\solo.txt", "x", true);
   files.put("C:\\App\\datos\\otro.txt", "x");
-  borrarDirectorio("C:\\App", true, "", files);
+  borrarDirectorio("C:\\App", true, "", files, *log);
   EXPECT_TRUE(files.has("C:\\App\\datos\\solo.txt"));
   EXPECT_FALSE(files.has("C:\\App\\datos\\otro.txt"));
   EXPECT_EQ(lines(), std::vector<std::string>{"No se pudó eliminar el archivo C:\\App\\datos\\solo.txt"});
@@ -274,7 +272,7 @@ TEST_F(SysCarpetas, LinkIsRemovedItselfAndItsTargetKept) {
   files.put("C:\\Fuera\\importante.txt", "datos");
   files.put("C:\\App\\a.txt", "x");
   files.link("C:\\App\\enlace");  // listed with the reparse bit
-  borrarDirectorio("C:\\App", true, "", files);
+  borrarDirectorio("C:\\App", true, "", files, *log);
   EXPECT_FALSE(files.has("C:\\App"));
   EXPECT_EQ(files.content("C:\\Fuera\\importante.txt"), "datos");
   EXPECT_TRUE(lines().empty());
@@ -292,7 +290,7 @@ struct StubbornFiles : FakeFiles {
 TEST_F(SysCarpetas, EmptyFolderThatCannotBeRemovedIsLoggedWithItsTrailingBackslash) {
   StubbornFiles f;
   f.put("C:\\App\\a.txt", "x");
-  borrarDirectorio("C:\\App", true, "", f);
+  borrarDirectorio("C:\\App", true, "", f, *log);
   EXPECT_FALSE(f.has("C:\\App\\a.txt"));
   EXPECT_EQ(lines(), std::vector<std::string>{"No se pudó eliminar el directorio C:\\App\\"});
 }

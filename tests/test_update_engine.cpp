@@ -6,8 +6,10 @@
 
 #include "core/log.h"
 #include "app/principal.h"
+#include "install/descarga_paquete.h"
 #include "platform/error.h"
 #include "tests/fakes/fake_internet.h"
+#include "tests/fakes/fakes_sys.h"
 #include "tests/fakes/update_fakes.h"
 #include "update/update_engine.h"
 
@@ -337,18 +339,18 @@ struct Paquete : Actualizador {
   FakeSystemInfo info;
   FakeUi winUi;
   FakeInternet internet;
+  FakeProcesses procs;
+  FakeServices services{clock};
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
   void SetUp() override {
     Actualizador::SetUp();
     info.exe = "C:\\Prog\\setup.exe";
     log = std::make_unique<ULog>(clock, sink, info.exe);
-    setLog(log.get());
-    frm = std::make_unique<TfrmPrincipal>(Servicios{info, clock, files, winUi, internet}, std::vector<std::string>{});
+    frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, *log}, std::vector<std::string>{});
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
     frm->servidorDescarga = "h.test";
   }
-  void TearDown() override { setLog(nullptr); }
   std::vector<std::string> messages() {
     std::vector<std::string> out;
     for (const auto& l : sink.lines(log->getFicheroLog())) out.push_back(l.size() > 26 ? l.substr(26) : "");
@@ -367,7 +369,7 @@ TEST_F(Paquete, LeavesThePackagesInTheInstallersTemp) {
   http.serve("https://h.test/version/pack3.inf", inf);
   for (const char* n : {"dbms.zip", "TurnaliaFree.zip", "temp_turnaliafree.sql"})
     http.serve(std::string("https://h.test/version/packages/") + n, std::string("data ") + n);
-  frm->descargarPaqueteInstalacion();
+  descargarPaqueteInstalacion(*frm);
   EXPECT_EQ(files.content("C:\\Prog\\Temp\\dbms.zip"), "data dbms.zip");
   EXPECT_EQ(files.content("C:\\Prog\\Temp\\TurnaliaFree.zip"), "data TurnaliaFree.zip");
   EXPECT_EQ(files.content("C:\\Prog\\Temp\\temp_turnaliafree.sql"), "data temp_turnaliafree.sql");
@@ -381,7 +383,7 @@ TEST_F(Paquete, LeavesThePackagesInTheInstallersTemp) {
 }
 
 TEST_F(Paquete, FailuresGoToTheLogWithUpdateDiscontinued) {
-  frm->descargarPaqueteInstalacion();  // no control file on the server
+  descargarPaqueteInstalacion(*frm);  // no control file on the server
   auto m = messages();
   ASSERT_EQ(m.size(), 3u);
   EXPECT_EQ(m[1], "Update control file not found\rUpdate discontinued");

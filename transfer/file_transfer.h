@@ -22,7 +22,7 @@ TDateTime aFechaHora(const LocalTime& t);
 enum TFileTransferProtocol {
   tpHttp = 0, tpFtp, tpFile, tpFtpUpload, tpHttpUpload, tpMultiFtp, tpMultiFtpUpload, tpFtpDelete, tpFtpList, tpFtpTest
 };
-enum TFileTransferAuthentication { taNever = 0, taAlways, taAuto };
+using TFileTransferAuthentication = THttpAuthentication;
 enum TFileTransferHTTPCommand { hcPost = 0, hcPut };
 
 class TFileTransferItem {

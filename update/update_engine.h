@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "transfer/file_transfer.h"
+#include "platform/internet.h"
 #include "update/control_file.h"
 #include "update/update_ports.h"
 
@@ -14,7 +14,7 @@ namespace tf {
 
 enum TUpdateType { ftpUpdate, httpUpdate, fileUpdate };
 // The same three modes as the file transfer component's.
-using TUpdateAuthenticate = TFileTransferAuthentication;
+using TUpdateAuthenticate = THttpAuthentication;
 enum TCertCheck { ccEnable, ccDisable };
 enum TUpdateEngineConnect {
   ucNoConnect, ucConnectPrompt, ucConnectSilent, ucConnectPromptHangup, ucConnectSilentHangup, ucNone

@@ -63,6 +63,7 @@ LocalTime Win32Clock::now() {
 }
 
 uint64_t Win32Clock::tickMs() { return GetTickCount64(); }
+void Win32Clock::sleepMs(unsigned ms) { Sleep(ms); }
 
 std::string Win32SystemInfo::windowsProductId() {
   return regString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion", L"ProductId");

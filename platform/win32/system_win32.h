@@ -8,6 +8,7 @@ class Win32Clock : public Clock {
  public:
   LocalTime now() override;
   uint64_t tickMs() override;
+  void sleepMs(unsigned ms) override;
 };
 
 class Win32SystemInfo : public SystemInfo {

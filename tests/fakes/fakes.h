@@ -17,6 +17,12 @@ class FakeClock : public Clock {
   uint64_t ticks = 0;
   LocalTime now() override { return time; }
   uint64_t tickMs() override { return ticks; }
+  // Sleeping only moves the fake time on; the total tells a test how long a run paused.
+  void sleepMs(unsigned ms) override {
+    ticks += ms;
+    slept += ms;
+  }
+  uint64_t slept = 0;
 };
 
 class FakeSystemInfo : public SystemInfo {

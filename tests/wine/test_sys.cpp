@@ -282,11 +282,9 @@ struct Folders : ::testing::Test {
   std::string root;
   void SetUp() override {
     log = std::make_unique<ULog>(clock, sink, "C:\\tf\\setup.exe");
-    setLog(log.get());
     root = files.tempFolder() + "tf_borrar_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
   }
   void TearDown() override {
-    setLog(nullptr);
     // Leave nothing behind, whatever the test did.
     clean(root);
   }
@@ -328,7 +326,7 @@ TEST_F(Folders, KeepMaskKeepsBackupsAndTheirFoldersAndRemovesTheRest) {
   put("BackUp\\viejos\\2023\\KVT_2023.ZIP");
   put("bin\\lib\\a.dll");
   put("bin\\KVT_service.exe");
-  borrarDirectorio(root, true, "kvt*.zip", files);
+  borrarDirectorio(root, true, "kvt*.zip", files, *log);
   EXPECT_TRUE(has("kvt_inicial.zip"));
   EXPECT_TRUE(has("BackUp\\kvt_20240101.zip"));
   EXPECT_TRUE(has("BackUp\\viejos\\2023\\KVT_2023.ZIP"));
@@ -336,7 +334,7 @@ TEST_F(Folders, KeepMaskKeepsBackupsAndTheirFoldersAndRemovesTheRest) {
   EXPECT_FALSE(has("BackUp\\notas.txt"));
   EXPECT_FALSE(has("bin"));
   EXPECT_TRUE(lines().empty());
-  borrarDirectorio(root + "\\no_existe", true, "", files);
+  borrarDirectorio(root + "\\no_existe", true, "", files, *log);
   EXPECT_TRUE(lines().empty());
 }
 
@@ -345,7 +343,7 @@ TEST_F(Folders, NonRecursiveLogsSubFoldersAndDotsAndReadOnlyFilesStay) {
   put("solo.txt");
   put("sub\\b.txt");
   ASSERT_TRUE(files.setReadOnly(root + "\\solo.txt", true));
-  borrarDirectorio(root, false, "", files);
+  borrarDirectorio(root, false, "", files, *log);
   EXPECT_FALSE(has("a.txt"));
   EXPECT_TRUE(has("solo.txt"));
   EXPECT_TRUE(has("sub\\b.txt"));
@@ -354,7 +352,7 @@ TEST_F(Folders, NonRecursiveLogsSubFoldersAndDotsAndReadOnlyFilesStay) {
   std::string p = "No se pudó eliminar el archivo " + root + "\\";
   EXPECT_EQ(l, (std::vector<std::string>{p + ".", p + "..", p + "solo.txt", p + "sub"}));
   EXPECT_FALSE(isDirectorioVacio(root, files));
-  borrarDirectorio(root + "\\sub", true, "", files);
+  borrarDirectorio(root + "\\sub", true, "", files, *log);
   EXPECT_FALSE(has("sub"));
 }
 
@@ -365,7 +363,7 @@ TEST_F(Folders, LinkIsRemovedAndItsTargetLeftInPlace) {
   put("a.txt");
   files.createFolders(root + "\\sub");
   ASSERT_TRUE(unixSymlink(outside, root + "\\sub\\enlace"));
-  borrarDirectorio(root, true, "", files);
+  borrarDirectorio(root, true, "", files, *log);
   std::string kept;
   EXPECT_TRUE(files.readFile(outside + "\\importante.txt", kept));
   EXPECT_EQ(kept, "datos");

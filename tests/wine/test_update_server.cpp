@@ -12,7 +12,9 @@
 
 #include "core/log.h"
 #include "app/principal.h"
+#include "install/descarga_paquete.h"
 #include "platform/win32/internet_win32.h"
+#include "platform/win32/sys_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "tests/wine/vendor_test.h"
@@ -308,6 +310,8 @@ namespace {
 struct PackageStep : ServerTest {
   Win32SystemInfo sysInfo;
   Win32Internet internet;
+  Win32Processes processes;
+  Win32Services services;
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
   std::string temp;
@@ -319,8 +323,7 @@ struct PackageStep : ServerTest {
     if (!files.fileExists(docroot + "\\version\\pack3.inf")) GTEST_SKIP() << "no vendor update content";
     // The installation log goes to this test's folder; the packages to {APP}\Temp.
     log.reset(new ULog(clock, sink, dir + "setup.exe"));
-    setLog(log.get());
-    frm.reset(new TfrmPrincipal(Servicios{sysInfo, clock, files, ui, internet}, {}));
+    frm.reset(new TfrmPrincipal(Puertos{sysInfo, clock, files, ui, internet, processes, services, *log}, {}));
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
     frm->servidorDescarga = host;
     temp = sys.programDir() + "\\Temp\\";
@@ -328,7 +331,6 @@ struct PackageStep : ServerTest {
     files.deleteFile(updateLog());
   }
   void TearDown() override {
-    setLog(nullptr);
     if (!temp.empty())
       for (const char* p : packages) files.deleteFile(temp + p);
     ServerTest::TearDown();
@@ -356,7 +358,7 @@ TEST_F(PackageStep, ThreePackagesLandInTheInstallersTempFolder) {
   std::string served[3];
   for (int i = 0; i < 3; ++i)
     ASSERT_TRUE(files.readFile(docroot + "\\version\\packages\\" + packages[i], served[i]));
-  frm->descargarPaqueteInstalacion();
+  descargarPaqueteInstalacion(*frm);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(content(temp + packages[i]), served[i]) << packages[i];
   EXPECT_FALSE(files.fileExists(files.tempFolder() + "pack3.inf"));
 
@@ -380,7 +382,7 @@ TEST_F(PackageStep, ThreePackagesLandInTheInstallersTempFolder) {
 
 TEST_F(PackageStep, MissingControlFileIsLoggedAndTheStepStillEnds) {
   writeFaults({{"/version/pack3.inf", R"({"status": 404})"}});
-  frm->descargarPaqueteInstalacion();
+  descargarPaqueteInstalacion(*frm);
   for (const char* p : packages) EXPECT_FALSE(files.fileExists(temp + p)) << p;
   auto inst = lines(log->getFicheroLog());
   ASSERT_GE(inst.size(), 2u);

@@ -9,6 +9,7 @@
 #include "core/mensajes.h"
 #include "app/principal.h"
 #include "platform/win32/internet_win32.h"
+#include "platform/win32/sys_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "ui/win32/view.h"
@@ -28,14 +29,15 @@ int main() {
   static tf::Win32LogSink sink;
   static tf::Win32Files files;
   static tf::Win32Internet internet;
+  static tf::Win32Processes processes;
+  static tf::Win32Services services;
   tf::ULog log(clock, sink, sys.exePath());
-  tf::setLog(&log);
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
                                                ICC_UPDOWN_CLASS)};
   InitCommonControlsEx(&icc);
 
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Servicios{sys, clock, files, view, internet}, {});
+  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, log}, {});
   view.attach(&frm);
   frm.FormCreate();
   if (!view.create(GetModuleHandleW(nullptr))) return 1;
@@ -58,6 +60,5 @@ int main() {
   view.sync();
   MSG m;
   while (GetMessageW(&m, nullptr, 0, 0) > 0) view.handleMessage(m);
-  tf::setLog(nullptr);
   return 0;
 }

@@ -1,38 +1,20 @@
-// The window's download routine and its progress handler.
+// The window's download routine and its progress display.
 #include <climits>
 
 #include "core/mensajes.h"
-#include "app/principal.h"
-#include "core/vendor.h"
+#include "install/ventana.h"
 
 namespace tf {
 
-void TfrmPrincipal::configurarTransferencias() {
-  FileTransfer1.Agent = "FileTransfer";
-  FileTransfer1.ShowDialog = false;
-  FileTransfer1.FTPPassive = false;
-  FileTransfer1.Timeout = 0;
-  FileTransfer1.Items.Clear();
+void Ventana::decargarArchivoWeb(const std::string& url, const std::string& targetDir) {
   FileTransfer1.OnCopyProgress = [this](TFileTransfer& s, int f, uint32_t size, uint32_t tot) {
     FileTransfer1CopyProgress(s, f, size, tot);
   };
-
-  FormPoster1.Agent = "FormPoster";
-  FormPoster1.Port = 443;
-  FormPoster1.Server = vendorHost();
-  FormPoster1.Action = kReportAction;
-  FormPoster1.Items.Clear();
-}
-
-void TfrmPrincipal::decargarArchivoWeb(const std::string& url, const std::string& targetDir) {
-  FileTransfer1.OnCopyProgress = [this](TFileTransfer& s, int f, uint32_t size, uint32_t tot) {
-    FileTransfer1CopyProgress(s, f, size, tot);
-  };
-  s_.ui.setBusyCursor(true);
+  puertos.ui.setBusyCursor(true);
   struct CursorNormal {
     Ui& ui;
     ~CursorNormal() { ui.setBusyCursor(false); }
-  } cursor{s_.ui};
+  } cursor{puertos.ui};
   FileTransfer1.Items.Clear();
   TFileTransferItem& item = FileTransfer1.Items.Add();
   item.URL = url;
@@ -41,7 +23,7 @@ void TfrmPrincipal::decargarArchivoWeb(const std::string& url, const std::string
   FileTransfer1.Execute();
 }
 
-void TfrmPrincipal::FileTransfer1CopyProgress(TFileTransfer&, int, uint32_t size, uint32_t totsize) {
+void Ventana::FileTransfer1CopyProgress(TFileTransfer&, int, uint32_t size, uint32_t totsize) {
   Control& bar = form["ProgressBar2"];
   Control& label = form["lblProgresoInstalacion"];
   std::string text;
@@ -67,7 +49,7 @@ void TfrmPrincipal::FileTransfer1CopyProgress(TFileTransfer&, int, uint32_t size
   }
   // The view is asked to repaint once per percent, or at most every 100 ms while kilobytes are
   // counted, and after the closing event; redrawing for every 4 KB block would slow the download.
-  uint64_t now = s_.clock.tickMs();
+  uint64_t now = puertos.clock.tickMs();
   if (refrescoPendiente_ && (totsize > 0 || !cambiado || now - ultimoRefresco_ >= 100)) {
     refrescoPendiente_ = false;
     ultimoRefresco_ = now;

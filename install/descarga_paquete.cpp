@@ -1,0 +1,20 @@
+// The package download step of the main window: the update engine fetches the packages that
+// the database and application steps unpack, as the vendor's control file lists them.
+#include "install/descarga_paquete.h"
+
+#include "core/mensajes.h"
+#include "core/vendor.h"
+
+namespace tf {
+
+void descargarPaqueteInstalacion(Ventana& v) {
+  v.registrarLog("Downloading software TurnaliaFree");
+  v.form["lblMensajeAviso"].caption = formatear(msgDescargandoPaquete, {"TurnaliaFree"});
+  v.form.touch();
+  v.UpdateEngine1.URL = "https://" + v.servidorDescarga + kUrlControlFile;
+  v.UpdateEngine1.RunUpdate(false);
+  // The outcome is judged later, by the steps that look for the packages.
+  v.registrarLog("Software TurnaliaFree downloaded successfully !");
+}
+
+}  // namespace tf

@@ -1,0 +1,43 @@
+// A whole fake machine for the window and its steps: every OS port faked, the log written
+// through a fake sink. New ports get their fake here, so tests build the window one way.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/log.h"
+#include "install/ventana.h"
+#include "tests/fakes/fake_internet.h"
+#include "tests/fakes/fakes.h"
+#include "tests/fakes/fakes_sys.h"
+
+namespace tf {
+
+struct MaquinaFalsa {
+  FakeSystemInfo sys;
+  FakeClock clock;
+  FakeFiles files;
+  FakeUi ui;
+  FakeInternet internet;
+  FakeProcesses processes;
+  FakeServices services{clock};
+  FakeLogSink sink;
+
+  // Made on first use, so a test can set the program's path first.
+  ULog& log() {
+    if (!log_) log_ = std::make_unique<ULog>(clock, sink, sys.exe);
+    return *log_;
+  }
+  Puertos puertos() { return Puertos{sys, clock, files, ui, internet, processes, services, log()}; }
+  // The log's lines without their time stamps.
+  std::vector<std::string> mensajes() {
+    std::vector<std::string> out;
+    for (const auto& l : sink.lines(log().getFicheroLog())) out.push_back(l.size() > 26 ? l.substr(26) : "");
+    return out;
+  }
+
+ private:
+  std::unique_ptr<ULog> log_;
+};
+
+}  // namespace tf
