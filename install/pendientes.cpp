@@ -1,7 +1,7 @@
 // Steps not built yet: each stops the run with a clear message instead of doing nothing.
 #include "install/accesos.h"
 #include "install/check_mysql.h"
-#include "install/dbms.h"
+#include "install/aplicacion.h"
 #include "install/preparacion.h"
 #include "install/ticador.h"
 #include "platform/error.h"
@@ -18,7 +18,7 @@ namespace {
 bool checkMySQL(Ventana&) { pendiente("checkMySQL"); }
 void prepararInstalacion(Ventana&) { pendiente("prepararInstalacion"); }
 void prepararInstalacionTicador(Ventana&) { pendiente("prepararInstalacionTicador"); }
-void instalarSoftware(Ventana&) { pendiente("instalarSoftware"); }
+bool EjecutarComando4N(Ventana&) { pendiente("EjecutarComando4N"); }
 void crearAccesosDirectos(Ventana&) { pendiente("crearAccesosDirectos"); }
 void crearAccesosDirectosTicador(Ventana&) { pendiente("crearAccesosDirectosTicador"); }
 void descargarSoftwareTicador(Ventana&) { pendiente("descargarSoftwareTicador"); }

@@ -142,7 +142,12 @@ class FakeFiles : public Files {
   bool clearReadOnlyAndHidden(const std::string& path) override;
   bool fileSize(const std::string& path, uint64_t& size) override;
   bool lastWriteTime(const std::string& path, LocalTime& t) override;
-  std::string shortPath(const std::string& path) override { return path; }
+  // The 8.3 form where a test gave one; otherwise the long form, as on a volume without 8.3 names.
+  std::map<std::string, std::string> shortNames;
+  std::string shortPath(const std::string& path) override {
+    auto it = shortNames.find(path);
+    return it == shortNames.end() ? path : it->second;
+  }
   std::string tempFolder() override { return temp; }
   std::string currentFolder() override { return current; }
 

@@ -83,7 +83,7 @@ std::unique_ptr<RunningCommand> FakeProcesses::startHidden(const std::string& co
   waits = 0;
   waitTimes.clear();
   passesWithoutWait = 0;
-  return std::make_unique<FakeRunningCommand>(*this, script);
+  return std::make_unique<FakeRunningCommand>(*this, onStart ? onStart(commandLine) : script);
 }
 
 bool FakeProcesses::list(std::vector<ProcessEntry>& out) {

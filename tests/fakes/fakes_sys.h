@@ -1,5 +1,6 @@
 // Fakes of the process and service ports.
 #pragma once
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -29,6 +30,8 @@ class FakeProcesses : public Processes {
   std::vector<std::string> started;  // command lines
   bool startFails = false;
   FakeCommandScript script;          // what the next command does
+  // When set, decides per command line what it does (and may change the fake machine).
+  std::function<FakeCommandScript(const std::string& commandLine)> onStart;
   int waits = 0;                     // waitForActivity calls of the last command
   std::vector<unsigned> waitTimes;
   int passesWithoutWait = 0;         // finished() calls while running, not followed by a wait

@@ -1,0 +1,147 @@
+#include "install/dbms.h"
+
+#include "core/carpetas.h"
+#include "core/mensajes.h"
+#include "install/aplicacion.h"
+#include "install/comandos.h"
+#include "platform/error.h"
+#include "sys/servicios.h"
+#include "sys/utilidades.h"
+
+namespace tf {
+
+namespace {
+
+const char* const kServicioDBMS = "KVTDB";
+const char* const kScript = "temp_turnaliafree.sql";
+
+std::string programa(Ventana& v, const char* nombre) {
+  return rutaCortaPrograma(v, v.directorioDBMS + "\\bin\\" + nombre);
+}
+
+// An old product database would be mixed with the new schema: it goes before anything else.
+void eliminarBaseAnterior(Ventana& v) {
+  const std::string carpeta = v.directorioDBMS + "\\data\\turnaliafree";
+  if (!v.puertos.files.folderExists(carpeta)) return;
+  v.registrarLog("Eliminando directorio " + carpeta);
+  borrarDirectorio(carpeta, false, "", v.puertos.files, v.puertos.log);
+}
+
+void expandirDBMS(Ventana& v, const std::string& paquete) {
+  v.registrarLog("DBMS file exists !");
+  Control& barra = v.form["ProgressBar2"];
+  barra.position = 0;
+  barra.maximum = 100;
+  v.form.touch();
+  v.registrarLog("expanding DBMS file ...");
+  v.UnZipper1.open(paquete);
+  v.puertos.ui.setBusyCursor(true);
+  try {
+    v.UnZipper1.baseDirectory = v.puertos.sys.programFilesDir() + "\\MySQL";
+    v.UnZipper1.extractFiles("*.*");
+    v.UnZipper1.close();
+  } catch (...) {
+    v.UnZipper1.close();
+    v.puertos.ui.setBusyCursor(false);
+    throw;
+  }
+  v.puertos.ui.setBusyCursor(false);
+  v.registrarLog("DBMS file expanded successfully !");
+  v.registrarLog(v.puertos.files.deleteFile(paquete) ? "DBMS managed successfully !" : "DBMS management Failed !");
+}
+
+void actualizarIni(Ventana& v) {
+  v.registrarLog("updating ini file ...");
+  const std::string ruta = v.directorioDBMS + "\\data\\my.ini";
+  std::string contenido;
+  if (!v.puertos.files.fileExists(ruta) || !v.puertos.files.readFile(ruta, contenido))
+    throw Error(msgIniNoEncontrado);
+  if (!v.puertos.files.writeFile(ruta, reescribirIni(contenido, v.directorioDBMS, ruta)))
+    throw Error("No se pudo escribir el fichero " + ruta + ", instalaci\xF3n detenida !");
+  v.registrarLog("ini file updated successfully !");
+}
+
+void iniciarDBMS(Ventana& v) {
+  EjecutarComando2N(v);
+  v.registrarLog("starting DBMS ...");
+  if (!isServicioInstalado(kServicioDBMS, v.puertos.services)) throw Error("No se ha instalado el servicio KVTDB");
+  if (!iniciarServicioYEsperar("", kServicioDBMS, v.puertos.services, v.puertos.ui, v.puertos.clock))
+    throw Error(formatear(msgServicioNoInstalado, {kServicioDBMS}));
+  v.registrarLog("DBMS started !");
+}
+
+}  // namespace
+
+std::string reescribirIni(const std::string& contenido, const std::string& directorioDBMS, const std::string& ruta) {
+  // Lines end in CR LF, LF or CR; a final line break does not start another line.
+  std::vector<std::string> lineas;
+  std::string actual;
+  for (size_t i = 0; i < contenido.size(); ++i) {
+    char c = contenido[i];
+    if (c != '\r' && c != '\n') {
+      actual += c;
+      continue;
+    }
+    if (c == '\r' && i + 1 < contenido.size() && contenido[i + 1] == '\n') ++i;
+    lineas.push_back(actual);
+    actual.clear();
+  }
+  if (!actual.empty()) lineas.push_back(actual);
+  if (lineas.size() < 2)
+    throw Error("El fichero " + ruta + " tiene menos de dos l\xEDneas, instalaci\xF3n detenida !");
+  lineas[1] = "datadir=\"" + directorioDBMS + "\\Data\\\"";
+  std::string salida;
+  for (const std::string& l : lineas) salida += l + "\r\n";
+  return salida;
+}
+
+bool EjecutarComando2N(Ventana& v) {
+  v.registrarLog("installing DBMS as service ...");
+  ejecutarYRegistrar(v, programa(v, "mysqld.exe"),
+                     " --install KVTDB --defaults-file=\"" + v.directorioDBMS + "\\data\\my.ini\"");
+  return true;
+}
+
+bool EjecutarComando1N(Ventana& v) {
+  v.registrarLog("setting root password ...");
+  ejecutarYRegistrar(v, programa(v, "mysqladmin.exe"), " --port 3307 -u root password " + v.passwordDBMS);
+  return true;
+}
+
+bool EjecutarComando3N(Ventana& v) {
+  const std::string temporal = v.getDirectorioTemporalInstalador();
+  if (!v.puertos.files.fileExists(unirRuta(temporal, kScript)))
+    throw Error(formatear(msgArchivoNoEncontrado, {kScript, temporal + "\\"}));
+  v.registrarLog("generating script database file ...");
+  ejecutarYRegistrar(v, programa(v, "mysql.exe"),
+                     " -P3307 -uroot -p" + v.passwordDBMS + " < \"" + unirRuta(temporal, kScript) + "\"");
+  return true;
+}
+
+void instalarSoftware(Ventana& v) {
+  v.registrarLog("Install software TurnaliaFree");
+  v.form["lblMensajeAviso"].caption = formatear(msgInstalandoSoftware, {"TurnaliaFree"});
+  v.form.touch();
+  v.registrarLog("check if DBMS file exists ...");
+  eliminarBaseAnterior(v);
+
+  const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.ficheroDBMS);
+  if (!v.puertos.files.fileExists(paquete)) throw Error(msgDBMSNoDescargado);
+  try {
+    expandirDBMS(v, paquete);
+  } catch (const std::exception& e) {
+    throw Error(e.what() + std::string(msgInstalacionDetenida));
+  }
+
+  actualizarIni(v);
+  if (!v.puertos.files.folderExists(v.directorioDBMS + "\\bin\\")) throw Error(msgNoExisteDirectorioDBMS);
+  v.procesarMensajes();
+  // A server process found running at the check is left as it is: no registration, no start.
+  if (!v.dbmsEnEjecucion) iniciarDBMS(v);
+
+  EjecutarComando1N(v);
+  EjecutarComando3N(v);
+  EjecutarComando4N(v);
+}
+
+}  // namespace tf
