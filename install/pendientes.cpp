@@ -1,8 +1,8 @@
 // Steps not built yet: each stops the run with a clear message instead of doing nothing.
 #include "install/accesos.h"
 #include "install/check_mysql.h"
-#include "install/aplicacion.h"
-#include "install/preparacion.h"
+#include "install/registro.h"
+#include "install/utilidades.h"
 #include "install/ticador.h"
 #include "platform/error.h"
 #include "report/informe.h"
@@ -16,9 +16,8 @@ namespace {
 }  // namespace
 
 bool checkMySQL(Ventana&) { pendiente("checkMySQL"); }
-void prepararInstalacion(Ventana&) { pendiente("prepararInstalacion"); }
-void prepararInstalacionTicador(Ventana&) { pendiente("prepararInstalacionTicador"); }
-bool EjecutarComando4N(Ventana&) { pendiente("EjecutarComando4N"); }
+void instalarUtilidades(Ventana&) { pendiente("instalarUtilidades"); }
+void incluirAplicionEnElRegistro(Ventana&) { pendiente("incluirAplicionEnElRegistro"); }
 void crearAccesosDirectos(Ventana&) { pendiente("crearAccesosDirectos"); }
 void crearAccesosDirectosTicador(Ventana&) { pendiente("crearAccesosDirectosTicador"); }
 void descargarSoftwareTicador(Ventana&) { pendiente("descargarSoftwareTicador"); }
