@@ -9,6 +9,7 @@
 #include "core/mensajes.h"
 #include "core/vendor.h"
 #include "install/instalacion.h"
+#include "report/informe.h"
 #include "platform/error.h"
 
 namespace tf {
@@ -275,6 +276,7 @@ void TfrmPrincipal::alPulsar(const std::string& control) {
   else if (c == "imgTurnaliaFree") imgTurnaliaFreeClick();
   else if (c == "lblEnviarInformeErrores2") lblEnviarInformeErrores2Click();
   else if (c == "btnInstalar") btnInstalarClick();
+  else if (c == "btnEnviarInformeErrores") btnEnviarInformeErroresClick();
   form.touch();
 }
 
@@ -391,6 +393,16 @@ void TfrmPrincipal::cargarFicheroLicencia() {
 }
 
 void TfrmPrincipal::btnInstalarClick() { instalar(*this); }
+
+void TfrmPrincipal::btnEnviarInformeErroresClick() {
+  if (form["txtLogEmail"].text.empty())
+    throw Error("Debe indicar el correo donde le contactaremos tras analizar la incidencia");
+  try {
+    confirmar_instalacion(*this, true);
+  } catch (...) {
+  }
+  puertos.ui.closeWindow();
+}
 
 void TfrmPrincipal::mostrarAlerta(const std::string& message) {
   registrarLog(message);

@@ -54,6 +54,8 @@ class TfrmPrincipal : public Ventana {
 
   // The installation (install/instalacion.cpp).
   void btnInstalarClick();
+  // The error report (report/informe.cpp).
+  void btnEnviarInformeErroresClick();
 
   // Progress display on the progress panel.
   void UnZipper1ArchiveProgress(int percent);

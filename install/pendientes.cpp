@@ -5,7 +5,6 @@
 #include "install/utilidades.h"
 #include "install/ticador.h"
 #include "platform/error.h"
-#include "report/informe.h"
 
 namespace tf {
 
@@ -21,6 +20,5 @@ void incluirAplicionEnElRegistro(Ventana&) { pendiente("incluirAplicionEnElRegis
 void crearAccesosDirectos(Ventana&) { pendiente("crearAccesosDirectos"); }
 void crearAccesosDirectosTicador(Ventana&) { pendiente("crearAccesosDirectosTicador"); }
 void descargarSoftwareTicador(Ventana&) { pendiente("descargarSoftwareTicador"); }
-void confirmar_instalacion(Ventana&, bool) { pendiente("confirmar_instalacion"); }
 
 }  // namespace tf
