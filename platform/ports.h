@@ -34,7 +34,8 @@ class SystemInfo {
   virtual std::string windowsDir() = 0;
   virtual std::string systemDir() = 0;
   virtual std::string desktopDir() = 0;
-  virtual std::string startMenuProgramsDir() = 0;
+  virtual std::string startMenuProgramsDir() = 0;        // the user's
+  virtual std::string commonStartMenuProgramsDir() = 0;  // all users'
   virtual std::string exePath() = 0;  // full path of the running executable
   virtual std::string environment(const std::string& name) = 0;  // "" when unset
 };

@@ -134,6 +134,7 @@ std::string Win32SystemInfo::systemDir() {
 
 std::string Win32SystemInfo::desktopDir() { return shellFolder(CSIDL_DESKTOPDIRECTORY); }
 std::string Win32SystemInfo::startMenuProgramsDir() { return shellFolder(CSIDL_PROGRAMS); }
+std::string Win32SystemInfo::commonStartMenuProgramsDir() { return shellFolder(CSIDL_COMMON_PROGRAMS); }
 
 std::string Win32SystemInfo::exePath() {
   std::wstring buf(32768, L'\0');

@@ -24,6 +24,7 @@ class Win32SystemInfo : public SystemInfo {
   std::string systemDir() override;
   std::string desktopDir() override;
   std::string startMenuProgramsDir() override;
+  std::string commonStartMenuProgramsDir() override;
   std::string exePath() override;
   std::string environment(const std::string& name) override;
 };

@@ -24,6 +24,18 @@ inline std::string narrow(const std::wstring& w) {
 
 inline std::string narrow(const wchar_t* w) { return w ? narrow(std::wstring(w)) : std::string(); }
 
+// UTF-16 to Windows-1252 without best fit (a full-width "\" stays foreign, never becomes "\"):
+// false when some character has no exact byte (it becomes "?" in `out`).
+inline bool narrowExact(const std::wstring& w, std::string& out) {
+  out.clear();
+  if (w.empty()) return true;
+  BOOL lossy = FALSE;
+  int n = WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, w.data(), (int)w.size(), nullptr, 0, "?", &lossy);
+  out.assign(n, '\0');
+  WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, w.data(), (int)w.size(), &out[0], n, "?", &lossy);
+  return !lossy;
+}
+
 // The system's message text for an error code, without the trailing line break.
 std::string systemErrorText(DWORD code);
 

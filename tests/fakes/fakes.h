@@ -39,7 +39,8 @@ class FakeSystemInfo : public SystemInfo {
   std::string windows = "C:\\windows";
   std::string system = "C:\\windows\\syswow64";
   std::string desktop = "C:\\Users\\Public\\Desktop";
-  std::string programs = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+  std::string programs = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+  std::string commonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string exe = "C:\\Descargas\\setup.exe";
   std::map<std::string, std::string> env;
 
@@ -54,6 +55,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string systemDir() override { return system; }
   std::string desktopDir() override { return desktop; }
   std::string startMenuProgramsDir() override { return programs; }
+  std::string commonStartMenuProgramsDir() override { return commonPrograms; }
   std::string exePath() override { return exe; }
   std::string environment(const std::string& name) override;
 };
