@@ -7,6 +7,8 @@
 #include "core/log.h"
 #include "app/principal.h"
 #include "platform/win32/internet_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/shell_win32.h"
 #include "platform/win32/sys_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
@@ -39,6 +41,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   static tf::Win32Internet internet;
   static tf::Win32Processes processes;
   static tf::Win32Services services;
+  static tf::Win32Registry registry;
+  static tf::Win32ShellLinks links;
+  static tf::Win32Shell shell;
   tf::ULog log(clock, sink, sys.exePath());
 
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
@@ -48,7 +53,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
 
   std::vector<std::string> args = arguments();
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, log}, args);
+  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, registry, links, shell, log}, args);
   view.attach(&frm);
   // The machine the update engine works on (package download step).
   static tf::InternetUpdateHttp updateHttp(internet);
@@ -59,6 +64,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   frm.FormCreate();
   if (!args.empty()) frm.procesarParametros();
   if (!view.create(instance)) return 1;
+  shell.setOwner(view.hwnd());
   view.show(nCmdShow);
 
   MSG m;

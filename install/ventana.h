@@ -13,7 +13,10 @@
 #include "platform/internet.h"
 #include "platform/ports.h"
 #include "platform/processes.h"
+#include "platform/registry.h"
 #include "platform/services.h"
+#include "platform/shell.h"
+#include "platform/shell_links.h"
 #include "platform/ui.h"
 #include "transfer/file_transfer.h"
 #include "transfer/form_poster.h"
@@ -31,6 +34,9 @@ struct Puertos {
   Internet& internet;
   Processes& processes;
   Services& services;
+  Registry& registry;
+  ShellLinks& links;
+  Shell& shell;
   ULog& log;
 };
 

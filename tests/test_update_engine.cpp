@@ -10,6 +10,8 @@
 #include "platform/error.h"
 #include "tests/fakes/fake_internet.h"
 #include "tests/fakes/fakes_sys.h"
+#include "tests/fakes/fake_registry.h"
+#include "tests/fakes/fake_shell.h"
 #include "tests/fakes/update_fakes.h"
 #include "update/update_engine.h"
 
@@ -341,13 +343,16 @@ struct Paquete : Actualizador {
   FakeInternet internet;
   FakeProcesses procs;
   FakeServices services{clock};
+  FakeRegistry registry;
+  FakeShellLinks links;
+  FakeShell shell;
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
   void SetUp() override {
     Actualizador::SetUp();
     info.exe = "C:\\Prog\\setup.exe";
     log = std::make_unique<ULog>(clock, sink, info.exe);
-    frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, *log}, std::vector<std::string>{});
+    frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, registry, links, shell, *log}, std::vector<std::string>{});
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
     frm->servidorDescarga = "h.test";
   }

@@ -9,6 +9,8 @@
 #include "install/ventana.h"
 #include "tests/fakes/fake_internet.h"
 #include "tests/fakes/fakes.h"
+#include "tests/fakes/fake_registry.h"
+#include "tests/fakes/fake_shell.h"
 #include "tests/fakes/fakes_sys.h"
 
 namespace tf {
@@ -21,6 +23,9 @@ struct MaquinaFalsa {
   FakeInternet internet;
   FakeProcesses processes;
   FakeServices services{clock};
+  FakeRegistry registry;
+  FakeShellLinks links{&files};
+  FakeShell shell;
   FakeLogSink sink;
 
   // Made on first use, so a test can set the program's path first.
@@ -28,7 +33,7 @@ struct MaquinaFalsa {
     if (!log_) log_ = std::make_unique<ULog>(clock, sink, sys.exe);
     return *log_;
   }
-  Puertos puertos() { return Puertos{sys, clock, files, ui, internet, processes, services, log()}; }
+  Puertos puertos() { return Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, log()}; }
   // The log's lines without their time stamps.
   std::vector<std::string> mensajes() {
     std::vector<std::string> out;

@@ -15,6 +15,8 @@
 #include "install/descarga_paquete.h"
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/sys_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/shell_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "tests/wine/vendor_test.h"
@@ -312,6 +314,9 @@ struct PackageStep : ServerTest {
   Win32Internet internet;
   Win32Processes processes;
   Win32Services services;
+  Win32Registry registry;
+  Win32ShellLinks links;
+  Win32Shell shell;
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
   std::string temp;
@@ -323,7 +328,7 @@ struct PackageStep : ServerTest {
     if (!files.fileExists(docroot + "\\version\\pack3.inf")) GTEST_SKIP() << "no vendor update content";
     // The installation log goes to this test's folder; the packages to {APP}\Temp.
     log.reset(new ULog(clock, sink, dir + "setup.exe"));
-    frm.reset(new TfrmPrincipal(Puertos{sysInfo, clock, files, ui, internet, processes, services, *log}, {}));
+    frm.reset(new TfrmPrincipal(Puertos{sysInfo, clock, files, ui, internet, processes, services, registry, links, shell, *log}, {}));
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
     frm->servidorDescarga = host;
     temp = sys.programDir() + "\\Temp\\";

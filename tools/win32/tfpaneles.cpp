@@ -9,6 +9,8 @@
 #include "core/mensajes.h"
 #include "app/principal.h"
 #include "platform/win32/internet_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/shell_win32.h"
 #include "platform/win32/sys_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
@@ -31,13 +33,16 @@ int main() {
   static tf::Win32Internet internet;
   static tf::Win32Processes processes;
   static tf::Win32Services services;
+  static tf::Win32Registry registry;
+  static tf::Win32ShellLinks links;
+  static tf::Win32Shell shell;
   tf::ULog log(clock, sink, sys.exePath());
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
                                                ICC_UPDOWN_CLASS)};
   InitCommonControlsEx(&icc);
 
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, log}, {});
+  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, registry, links, shell, log}, {});
   view.attach(&frm);
   frm.FormCreate();
   if (!view.create(GetModuleHandleW(nullptr))) return 1;
