@@ -1,7 +1,6 @@
 // Steps not built yet: each stops the run with a clear message instead of doing nothing.
 #include "install/accesos.h"
 #include "install/check_mysql.h"
-#include "install/registro.h"
 #include "install/utilidades.h"
 #include "install/ticador.h"
 #include "platform/error.h"
@@ -16,7 +15,6 @@ namespace {
 
 bool checkMySQL(Ventana&) { pendiente("checkMySQL"); }
 void instalarUtilidades(Ventana&) { pendiente("instalarUtilidades"); }
-void incluirAplicionEnElRegistro(Ventana&) { pendiente("incluirAplicionEnElRegistro"); }
 void crearAccesosDirectos(Ventana&) { pendiente("crearAccesosDirectos"); }
 void crearAccesosDirectosTicador(Ventana&) { pendiente("crearAccesosDirectosTicador"); }
 void descargarSoftwareTicador(Ventana&) { pendiente("descargarSoftwareTicador"); }
