@@ -1,7 +1,6 @@
 // Steps not built yet: each stops the run with a clear message instead of doing nothing.
 #include "install/accesos.h"
 #include "install/check_mysql.h"
-#include "install/utilidades.h"
 #include "install/ticador.h"
 #include "platform/error.h"
 
@@ -14,7 +13,6 @@ namespace {
 }  // namespace
 
 bool checkMySQL(Ventana&) { pendiente("checkMySQL"); }
-void instalarUtilidades(Ventana&) { pendiente("instalarUtilidades"); }
 void crearAccesosDirectos(Ventana&) { pendiente("crearAccesosDirectos"); }
 void crearAccesosDirectosTicador(Ventana&) { pendiente("crearAccesosDirectosTicador"); }
 void descargarSoftwareTicador(Ventana&) { pendiente("descargarSoftwareTicador"); }
