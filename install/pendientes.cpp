@@ -1,5 +1,4 @@
 // Steps not built yet: each stops the run with a clear message instead of doing nothing.
-#include "install/accesos.h"
 #include "install/check_mysql.h"
 #include "install/ticador.h"
 #include "platform/error.h"
@@ -13,8 +12,6 @@ namespace {
 }  // namespace
 
 bool checkMySQL(Ventana&) { pendiente("checkMySQL"); }
-void crearAccesosDirectos(Ventana&) { pendiente("crearAccesosDirectos"); }
-void crearAccesosDirectosTicador(Ventana&) { pendiente("crearAccesosDirectosTicador"); }
 void descargarSoftwareTicador(Ventana&) { pendiente("descargarSoftwareTicador"); }
 
 }  // namespace tf

@@ -1,0 +1,74 @@
+#include "install/accesos.h"
+
+#include "core/carpetas.h"
+
+namespace tf {
+
+namespace {
+
+struct Accesos {
+  const char* escritorio;  // desktop shortcut's name
+  const char* menu;        // Start menu shortcut's name
+  const char* programa;    // in the installation folder
+  const char* descripcion;
+};
+
+void crear(Ventana& v, const Accesos& a) {
+  const std::string destino = unirRuta(v.getDirectorioTurnaliaFree(), a.programa);
+  if (v.form["chkCreateDesktopShortcut"].checked) {
+    const std::string escritorio = v.puertos.sys.desktopDir();
+    v.registrarLog("Creating a Shortcut on the Desktop ...");
+    bool hecho = CreateShortcut(v.puertos.links, a.escritorio, escritorio, destino, "", a.descripcion);
+    v.registrarLog(hecho ? "Application Shortcut created on the Desktop"
+                         : "Application Shortcut not created on the Desktop");
+  }
+  if (!v.form["chkCreateStartMenuShortcut"].checked) return;
+  const std::string carpeta = v.puertos.sys.startMenuProgramsDir() + "\\TurnaliaFree";
+  v.registrarLog("Creating a Shortcut on the Windows Start Menu ...");
+  if (!v.puertos.files.folderExists(carpeta) && !v.puertos.files.createFolders(carpeta)) {
+    v.registrarLog("Program Folder has not been created !");
+    return;
+  }
+  bool hecho = CreateShortcut(v.puertos.links, a.menu, carpeta, destino, "", a.descripcion);
+  v.registrarLog(hecho ? "Application Shortcut created on the Windows Start Menu"
+                       : "Application Shortcut not created on the Windows Start Menu");
+  hecho = CreateShortcut(v.puertos.links, "Desinstalar", carpeta,
+                         v.puertos.sys.windowsDir() + "\\TurnaliaFree\\uninstall.exe", "", "Desinstalar");
+  v.registrarLog(hecho ? "Uninstall Shortcut created on the Windows Start Menu"
+                       : "Uninstall Shortcut not created on the Windows Start Menu");
+}
+
+}  // namespace
+
+bool CreateShellLink(ShellLinks& links, const std::string& fichero, const std::string& destino,
+                     const std::string& descripcion, int codigoVentana, uint16_t teclaRapida, int indiceIcono,
+                     const std::string& ficheroIcono, const std::string& argumentos, const std::string& carpetaTrabajo) {
+  ShellLink l;
+  l.target = destino;
+  l.description = descripcion;
+  l.workingFolder = carpetaTrabajo;
+  l.arguments = argumentos;
+  l.iconFile = ficheroIcono;
+  l.iconIndex = indiceIcono;
+  l.hotKey = teclaRapida;
+  l.showCommand = codigoVentana == 1 ? 7 : codigoVentana == 2 ? 3 : 1;
+  return links.save(fichero, l);
+}
+
+bool CreateShortcut(ShellLinks& links, const std::string& nombre, const std::string& carpeta,
+                    const std::string& destino, const std::string& argumentos, const std::string& descripcion) {
+  std::string trabajo = extraerDirectorio(destino);
+  if (trabajo.empty() || trabajo.back() != '\\') trabajo += '\\';
+  return CreateShellLink(links, carpeta + "\\" + nombre + ".lnk", destino, descripcion, 0, 0, 0, destino, argumentos,
+                         trabajo);
+}
+
+void crearAccesosDirectos(Ventana& v) {
+  crear(v, {"Turnalia Free", "TurnaliaFree", "TurnaliaFree.exe", "TurnaliaFree"});
+}
+
+void crearAccesosDirectosTicador(Ventana& v) {
+  crear(v, {"Software Ticador", "Software Ticador", "kvt_ticador.exe", "Software Ticador"});
+}
+
+}  // namespace tf
