@@ -6,7 +6,9 @@
 
 #include "core/log.h"
 #include "app/principal.h"
+#include "platform/win32/crypto_win32.h"
 #include "platform/win32/internet_win32.h"
+#include "platform/win32/net_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_win32.h"
 #include "platform/win32/sys_win32.h"
@@ -44,6 +46,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   static tf::Win32Registry registry;
   static tf::Win32ShellLinks links;
   static tf::Win32Shell shell;
+  static tf::Win32Network net;
+  static tf::Win32Hashes hashes;
   tf::ULog log(clock, sink, sys.exePath());
 
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
@@ -53,7 +57,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
 
   std::vector<std::string> args = arguments();
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, registry, links, shell, log}, args);
+  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, registry, links, shell, net, hashes, log}, args);
   view.attach(&frm);
   // The machine the update engine works on (package download step).
   static tf::InternetUpdateHttp updateHttp(internet);

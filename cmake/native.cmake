@@ -9,9 +9,11 @@ include(cmake/layers.cmake)
 
 enable_testing()
 find_package(GTest REQUIRED)
+# SHA-1 for the tests' hash port (tests/fakes/posix_net.cpp).
+find_package(OpenSSL REQUIRED)
 file(GLOB NATIVE_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp tests/fakes/*.cpp)
 add_executable(core_tests ${NATIVE_TEST_SOURCES})
-target_link_libraries(core_tests PRIVATE tf_app GTest::gtest GTest::gtest_main)
+target_link_libraries(core_tests PRIVATE tf_app GTest::gtest GTest::gtest_main OpenSSL::Crypto)
 add_test(NAME core_tests COMMAND core_tests)
 
 # Developer tools built natively: one executable per tools/native/*.cpp.

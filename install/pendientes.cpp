@@ -1,5 +1,4 @@
 // Steps not built yet: each stops the run with a clear message instead of doing nothing.
-#include "install/check_mysql.h"
 #include "install/ticador.h"
 #include "platform/error.h"
 
@@ -11,7 +10,6 @@ namespace {
 }
 }  // namespace
 
-bool checkMySQL(Ventana&) { pendiente("checkMySQL"); }
 void descargarSoftwareTicador(Ventana&) { pendiente("descargarSoftwareTicador"); }
 
 }  // namespace tf

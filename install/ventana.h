@@ -9,8 +9,10 @@
 #include "core/crc32.h"
 #include "core/form_model.h"
 #include "core/log.h"
+#include "platform/crypto.h"
 #include "platform/files.h"
 #include "platform/internet.h"
+#include "platform/net.h"
 #include "platform/ports.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
@@ -37,6 +39,8 @@ struct Puertos {
   Registry& registry;
   ShellLinks& links;
   Shell& shell;
+  Network& net;
+  Hashes& hashes;
   ULog& log;
 };
 

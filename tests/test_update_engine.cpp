@@ -12,6 +12,8 @@
 #include "tests/fakes/fakes_sys.h"
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/fake_shell.h"
+#include "tests/fakes/fake_net.h"
+#include "tests/fakes/posix_net.h"
 #include "tests/fakes/update_fakes.h"
 #include "update/update_engine.h"
 
@@ -346,13 +348,15 @@ struct Paquete : Actualizador {
   FakeRegistry registry;
   FakeShellLinks links;
   FakeShell shell;
+  FakeNetwork net;
+  OpenSslHashes hashes;
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
   void SetUp() override {
     Actualizador::SetUp();
     info.exe = "C:\\Prog\\setup.exe";
     log = std::make_unique<ULog>(clock, sink, info.exe);
-    frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, registry, links, shell, *log}, std::vector<std::string>{});
+    frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, registry, links, shell, net, hashes, *log}, std::vector<std::string>{});
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
     frm->servidorDescarga = "h.test";
   }

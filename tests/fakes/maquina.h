@@ -9,7 +9,10 @@
 #include "install/ventana.h"
 #include "tests/fakes/fake_internet.h"
 #include "tests/fakes/fakes.h"
+#include "tests/fakes/fake_net.h"
 #include "tests/fakes/fake_registry.h"
+#include "tests/fakes/posix_net.h"
+#include "tests/fakes/update_fakes.h"
 #include "tests/fakes/fake_shell.h"
 #include "tests/fakes/fakes_sys.h"
 
@@ -26,6 +29,13 @@ struct MaquinaFalsa {
   FakeRegistry registry;
   FakeShellLinks links{&files};
   FakeShell shell;
+  FakeNetwork net;
+  OpenSslHashes hashes;
+  // The update engine's own ports; its program folder is the installer's.
+  FakeUpdateHttp updHttp;
+  FakeUpdateSystem updSys{files};
+  FakeUpdateArchives updArch{files};
+  FakeUpdateUi updUi;
   FakeLogSink sink;
 
   // Made on first use, so a test can set the program's path first.
@@ -33,7 +43,11 @@ struct MaquinaFalsa {
     if (!log_) log_ = std::make_unique<ULog>(clock, sink, sys.exe);
     return *log_;
   }
-  Puertos puertos() { return Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, log()}; }
+  Puertos puertos() { return Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, log()}; }
+  UpdateEnginePorts puertosActualizacion() {
+    updSys.program = sys.exe.substr(0, sys.exe.find_last_of('\\'));
+    return UpdateEnginePorts{files, clock, sink, updHttp, updSys, updArch, updUi};
+  }
   // The log's lines without their time stamps.
   std::vector<std::string> mensajes() {
     std::vector<std::string> out;

@@ -18,8 +18,14 @@ python3 "$root/tools/vendor_server.py" --docroot "$TF_VENDOR_DOCROOT" --faults "
 vendor_pid=$!
 timeout 30 python3 "$root/tests/e2e/vendor.py" wait || echo "vendor test server did not answer"
 # --- end vendor test server
+# --- a database server on the product's port for the database probe tests
+# (tests/wine/test_mysql.cpp), stopped by PID after them
+export TF_MYSQL_PASSWORD=2912745123
+mariadb=$root/tests/fixtures/test_mariadb.sh
+"$mariadb" start "$TF_RUN_DIR/mariadb" 3307 "$TF_MYSQL_PASSWORD" || { echo "test database server did not start"; rc=1; }
 (cd "$TF_RUN_DIR" && timeout 600 "$WINE" "$TF_WIN_BUILD/wine_tests.exe" --gtest_brief=1 >"$TF_RUN_DIR/wine_tests.out" 2>&1)
 wrc=$?
+"$mariadb" stop "$TF_RUN_DIR/mariadb"
 kill "$vendor_pid" 2>/dev/null; wait "$vendor_pid" 2>/dev/null
 tr -d "\r" <"$TF_RUN_DIR/wine_tests.out"
 [[ $wrc -eq 0 ]] || rc=1

@@ -17,6 +17,8 @@
 #include "platform/win32/sys_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_win32.h"
+#include "platform/win32/net_win32.h"
+#include "platform/win32/crypto_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "tests/wine/vendor_test.h"
@@ -317,6 +319,8 @@ struct PackageStep : ServerTest {
   Win32Registry registry;
   Win32ShellLinks links;
   Win32Shell shell;
+  Win32Network net;
+  Win32Hashes hashes;
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
   std::string temp;
@@ -328,7 +332,7 @@ struct PackageStep : ServerTest {
     if (!files.fileExists(docroot + "\\version\\pack3.inf")) GTEST_SKIP() << "no vendor update content";
     // The installation log goes to this test's folder; the packages to {APP}\Temp.
     log.reset(new ULog(clock, sink, dir + "setup.exe"));
-    frm.reset(new TfrmPrincipal(Puertos{sysInfo, clock, files, ui, internet, processes, services, registry, links, shell, *log}, {}));
+    frm.reset(new TfrmPrincipal(Puertos{sysInfo, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, *log}, {}));
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
     frm->servidorDescarga = host;
     temp = sys.programDir() + "\\Temp\\";

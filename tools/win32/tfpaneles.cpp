@@ -8,7 +8,9 @@
 #include "core/log.h"
 #include "core/mensajes.h"
 #include "app/principal.h"
+#include "platform/win32/crypto_win32.h"
 #include "platform/win32/internet_win32.h"
+#include "platform/win32/net_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/shell_win32.h"
 #include "platform/win32/sys_win32.h"
@@ -36,13 +38,15 @@ int main() {
   static tf::Win32Registry registry;
   static tf::Win32ShellLinks links;
   static tf::Win32Shell shell;
+  static tf::Win32Network net;
+  static tf::Win32Hashes hashes;
   tf::ULog log(clock, sink, sys.exePath());
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
                                                ICC_UPDOWN_CLASS)};
   InitCommonControlsEx(&icc);
 
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, registry, links, shell, log}, {});
+  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, registry, links, shell, net, hashes, log}, {});
   view.attach(&frm);
   frm.FormCreate();
   if (!view.create(GetModuleHandleW(nullptr))) return 1;

@@ -1,0 +1,155 @@
+// The whole installation run over a fake machine: the order of the steps, how a failing step
+// ends the run, what is left behind, and when the report goes out.
+#include <gtest/gtest.h>
+
+#include "app/principal.h"
+#include "install/instalacion.h"
+#include "tests/fakes/maquina.h"
+#include "tests/fakes/zip_memoria.h"
+
+using namespace tf;
+
+namespace {
+
+const std::string kRaiz = "C:\\Program Files (x86)\\TurnaliaFree";
+const std::string kDbms = "C:\\Program Files (x86)\\MySQL\\MariaDB 10.1";
+const std::string kPath = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+const std::string kEntrada = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TurnaliaFree.exe";
+
+// A machine where the packages lie beside the installer and the programs behave: the database
+// server and the product's services register themselves when asked.
+struct Banco : MaquinaFalsa {
+  std::unique_ptr<TfrmPrincipal> frm;
+
+  void preparar() {
+    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
+    processes.onStart = [this](const std::string& cmd) {
+      auto registra = [&](const char* programa, const char* servicio) {
+        if (cmd.find(programa) != std::string::npos && cmd.find("-install") != std::string::npos &&
+            !services.find(servicio))
+          services.services.push_back({servicio, servicio});
+      };
+      registra("mysqld.exe", "KVTDB");
+      registra("KVT_service.exe", "srvKVT_service");
+      registra("KVT_zkteco.exe", "srvKVT_zkteco");
+      return FakeCommandScript{};
+    };
+    registry.putKey(RegistryRoot::LocalMachine, kPath);
+    files.put(sys.exe, "MZ");
+    files.mkdir(sys.desktop);
+    files.mkdir(sys.programs);
+    files.put("C:\\Descargas\\utils.zip", zipAlmacenado({{"midas.dll", "d"}, {"biokey.ocx", "o"}}));
+    files.put("C:\\Descargas\\dbms.zip",
+              zipAlmacenado({{"MariaDB 10.1/bin/mysqld.exe", "MZ"}, {"MariaDB 10.1/data/my.ini", "[mysqld]\r\nx\r\n"}}));
+    files.put("C:\\Descargas\\temp_turnaliafree.sql", "CREATE DATABASE turnaliafree;");
+    files.put("C:\\Descargas\\TurnaliaFree.zip",
+              zipAlmacenado({{"TurnaliaFree.exe", "MZ"}, {"KVT_service.exe", "MZ"}, {"KVT_zkteco.exe", "MZ"}}));
+  }
+  void instalar(std::vector<std::string> args = {"-no_downloads"}) {
+    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
+    frm->UpdateEngine1.conectar(puertosActualizacion());
+    frm->FormCreate();
+    if (!args.empty()) frm->procesarParametros();
+    frm->alPulsar("btnInstalar");
+  }
+  std::string fallo() { return frm->form["imgOK"].visible ? "" : frm->form["lblFinalizacion2"].caption; }
+  bool registrado(const char* comando) {
+    for (const auto& c : processes.started)
+      if (c.find(comando) != std::string::npos) return true;
+    return false;
+  }
+  bool enLog(const std::string& linea) {
+    auto l = mensajes();
+    return std::find(l.begin(), l.end(), linea) != l.end();
+  }
+};
+
+struct Instalacion : ::testing::Test, Banco {
+  void SetUp() override { preparar(); }
+};
+
+}  // namespace
+
+TEST_F(Instalacion, AnOfflineRunInstallsEverythingAndEndsOnSuccess) {
+  instalar();
+  EXPECT_EQ(fallo(), "");
+  EXPECT_EQ(frm->panelVisible(), "pnlFinalizacion");
+  EXPECT_TRUE(services.find("KVTDB")->started);
+  EXPECT_TRUE(services.find("srvKVT_service")->started);
+  EXPECT_TRUE(files.has(kRaiz + "\\TurnaliaFree.exe"));
+  EXPECT_TRUE(files.has("C:\\windows\\syswow64\\midas.dll"));
+  EXPECT_TRUE(files.has("C:\\windows\\TurnaliaFree\\uninstall.exe"));
+  EXPECT_TRUE(registry.hasKey(RegistryRoot::LocalMachine, kEntrada));
+  EXPECT_TRUE(links.find(sys.desktop + "\\Turnalia Free.lnk"));
+  ASSERT_EQ(internet.posts.size(), 1u);  // the installation report, last
+  EXPECT_EQ(internet.posts[0].body.substr(0, 30), "op=instalacion&version=19.04.0");
+  EXPECT_GE(clock.slept, 250u);
+  // The packages went to the installer's own Temp folder, where the steps read them.
+  EXPECT_TRUE(files.has("C:\\Descargas\\Temp\\TurnaliaFree.zip"));
+  EXPECT_FALSE(files.has("C:\\Descargas\\Temp\\dbms.zip"));  // deleted once unpacked
+}
+
+TEST_F(Instalacion, TheProductsRunningServerRefusesTheRunAndNothingIsCreated) {
+  processes.table.push_back({4242, "mysqld.exe"});
+  net.servidoresQueAceptan.insert(3307);
+  instalar();
+  EXPECT_EQ(fallo(), "Ya existe una instalaci\xF3n de MySQL para TurnaliaFree en este Equipo, no es posible continuar");
+  EXPECT_EQ(net.intentos, (std::vector<std::string>{"localhost:3307"}));
+  EXPECT_FALSE(files.folderExists(kRaiz));
+  EXPECT_FALSE(files.folderExists("C:\\Program Files (x86)\\MySQL"));
+  EXPECT_TRUE(processes.started.empty());
+  EXPECT_TRUE(internet.posts.empty());
+}
+
+TEST_F(Instalacion, AnotherProductsServerOnlySkipsRegisteringAndStartingKVTDB) {
+  processes.table.push_back({4242, "MYSQLD.EXE"});  // answers on its own port, not 3307
+  instalar();
+  EXPECT_EQ(fallo(), "");
+  EXPECT_FALSE(registrado("--install KVTDB"));
+  EXPECT_FALSE(services.find("KVTDB"));
+  EXPECT_TRUE(registrado("mysqladmin.exe") || registrado("password"));
+  EXPECT_EQ(internet.posts.size(), 1u);
+}
+
+TEST_F(Instalacion, EachFailingStepEndsTheRunWithItsMessageAndNoReport) {
+  struct Caso {
+    const char* quita;  // file removed from the installer's folder
+    std::string mensaje;
+    bool dbmsQueda;     // the database server was set up before the failure
+  };
+  const std::vector<Caso> casos = {
+      {"C:\\Descargas\\dbms.zip", "Fichero DBMS no fue descargado, instalaci\xF3n detenida !", false},
+      {"C:\\Descargas\\temp_turnaliafree.sql",
+       "No se encontr\xF3 el archivo temp_turnaliafree.sql en el directorio C:\\Descargas\\Temp\\ !", true},
+      {"C:\\Descargas\\TurnaliaFree.zip", "Fichero TurnaliaFree.zip no descargado, instalaci\xF3n detenida !", true},
+  };
+  for (const Caso& c : casos) {
+    Banco t;
+    t.preparar();
+    t.files.deleteFile(c.quita);
+    t.instalar();
+    EXPECT_EQ(t.fallo(), c.mensaje) << c.quita;
+    EXPECT_TRUE(t.internet.posts.empty()) << c.quita;
+    EXPECT_TRUE(t.links.saved.empty()) << c.quita;
+    EXPECT_EQ(t.services.find("KVTDB") != nullptr, c.dbmsQueda) << c.quita;
+    EXPECT_TRUE(t.files.has("C:\\windows\\TurnaliaFree\\uninstall.exe")) << c.quita;  // nothing is rolled back
+  }
+}
+
+TEST_F(Instalacion, WithoutUtilitiesTheFailureShowsAtOnceAndTheRestStillRuns) {
+  files.deleteFile("C:\\Descargas\\utils.zip");
+  instalar();
+  EXPECT_EQ(fallo(), "No se encontr\xF3 el fichero \"utils.zip\" en el directorio temporal");
+  EXPECT_TRUE(files.has(kRaiz + "\\TurnaliaFree.exe"));
+  EXPECT_TRUE(links.find(sys.desktop + "\\Turnalia Free.lnk"));
+  EXPECT_EQ(internet.posts.size(), 1u);
+  EXPECT_EQ(frm->panelVisible(), "pnlFinalizacion");
+}
+
+TEST_F(Instalacion, OnlineThePackageStepRunsAndItsFailureShowsAtTheDatabase) {
+  // No vendor answers: the engine reports, the database step finds no package.
+  instalar({});
+  EXPECT_EQ(fallo(), "Fichero DBMS no fue descargado, instalaci\xF3n detenida !");
+  EXPECT_TRUE(enLog("Downloading software TurnaliaFree"));
+  EXPECT_TRUE(enLog("Software TurnaliaFree downloaded successfully !"));
+}
