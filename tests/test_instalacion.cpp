@@ -153,3 +153,49 @@ TEST_F(Instalacion, OnlineThePackageStepRunsAndItsFailureShowsAtTheDatabase) {
   EXPECT_TRUE(enLog("Downloading software TurnaliaFree"));
   EXPECT_TRUE(enLog("Software TurnaliaFree downloaded successfully !"));
 }
+
+namespace {
+const std::string kUtilsUrl = "https://www.turnaliafree.com/version/downloads/utils.zip";
+const std::string kClienteUrl = "https://www.turnaliafree.com/version/downloads/turnaliafree.zip";
+}  // namespace
+
+TEST_F(Instalacion, TheClientRoadTakesOnlyItsProgramAndTouchesNothingOfTheProduct) {
+  internet.urls[kUtilsUrl].body = zipAlmacenado({{"midas.dll", "d"}, {"biokey.ocx", "o"}, {"tool.exe", "t"}});
+  internet.urls[kClienteUrl].body = zipAlmacenado({{"kvt_ticador.exe", "MZ"}, {"Leeme.txt", "x"}, {"extra/otro.exe", "y"}});
+  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{"-ip", "SERVIDOR", "-no_downloads"});
+  frm->FormCreate();
+  frm->procesarParametros();
+  ASSERT_EQ(frm->modoTicador, 1);
+  frm->alPulsar("btnInstalar");
+  EXPECT_EQ(fallo(), "");
+  EXPECT_EQ(files.content(kRaiz + "\\kvt_ticador.exe"), "MZ");
+  EXPECT_FALSE(files.has(kRaiz + "\\Leeme.txt"));
+  EXPECT_FALSE(files.has(kRaiz + "\\extra\\otro.exe"));
+  EXPECT_TRUE(files.has("C:\\windows\\syswow64\\midas.dll"));
+  EXPECT_FALSE(files.has("C:\\windows\\syswow64\\biokey.ocx"));
+  ASSERT_EQ(shell.started.size(), 1u);
+  EXPECT_EQ(shell.started[0].parameters, "/s midas.dll");
+  EXPECT_TRUE(links.find(sys.desktop + "\\Software Ticador.lnk"));
+  EXPECT_TRUE(files.has("C:\\windows\\TurnaliaFree\\uninstall.exe"));
+  // Nothing of the full installation.
+  EXPECT_TRUE(processes.started.empty());
+  EXPECT_TRUE(services.services.empty());
+  EXPECT_TRUE(registry.writes.empty());
+  EXPECT_TRUE(internet.posts.empty());
+  EXPECT_FALSE(files.folderExists(kRaiz + "\\Utils"));
+  EXPECT_FALSE(files.folderExists("C:\\Program Files (x86)\\MySQL"));
+  EXPECT_GE(clock.slept, 250u);
+}
+
+TEST_F(Instalacion, AClientWithoutArchivesShowsBothAlertsAndStillMakesItsShortcuts) {
+  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{"-ip", "SERVIDOR"});
+  frm->FormCreate();
+  frm->alPulsar("btnInstalar");
+  EXPECT_EQ(fallo(), "No se encontr\xF3 el fichero \"turnaliafree.zip\" en el directorio temporal");
+  auto l = mensajes();
+  EXPECT_NE(std::find(l.begin(), l.end(), "No se encontr\xF3 el fichero \"utils.zip\" en el directorio temporal"),
+            l.end());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_TRUE(links.find(sys.desktop + "\\Software Ticador.lnk"));
+  EXPECT_EQ(frm->panelVisible(), "pnlFinalizacion");
+}
