@@ -58,3 +58,23 @@ endforeach()
 add_library(planted_dll SHARED tests/fixtures/planted_dll.c)
 set_target_properties(planted_dll PROPERTIES PREFIX "" OUTPUT_NAME planted LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures)
+
+# --- Package stand-ins (tests/fixtures/make_packages.py builds the vendor's packages from them)
+# The COM components' stand-in: regsvr32 finds its entry points only under undecorated names.
+add_library(stub_com SHARED tests/fixtures/stub_com.c)
+target_link_options(stub_com PRIVATE -Wl,--kill-at)
+# A plain library of the utilities package.
+add_library(stub_lib SHARED tests/fixtures/stub_lib.c)
+set_target_properties(stub_com stub_lib PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures
+  ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures_lib)
+# The window programs' stand-in (stub_app.cpp, built by the fixture loop above) is a GUI program
+# with the program icon, drawn here into its own folder.
+set(STUB_APP_RC ${CMAKE_BINARY_DIR}/fixtures_rc)
+add_custom_command(OUTPUT ${STUB_APP_RC}/app.ico ${STUB_APP_RC}/stub_app.rc
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${STUB_APP_RC}
+  COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${STUB_APP_RC}/app.ico
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/tests/fixtures/stub_app.rc ${STUB_APP_RC}/
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${CMAKE_SOURCE_DIR}/tests/fixtures/stub_app.rc)
+target_sources(stub_app PRIVATE ${STUB_APP_RC}/stub_app.rc)
+target_link_options(stub_app PRIVATE -mwindows)
+# --- end package stand-ins
