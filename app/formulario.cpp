@@ -213,11 +213,28 @@ void crearFormulario(FormModel& form) {
          342, 36);
   b.button("btnEnviarInformeErrores", "pnlInformeErrores", "Enviar Error", 692, 2).isDefault = true;
 
-  // Uninstall confirmation: only the button the wizard needs now; the panel's other controls come with
-  // the uninstaller.
+  // Uninstall confirmation. "Continuar" follows the box; the size and folder labels are filled but
+  // stay hidden.
+  b.title("Label12", "pnlDesinstalar", "Desintalación de TurnaliaFree");
+  b.text("Label1", "pnlDesinstalar",
+         "Marque la casilla de confirmación y pulse el botón \"Continuar\" para proceder.", 60, 24);
+  Control& l19 = b.add("Label19", Kind::Label, "pnlDesinstalar",
+                       "Los Archivos de copia de seguridad no serán borrados del Equipo por si quiere volver a "
+                       "recuperarlos en el futuro.",
+                       262, 100, 483, 40);
+  l19.wordWrap = true;
+  Control& dir = b.add("lblQVDirDesinstalar", Kind::Label, "pnlDesinstalar", "(instalada)", 262, 160, 400, 20);
+  dir.visible = false;
+  Control& size = b.add("lblQVSizeDesinstalar", Kind::Label, "pnlDesinstalar", "45,6 MB", 672, 160, 130, 20);
+  size.visible = false;
+  size.alignRight = true;
+  Control& chkDes = b.add("chkKVTDesinstalar", Kind::CheckBox, "pnlDesinstalar",
+                          "Quiero desinstalar TurnaliaFree de este equipo", 262, 200, 540, 24);
+  chkDes.tabOrder = 0;
   Control& cont = b.button("btnDesinstalar", "pnlDesinstalar", "Continuar", 570, 1);
   cont.enabled = false;
   cont.isDefault = true;
+  b.button("btnSalir3", "pnlDesinstalar", "Salir", 692, 2);
 }
 
 }  // namespace tf

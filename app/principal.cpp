@@ -10,6 +10,8 @@
 #include "core/vendor.h"
 #include "install/instalacion.h"
 #include "report/informe.h"
+#include "uninstall/desinstalacion.h"
+#include "uninstall/opciones.h"
 #include "platform/error.h"
 
 namespace tf {
@@ -129,7 +131,9 @@ std::string TfrmPrincipal::buscarServidorRed() {
   return {};
 }
 
-void TfrmPrincipal::mostrarOpcionesDesinstalacion() { mostrarPanel("pnlFinalizacion"); }
+void TfrmPrincipal::mostrarOpcionesDesinstalacion() { tf::mostrarOpcionesDesinstalacion(*this); }
+void TfrmPrincipal::chkKVTDesinstalarClick() { tf::chkKVTDesinstalarClick(*this); }
+void TfrmPrincipal::btnDesinstalarClick() { tf::btnDesinstalarClick(*this); }
 
 void TfrmPrincipal::FormCreate() {
   try {
@@ -263,7 +267,8 @@ void TfrmPrincipal::FormDestroy() {
 
 void TfrmPrincipal::alPulsar(const std::string& control) {
   const std::string& c = control;
-  if (c == "btnSalir" || c == "btnSalir4" || c == "btnSalir1" || c == "btnRechazarLicencia") btnSalirClick();
+  if (c == "btnSalir" || c == "btnSalir4" || c == "btnSalir1" || c == "btnSalir3" || c == "btnRechazarLicencia")
+    btnSalirClick();
   else if (c == "btnAvanzar" || c == "btnAvanzar4") btnAvanzarClick();
   else if (c == "btnRetroceder") btnRetrocederClick();
   else if (c == "btnRetroceder1") btnRetroceder1Click();
@@ -277,6 +282,9 @@ void TfrmPrincipal::alPulsar(const std::string& control) {
   else if (c == "lblEnviarInformeErrores2") lblEnviarInformeErrores2Click();
   else if (c == "btnInstalar") btnInstalarClick();
   else if (c == "btnEnviarInformeErrores") btnEnviarInformeErroresClick();
+  else if (c == "chkKVTDesinstalar") chkKVTDesinstalarClick();
+  // Only a confirmed uninstall runs, however the click arrived.
+  else if (c == "btnDesinstalar" && form[c].enabled && form["chkKVTDesinstalar"].checked) btnDesinstalarClick();
   form.touch();
 }
 

@@ -56,6 +56,10 @@ class TfrmPrincipal : public Ventana {
   void btnInstalarClick();
   // The error report (report/informe.cpp).
   void btnEnviarInformeErroresClick();
+  // The uninstaller (uninstall/).
+  void chkKVTDesinstalarClick();
+  void chkOpcionDesinstalarClick() { chkKVTDesinstalarClick(); }
+  void btnDesinstalarClick();
 
   // Progress display on the progress panel.
   void UnZipper1ArchiveProgress(int percent);

@@ -30,6 +30,7 @@ struct Control {
   bool clearType = false;
   bool bevel = true;
   bool wordWrap = false;
+  bool alignRight = false;  // labels: text against the right edge
   bool readOnly = false;
   int x = 0, y = 0, w = 0, h = 0;
   int position = 0, maximum = 100, minimum = 0;

@@ -38,6 +38,8 @@ class SystemInfo {
   virtual std::string commonStartMenuProgramsDir() = 0;  // all users'
   virtual std::string exePath() = 0;  // full path of the running executable
   virtual std::string environment(const std::string& name) = 0;  // "" when unset
+  // The user's decimal separator (for example "," on a Spanish system); "." when unknown.
+  virtual std::string decimalSeparator() = 0;
 };
 
 // A named, cross-process mutex. lock() waits without limit.

@@ -38,6 +38,9 @@ class Processes {
   virtual bool list(std::vector<ProcessEntry>& out) = 0;
   // Ends a process with exit code 0, without waiting for it; false when refused.
   virtual bool terminate(uint32_t id) = 0;
+  // The full path of a running process's executable, in its long form; false when it cannot
+  // be read (process gone, no rights, a name the program's text cannot hold).
+  virtual bool imagePath(uint32_t id, std::string& path) = 0;
 };
 
 }  // namespace tf

@@ -7,7 +7,7 @@
 
 namespace tf {
 
-enum : uint32_t { kServiceStopped = 1, kServiceStartPending = 2, kServiceRunning = 4 };
+enum : uint32_t { kServiceStopped = 1, kServiceStartPending = 2, kServiceStopPending = 3, kServiceRunning = 4 };
 
 struct ServiceStatus {
   uint32_t state = kServiceStopped;
@@ -23,6 +23,14 @@ class ServiceControl {
   virtual bool query(ServiceStatus& status) = 0;
 };
 
+// An open service (and its manager) to stop; destruction closes both.
+class ServiceStopper {
+ public:
+  virtual ~ServiceStopper() = default;
+  virtual bool stop() = 0;  // false when refused (not running, does not accept a stop, ...)
+  virtual bool query(ServiceStatus& status) = 0;
+};
+
 class Services {
  public:
   virtual ~Services() = default;
@@ -32,6 +40,8 @@ class Services {
   virtual std::vector<std::string> serviceNames(const std::string& machine) = 0;
   // nullptr when the manager or the service cannot be opened to start and query it.
   virtual std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) = 0;
+  // nullptr when the manager or the service cannot be opened to stop and query it.
+  virtual std::unique_ptr<ServiceStopper> openForStop(const std::string& machine, const std::string& name) = 0;
   // Sleeps up to ms, waking early when a window message arrives.
   virtual void waitForMessages(unsigned ms) = 0;
 };

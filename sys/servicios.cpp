@@ -44,4 +44,20 @@ bool iniciarServicioYEsperar(const std::string& maquina, const std::string& nomb
   return estado.state == kServiceRunning;
 }
 
+bool detenerServicioYEsperar(const std::string& maquina, const std::string& nombre, Services& services, Ui& ui,
+                             Clock& clock) {
+  std::unique_ptr<ServiceStopper> servicio = services.openForStop(maquina, nombre);
+  if (!servicio) return false;
+  ServiceStatus estado;
+  // Refused: either it is not running (nothing to wait for) or it cannot take a stop now.
+  if (!servicio->stop()) return servicio->query(estado) && estado.state == kServiceStopped;
+  if (!servicio->query(estado)) return false;
+  uint64_t inicio = clock.tickMs();
+  while (estado.state != kServiceStopped && clock.tickMs() - inicio < kEsperaParadaServicioMs) {
+    pausar(std::clamp<unsigned>(estado.waitHint, kPausaServicioMinimaMs, kPausaServicioMaximaMs), services, ui, clock);
+    if (!servicio->query(estado)) return false;
+  }
+  return estado.state == kServiceStopped;
+}
+
 }  // namespace tf

@@ -19,6 +19,15 @@ bool isServicioInstalado(const std::string& nombre, Services& services);
 bool iniciarServicioYEsperar(const std::string& maquina, const std::string& nombre, Services& services, Ui& ui,
                              Clock& clock);
 
+// Asks a service to stop and waits until it is stopped, so that a server can shut down cleanly
+// before its process could be ended. True when it is stopped (also when it was not running);
+// false when it cannot be opened, refuses while running, or is still not stopped after
+// kEsperaParadaServicioMs. Never raises.
+bool detenerServicioYEsperar(const std::string& maquina, const std::string& nombre, Services& services, Ui& ui,
+                             Clock& clock);
+
+constexpr unsigned kEsperaParadaServicioMs = 30000;
+
 // The bound on the wait: a service stuck in its start state must not hang the installer.
 constexpr unsigned kEsperaServicioMs = 120000;
 // Each sleep follows the service's wait hint within these limits.

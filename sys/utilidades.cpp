@@ -110,6 +110,48 @@ bool terminarProcesos(const std::string& ejecutable, Processes& processes) {
   return resultado;
 }
 
+bool isRutaAbsoluta(const std::string& ruta) {
+  if (ruta.size() < 4 || ruta[1] != ':' || ruta[2] != '\\') return false;
+  char unidad = (char)(ruta[0] | 0x20);
+  if (unidad < 'a' || unidad > 'z') return false;
+  std::string resto = ruta.substr(3);
+  if (!resto.empty() && resto.back() == '\\') resto.pop_back();
+  if (resto.empty()) return false;
+  for (size_t inicio = 0;;) {
+    size_t fin = resto.find('\\', inicio);
+    std::string parte = resto.substr(inicio, fin == std::string::npos ? std::string::npos : fin - inicio);
+    if (parte.empty() || parte == "." || parte == ".." || parte.find_first_of("/:") != std::string::npos) return false;
+    if (fin == std::string::npos) return true;
+    inicio = fin + 1;
+  }
+}
+
+bool isRutaDentroDe(const std::string& ruta, const std::string& carpeta) {
+  if (!isRutaAbsoluta(ruta) || !isRutaAbsoluta(carpeta)) return false;
+  std::string base = carpeta;
+  if (base.back() != '\\') base += '\\';
+  return ruta.size() > base.size() && igualesSinMayusculas(ruta.substr(0, base.size()), base);
+}
+
+bool terminarProcesosEnCarpeta(const std::string& ejecutable, const std::string& carpeta, Processes& processes,
+                               Log& log) {
+  std::vector<ProcessEntry> lista;
+  if (!processes.list(lista)) return false;
+  bool resultado = false;
+  for (const ProcessEntry& p : lista) {
+    if (!igualesSinMayusculas(nombreSinCarpeta(p.exeFile), ejecutable)) continue;
+    std::string ruta;
+    const std::string id = " (" + std::to_string(p.id) + ")";
+    if (!processes.imagePath(p.id, ruta))
+      log.registrarLog("No se finaliza el proceso " + ejecutable + id + ": no se pudo leer su ruta");
+    else if (!isRutaDentroDe(ruta, carpeta))
+      log.registrarLog("No se finaliza el proceso " + ruta + id + ": no pertenece a " + carpeta);
+    else
+      resultado = processes.terminate(p.id);
+  }
+  return resultado;
+}
+
 bool isDirectorioVacio(const std::string& carpeta, Files& files) {
   std::vector<FileEntry> entradas;
   std::string patron = carpeta;

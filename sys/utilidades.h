@@ -16,6 +16,20 @@ bool isProcesoEnEjecucion(const std::string& ejecutable, Processes& processes);
 // termination attempt; false when none matched.
 bool terminarProcesos(const std::string& ejecutable, Processes& processes);
 
+// Like terminarProcesos, but only processes whose executable (its full path, read from the
+// process) lies inside `carpeta`: a program of the same name elsewhere belongs to someone else.
+// A process whose path cannot be read is left running. Each spared process is logged.
+bool terminarProcesosEnCarpeta(const std::string& ejecutable, const std::string& carpeta, Processes& processes,
+                               Log& log);
+
+// True when `ruta` names something strictly inside the absolute folder `carpeta` (letters
+// without case).
+bool isRutaDentroDe(const std::string& ruta, const std::string& carpeta);
+
+// True for an absolute drive path below the root ("C:\x", not "", "C:", "C:\", "x" or "\x"),
+// with no empty, "." or ".." parts.
+bool isRutaAbsoluta(const std::string& ruta);
+
 // True when the folder (without trailing "\") lists exactly two entries: "." and ".." of an
 // empty folder, or any two entries of a drive root. False when it does not exist.
 bool isDirectorioVacio(const std::string& carpeta, Files& files);

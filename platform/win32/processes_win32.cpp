@@ -129,3 +129,26 @@ bool Win32Processes::terminate(uint32_t id) {
 }
 
 }  // namespace tf
+
+namespace tf {
+
+// Which program a process runs, so that only the product's own copies are ended.
+bool Win32Processes::imagePath(uint32_t id, std::string& path) {
+  path.clear();
+  HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (!h) return false;
+  std::wstring buf(32768, L'\0');
+  DWORD n = (DWORD)buf.size();
+  BOOL ok = QueryFullProcessImageNameW(h, 0, &buf[0], &n);
+  CloseHandle(h);
+  if (!ok || n == 0) return false;
+  buf.resize(n);
+  // A service started from its 8.3 path reports that form; the folders it is compared with
+  // are long.
+  std::wstring largo(32768, L'\0');
+  DWORD m = GetLongPathNameW(buf.c_str(), &largo[0], (DWORD)largo.size());
+  if (m > 0 && m < largo.size()) buf = largo.substr(0, m);
+  return narrowExact(buf, path);
+}
+
+}  // namespace tf

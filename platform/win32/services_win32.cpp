@@ -87,3 +87,47 @@ void Win32Services::waitForMessages(unsigned ms) {
 }
 
 }  // namespace tf
+
+namespace tf {
+
+namespace {
+
+class Win32ServiceStopper : public ServiceStopper {
+ public:
+  Win32ServiceStopper(SC_HANDLE manager, SC_HANDLE service) : manager_(manager), service_(service) {}
+  ~Win32ServiceStopper() override {
+    CloseServiceHandle(service_);
+    CloseServiceHandle(manager_);
+  }
+  bool stop() override {
+    SERVICE_STATUS s;
+    return ControlService(service_, SERVICE_CONTROL_STOP, &s) != 0;
+  }
+  bool query(ServiceStatus& status) override {
+    SERVICE_STATUS s;
+    if (!QueryServiceStatus(service_, &s)) return false;
+    status.state = s.dwCurrentState;
+    status.checkPoint = s.dwCheckPoint;
+    status.waitHint = s.dwWaitHint;
+    return true;
+  }
+
+ private:
+  SC_HANDLE manager_, service_;
+};
+
+}  // namespace
+
+std::unique_ptr<ServiceStopper> Win32Services::openForStop(const std::string& machine, const std::string& name) {
+  std::wstring m = widen(machine);
+  SC_HANDLE scm = OpenSCManagerW(m.empty() ? nullptr : m.c_str(), nullptr, SC_MANAGER_CONNECT);
+  if (!scm) return nullptr;
+  SC_HANDLE service = OpenServiceW(scm, widen(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS);
+  if (!service) {
+    CloseServiceHandle(scm);
+    return nullptr;
+  }
+  return std::make_unique<Win32ServiceStopper>(scm, service);
+}
+
+}  // namespace tf

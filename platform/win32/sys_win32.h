@@ -11,12 +11,14 @@ class Win32Processes : public Processes {
   std::unique_ptr<RunningCommand> startHidden(const std::string& commandLine) override;
   bool list(std::vector<ProcessEntry>& out) override;
   bool terminate(uint32_t id) override;
+  bool imagePath(uint32_t id, std::string& path) override;
 };
 
 class Win32Services : public Services {
  public:
   std::vector<std::string> serviceNames(const std::string& machine) override;
   std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) override;
+  std::unique_ptr<ServiceStopper> openForStop(const std::string& machine, const std::string& name) override;
   void waitForMessages(unsigned ms) override;
 };
 

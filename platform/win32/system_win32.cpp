@@ -153,6 +153,13 @@ std::string Win32SystemInfo::environment(const std::string& name) {
   return narrow(buf);
 }
 
+std::string Win32SystemInfo::decimalSeparator() {
+  wchar_t buf[8] = {0};  // the system allows up to three characters and the terminator
+  int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, 8);
+  std::string s = n > 1 ? narrow(std::wstring(buf, n - 1)) : std::string();
+  return s.empty() ? "." : s;
+}
+
 namespace {
 class Win32Mutex : public NamedMutex {
  public:

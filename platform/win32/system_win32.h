@@ -27,6 +27,7 @@ class Win32SystemInfo : public SystemInfo {
   std::string commonStartMenuProgramsDir() override;
   std::string exePath() override;
   std::string environment(const std::string& name) override;
+  std::string decimalSeparator() override;
 };
 
 class Win32LogSink : public LogSink {

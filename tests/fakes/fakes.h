@@ -42,6 +42,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string programs = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string commonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string exe = "C:\\Descargas\\setup.exe";
+  std::string decimal = ",";
   std::map<std::string, std::string> env;
 
   std::string windowsProductId() override { return productId; }
@@ -58,6 +59,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string commonStartMenuProgramsDir() override { return commonPrograms; }
   std::string exePath() override { return exe; }
   std::string environment(const std::string& name) override;
+  std::string decimalSeparator() override { return decimal; }
 };
 
 class FakeLogSink : public LogSink {

@@ -70,6 +70,26 @@ class FakeServiceControl : public ServiceControl {
   FakeServices::Service& s_;
 };
 
+class FakeServiceStopper : public ServiceStopper {
+ public:
+  explicit FakeServiceStopper(FakeServices::Service& s) : s_(s) {}
+  bool stop() override {
+    if (s_.stopRefused) return false;
+    s_.stopRequested = true;
+    if (s_.onStop) s_.onStop();
+    return true;
+  }
+  bool query(ServiceStatus& status) override {
+    size_t i = std::min<size_t>((size_t)s_.stopQueries, s_.stopStatuses.size() - 1);
+    ++s_.stopQueries;
+    status = s_.stopStatuses[i];
+    return true;
+  }
+
+ private:
+  FakeServices::Service& s_;
+};
+
 }  // namespace
 
 std::string FakeProcesses::environment(const std::string& name) {
@@ -100,6 +120,14 @@ bool FakeProcesses::terminate(uint32_t id) {
   return true;
 }
 
+bool FakeProcesses::imagePath(uint32_t id, std::string& path) {
+  auto it = imagePaths.find(id);
+  bool running = std::any_of(table.begin(), table.end(), [&](const ProcessEntry& p) { return p.id == id; });
+  if (!running || it == imagePaths.end()) return false;
+  path = it->second;
+  return true;
+}
+
 FakeServices::Service* FakeServices::find(const std::string& key) {
   for (auto& s : services)
     if (s.key == key) return &s;
@@ -117,6 +145,12 @@ std::unique_ptr<ServiceControl> FakeServices::openForStart(const std::string&, c
   Service* s = openFails ? nullptr : find(name);
   if (!s) return nullptr;
   return std::make_unique<FakeServiceControl>(*s);
+}
+
+std::unique_ptr<ServiceStopper> FakeServices::openForStop(const std::string&, const std::string& name) {
+  Service* s = openFails ? nullptr : find(name);
+  if (!s) return nullptr;
+  return std::make_unique<FakeServiceStopper>(*s);
 }
 
 void FakeServices::waitForMessages(unsigned ms) {

@@ -40,11 +40,13 @@ class FakeProcesses : public Processes {
   bool listFails = false;
   std::set<uint32_t> protectedIds;   // termination refused
   std::vector<uint32_t> terminated;
+  std::map<uint32_t, std::string> imagePaths;  // a process without one cannot be read
 
   std::string environment(const std::string& name) override;
   std::unique_ptr<RunningCommand> startHidden(const std::string& commandLine) override;
   bool list(std::vector<ProcessEntry>& out) override;
   bool terminate(uint32_t id) override;
+  bool imagePath(uint32_t id, std::string& path) override;
 };
 
 class FakeServices : public Services {
@@ -58,6 +60,12 @@ class FakeServices : public Services {
     std::vector<ServiceStatus> statuses{{kServiceRunning, 0, 0}};
     int queries = 0;
     bool started = false;
+    // Stopping: refused or accepted; then successive answers to queries, the last repeating.
+    bool stopRefused = false;
+    std::vector<ServiceStatus> stopStatuses{{kServiceStopped, 0, 0}};
+    int stopQueries = 0;
+    bool stopRequested = false;
+    std::function<void()> onStop = nullptr;  // what an accepted stop does to the machine
   };
   std::vector<Service> services;
   bool listFails = false;
@@ -67,6 +75,7 @@ class FakeServices : public Services {
   Service* find(const std::string& key);
   std::vector<std::string> serviceNames(const std::string& machine) override;
   std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) override;
+  std::unique_ptr<ServiceStopper> openForStop(const std::string& machine, const std::string& name) override;
   void waitForMessages(unsigned ms) override;
 
  private:

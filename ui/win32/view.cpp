@@ -248,7 +248,7 @@ HWND Win32View::createControl(const Control& c) {
       break;
     case Kind::Label:
       cls = L"STATIC";
-      style |= SS_LEFT | SS_NOPREFIX | (c.wordWrap ? 0 : SS_LEFTNOWORDWRAP) | SS_NOTIFY;
+      style |= SS_NOPREFIX | SS_NOTIFY | (c.alignRight ? SS_RIGHT : c.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
       break;
     case Kind::LinkLabel:
       cls = L"STATIC";

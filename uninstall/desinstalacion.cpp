@@ -1,0 +1,105 @@
+#include "uninstall/desinstalacion.h"
+
+#include <exception>
+
+#include "core/carpetas.h"
+#include "core/mensajes.h"
+#include "install/comandos.h"
+#include "install/registro.h"
+#include "platform/error.h"
+#include "sys/comando.h"
+#include "sys/servicios.h"
+#include "sys/utilidades.h"
+
+namespace tf {
+
+namespace {
+
+// The product's own services: each program removes its own registration.
+struct ServicioProducto {
+  const char* servicio;
+  const char* programa;  // in the installation root; also its process's name
+};
+const ServicioProducto kServiciosProducto[] = {{"srvKVT_service", "KVT_service.exe"},
+                                               {"srvKVT_zkteco", "KVT_zkteco.exe"}};
+
+// The database server: stopped through the service manager so it shuts down cleanly, then any
+// copy of it that still runs from the product's own server folder is ended, then the entry goes.
+void desinstalarServidorDatos(Ventana& v) {
+  if (!isServicioInstalado("KVTDB", v.puertos.services)) {
+    v.registrarLog(formatear(msgServicioNoEstaInstalado, {"KVTDB"}));
+    return;
+  }
+  v.registrarLog(formatear(msgServicioInstalado, {"KVTDB"}));
+  if (!detenerServicioYEsperar("", "KVTDB", v.puertos.services, v.puertos.ui, v.puertos.clock))
+    v.registrarLog("El servicio KVTDB no se ha detenido");
+  if (isProcesoEnEjecucion("mysqld.exe", v.puertos.processes))
+    terminarProcesosEnCarpeta("mysqld.exe", v.directorioDBMS, v.puertos.processes, v.puertos.log);
+  v.registrarLog(EjecutarComando("\"sc delete KVTDB\"", v.puertos.processes, v.puertos.ui));
+}
+
+void desinstalarServicio(Ventana& v, const ServicioProducto& s) {
+  if (!isServicioInstalado(s.servicio, v.puertos.services)) {
+    v.registrarLog(formatear(msgServicioNoEstaInstalado, {s.servicio}));
+    return;
+  }
+  v.registrarLog(formatear(msgServicioInstalado, {s.servicio}));
+  const std::string raiz = v.getDirectorioTurnaliaFree();
+  if (isProcesoEnEjecucion(s.programa, v.puertos.processes))
+    terminarProcesosEnCarpeta(s.programa, raiz, v.puertos.processes, v.puertos.log);
+  ejecutarYRegistrar(v, rutaCortaPrograma(v, unirRuta(raiz, s.programa)), " -uninstall -silent");
+}
+
+void borrarSiExiste(Files& files, const std::string& fichero) {
+  if (files.fileExists(fichero)) files.deleteFile(fichero);
+}
+
+}  // namespace
+
+void btnDesinstalarClick(Ventana& v) {
+  v.puertos.ui.setBusyCursor(true);
+  try {
+    desinstalarKVT(v);
+  } catch (const std::exception& e) {
+    v.puertos.ui.setBusyCursor(false);
+    v.registrarLog(e.what());
+    throw;
+  }
+  v.puertos.ui.setBusyCursor(false);
+  v.form["lblFinalizacion"].caption = msgDesinstalacionCorrecta;
+  v.form["lblFinalizacion1"].caption = msgAplicacionesDesinstaladas;
+  v.mostrarPanel("pnlFinalizacion");
+}
+
+void desinstalarKVT(Ventana& v) {
+  const std::string raiz = v.getDirectorioTurnaliaFree();
+  if (!isRutaAbsoluta(raiz))
+    throw Error("El directorio de instalaci\xF3n \"" + raiz + "\" no es v\xE1lido, desinstalaci\xF3n detenida !");
+  desinstalarServidorDatos(v);
+  for (const ServicioProducto& s : kServiciosProducto) desinstalarServicio(v, s);
+  borrarDirectorio(raiz, true, "kvt*.zip", v.puertos.files, v.puertos.log);
+  borrarAplicacionRegistro(v, "TurnaliaFree.exe");
+  eliminarAccesosDirectos(v);
+}
+
+void eliminarAccesosDirectos(Ventana& v) {
+  Files& files = v.puertos.files;
+  // A folder the system cannot name is skipped, never taken from the current drive's root.
+  const std::string comun = v.puertos.sys.commonStartMenuProgramsDir();
+  if (isRutaAbsoluta(comun)) {
+    const std::string carpeta = comun + "\\TurnaliaFree";
+    borrarSiExiste(files, carpeta + "\\Turnalia Free.lnk");
+    if (files.folderExists(carpeta)) files.removeFolder(carpeta);
+  }
+  const std::string usuario = v.puertos.sys.startMenuProgramsDir();
+  if (isRutaAbsoluta(usuario)) {
+    const std::string carpeta = usuario + "\\TurnaliaFree";
+    borrarSiExiste(files, carpeta + "\\TurnaliaFree.lnk");
+    borrarSiExiste(files, carpeta + "\\Desinstalar.lnk");
+    if (files.folderExists(carpeta)) files.removeFolder(carpeta);
+  }
+  const std::string escritorio = v.puertos.sys.desktopDir();
+  if (isRutaAbsoluta(escritorio)) borrarSiExiste(files, escritorio + "\\Turnalia Free.lnk");
+}
+
+}  // namespace tf
