@@ -39,11 +39,13 @@ class SystemInfo {
   virtual std::string environment(const std::string& name) = 0;  // "" when unset
 };
 
-// A named, cross-process mutex. lock() waits without limit.
+// A named, cross-process mutex.
 class NamedMutex {
  public:
   virtual ~NamedMutex() = default;
-  virtual void lock() = 0;
+  // Waits up to maxMs; true when the mutex is now ours (also when its last owner ended without
+  // releasing it). unlock() only after a true lock().
+  virtual bool lock(unsigned maxMs) = 0;
   virtual void unlock() = 0;
 };
 

@@ -157,7 +157,10 @@ class Win32Mutex : public NamedMutex {
  public:
   explicit Win32Mutex(HANDLE h) : h_(h) {}
   ~Win32Mutex() override { CloseHandle(h_); }
-  void lock() override { WaitForSingleObject(h_, INFINITE); }
+  bool lock(unsigned maxMs) override {
+    DWORD r = WaitForSingleObject(h_, maxMs);
+    return r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  }
   void unlock() override { ReleaseMutex(h_); }
 
  private:

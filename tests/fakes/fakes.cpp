@@ -31,7 +31,11 @@ namespace {
 class FakeMutex : public NamedMutex {
  public:
   explicit FakeMutex(FakeLogSink& s) : s_(s) {}
-  void lock() override { ++s_.locks; }
+  bool lock(unsigned maxMs) override {
+    ++s_.locks;
+    s_.waits.push_back(maxMs);
+    return !s_.mutexHeldElsewhere;
+  }
   void unlock() override { ++s_.unlocks; }
 
  private:

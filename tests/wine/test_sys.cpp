@@ -236,7 +236,7 @@ namespace {
 class MemorySink : public LogSink {
  public:
   struct NoMutex : NamedMutex {
-    void lock() override {}
+    bool lock(unsigned) override { return true; }
     void unlock() override {}
   };
   std::string text;

@@ -38,7 +38,7 @@ TEST(Win32LogSink, AppendsAndCreates) {
   EXPECT_EQ(got, "uno\r\ndos\r\n");
   std::unique_ptr<NamedMutex> m(sink.createMutex("C:/Descargas/setup_081224.log"));
   ASSERT_TRUE(m);
-  m->lock();
+  ASSERT_TRUE(m->lock(1000));
   m->unlock();
   EXPECT_TRUE(files.deleteFile(path));
 }
