@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,23 @@ TEST_F(Runner, WindowKeepsAnsweringWhileTheCommandRuns) {
   EXPECT_GE(g_ticks, 10);
   // Passes sleep between looks: far fewer than a spinning loop would make.
   EXPECT_LT(ui.pumps, 1000);
+}
+
+TEST_F(Runner, CommandThatReadsItsInputEndsWithItsOutput) {
+  // A pump that gives up after 30 s, so a command that waits for input fails the test, not the run.
+  struct DeadlineUi : PumpUi {
+    ULONGLONG until = GetTickCount64() + 30000;
+    void processMessages() override {
+      PumpUi::processMessages();
+      if (GetTickCount64() > until) throw std::runtime_error("the command is still waiting");
+    }
+  };
+  for (const char* command : {"set /p respuesta=Pregunta & echo fin", "findstr x & echo fin", "find \"x\" & echo fin"}) {
+    DeadlineUi deadline;
+    std::string out;
+    EXPECT_NO_THROW(out = EjecutarComando(command, procs, deadline)) << command;
+    EXPECT_NE(out.find("fin"), std::string::npos) << command << ": " << out;
+  }
 }
 
 // ---- services
