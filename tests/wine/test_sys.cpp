@@ -189,6 +189,19 @@ TEST_F(Service, FallingToStoppedWhileStartingEndsTheWaitWithFalse) {
   cmd("-uninstall -silent -name TfStubFalla");
 }
 
+TEST(ServiceList, SmallFirstBufferGivesTheSameNamesAsOneLargeCall) {
+  std::vector<std::string> once = Win32Services(256 * 1024).serviceNames("");
+  ASSERT_GT(once.size(), 5u);
+  std::sort(once.begin(), once.end());
+  EXPECT_EQ(std::adjacent_find(once.begin(), once.end()), once.end());
+  // From not even one record up to a few: the rest comes by resuming (or by a larger buffer).
+  for (size_t first : {1u, 100u, 600u, 2048u}) {
+    std::vector<std::string> pieces = Win32Services(first).serviceNames("");
+    std::sort(pieces.begin(), pieces.end());
+    EXPECT_EQ(pieces, once) << "first buffer " << first;  // none missing, none twice
+  }
+}
+
 // ---- processes
 
 namespace {
