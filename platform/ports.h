@@ -18,6 +18,9 @@ class Clock {
   virtual void sleepMs(unsigned ms) = 0;
 };
 
+// The folder probes (program files, Windows, system, desktop, Start menu, the executable) throw
+// Error when a folder cannot be named in Windows-1252 (neither as it is nor in its short form):
+// a look-alike would name another place.
 class SystemInfo {
  public:
   virtual ~SystemInfo() = default;
@@ -36,7 +39,7 @@ class SystemInfo {
   virtual std::string desktopDir() = 0;
   virtual std::string startMenuProgramsDir() = 0;
   virtual std::string exePath() = 0;  // full path of the running executable
-  virtual std::string environment(const std::string& name) = 0;  // "" when unset
+  virtual std::string environment(const std::string& name) = 0;  // "" when unset or not nameable
 };
 
 // A named, cross-process mutex.

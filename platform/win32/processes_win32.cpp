@@ -54,7 +54,9 @@ std::string Win32Processes::environment(const std::string& name) {
   std::wstring value(n, L'\0');
   n = GetEnvironmentVariableW(w.c_str(), &value[0], n);
   value.resize(n);
-  return narrow(value);
+  // COMSPEC names the interpreter: one that cannot be named is not run under a look-alike name.
+  std::string s;
+  return narrowPath(value, s) ? s : std::string();
 }
 
 std::unique_ptr<RunningCommand> Win32Processes::startHidden(const std::string& commandLine) {

@@ -163,6 +163,9 @@ bool FakeFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
     e.isFolder = n.second.second.folder;
     e.isReparsePoint = n.second.second.reparse;
     e.readOnly = n.second.second.readOnly;
+    // Stored names are the program's text: a "?" stands where the system's name has a character
+    // the code page lacks, as the Win32 listing shows it.
+    e.nameNotRepresentable = !isPlainEntryName(name);
     e.sizeLow = (uint32_t)n.second.second.data.size();
     out.push_back(e);
   }
