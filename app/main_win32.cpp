@@ -48,7 +48,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   static tf::Win32Shell shell;
   static tf::Win32Network net;
   static tf::Win32Hashes hashes;
-  tf::ULog log(clock, sink, sys.exePath());
+  // A folder the program cannot name leaves it without a log; the window then says why.
+  std::string exe;
+  try {
+    exe = sys.exePath();
+  } catch (...) {
+  }
+  tf::ULog log(clock, sink, exe);
 
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
                                                ICC_UPDOWN_CLASS | ICC_LINK_CLASS)};

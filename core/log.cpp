@@ -31,6 +31,7 @@ std::string ULog::logPathFor(const std::string& exePath, const LocalTime& t) {
 
 ULog::ULog(Clock& clock, LogSink& sink, std::string exePath)
     : clock_(clock), sink_(sink), exePath_(std::move(exePath)) {
+  if (exePath_.empty()) return;
   try {
     path_ = logPathFor(exePath_, clock_.now());
     mutexName_ = path_;
@@ -50,6 +51,7 @@ void ULog::registrarLog(const std::string& message) {
 }
 
 void ULog::escribirLog(const std::string& line) {
+  if (exePath_.empty()) return;
   try {
     path_ = logPathFor(exePath_, clock_.now());
     anadirLineaLog(path_, line);
@@ -59,12 +61,17 @@ void ULog::escribirLog(const std::string& line) {
 
 void ULog::anadirLineaLog(const std::string& path, const std::string& line) {
   if (!mutex_) return;
-  mutex_->lock();
+  bool propio = false;
+  try {
+    propio = mutex_->lock(esperaMutexMs_);
+  } catch (...) {
+  }
+  esperaMutexMs_ = propio ? kEsperaMutexLogMs : kEsperaMutexLogTrasFalloMs;
   try {
     sink_.appendToFile(path, line + "\r\n");
   } catch (...) {
   }
-  mutex_->unlock();
+  if (propio) mutex_->unlock();
 }
 
 }  // namespace tf

@@ -125,6 +125,11 @@ void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::str
   std::vector<FileEntry> entradas;
   files.list(dir + "*.*", entradas);
   for (const FileEntry& e : entradas) {
+    // A name that is not the file's own would delete (or descend into) another file.
+    if (e.nameNotRepresentable || !isPlainEntryName(e.name)) {
+      log.registrarLog("No se eliminó el archivo " + dir + e.name + " porque su nombre tiene caracteres no admitidos");
+      continue;
+    }
     if (e.isFolder && recursivo) {
       if (e.name == "." || e.name == "..") continue;
       // A link's target lies outside this folder: only the link itself may go.

@@ -1,6 +1,8 @@
 // Command runner, service start and the process and folder utilities, over fakes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/log.h"
 #include "platform/error.h"
 #include "sys/comando.h"
@@ -293,6 +295,38 @@ TEST_F(SysCarpetas, EmptyFolderThatCannotBeRemovedIsLoggedWithItsTrailingBacksla
   borrarDirectorio("C:\\App", true, "", f, *log);
   EXPECT_FALSE(f.has("C:\\App\\a.txt"));
   EXPECT_EQ(lines(), std::vector<std::string>{"No se pudó eliminar el directorio C:\\App\\"});
+}
+
+namespace {
+// A listing as a careless port could give it: names holding a separator or a drive.
+struct ListingWithSeparators : FakeFiles {
+  std::vector<std::string> deleted;
+  bool list(const std::string& pattern, std::vector<FileEntry>& out) override {
+    bool any = FakeFiles::list(pattern, out);
+    for (const char* name : {"..\\Fuera\\importante.txt", "D:x.txt"}) out.push_back(FileEntry{name});
+    return any;
+  }
+  bool deleteFile(const std::string& path) override {
+    deleted.push_back(path);
+    return FakeFiles::deleteFile(path);
+  }
+};
+}  // namespace
+
+TEST_F(SysCarpetas, NamesThatAreNotTheFilesOwnAreLeftAloneAndLogged) {
+  ListingWithSeparators f;
+  f.put("C:\\App\\?ód?.txt", "x");         // the system's "Łódź.txt", as the program's text shows it
+  f.put("C:\\App\\?ód?\\dentro.txt", "x");  // a folder so named: not entered
+  f.put("C:\\App\\normal.txt", "x");
+  borrarDirectorio("C:\\App", true, "", f, *log);
+  EXPECT_EQ(f.deleted, std::vector<std::string>{"C:\\App\\normal.txt"});
+  EXPECT_TRUE(f.has("C:\\App\\?ód?\\dentro.txt"));
+  std::vector<std::string> l = lines(), expected;
+  std::sort(l.begin(), l.end());
+  for (const char* name : {"..\\Fuera\\importante.txt", "?ód?", "?ód?.txt", "D:x.txt"})
+    expected.push_back(std::string("No se eliminó el archivo C:\\App\\") + name +
+                       " porque su nombre tiene caracteres no admitidos");
+  EXPECT_EQ(l, expected);  // and no folder line: the folder is not empty
 }
 
 TEST(SysDirectorioVacio, DotsOnlyOrARootWithTwoEntries) {

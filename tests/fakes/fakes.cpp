@@ -31,7 +31,11 @@ namespace {
 class FakeMutex : public NamedMutex {
  public:
   explicit FakeMutex(FakeLogSink& s) : s_(s) {}
-  void lock() override { ++s_.locks; }
+  bool lock(unsigned maxMs) override {
+    ++s_.locks;
+    s_.waits.push_back(maxMs);
+    return !s_.mutexHeldElsewhere;
+  }
   void unlock() override { ++s_.unlocks; }
 
  private:
@@ -159,6 +163,9 @@ bool FakeFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
     e.isFolder = n.second.second.folder;
     e.isReparsePoint = n.second.second.reparse;
     e.readOnly = n.second.second.readOnly;
+    // Stored names are the program's text: a "?" stands where the system's name has a character
+    // the code page lacks, as the Win32 listing shows it.
+    e.nameNotRepresentable = !isPlainEntryName(name);
     e.sizeLow = (uint32_t)n.second.second.data.size();
     out.push_back(e);
   }

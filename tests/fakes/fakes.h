@@ -67,6 +67,8 @@ class FakeLogSink : public LogSink {
   std::map<std::string, std::string> files;  // path -> content
   std::vector<std::string> mutexNames;
   int locks = 0, unlocks = 0;
+  bool mutexHeldElsewhere = false;  // every wait for the mutex runs out
+  std::vector<unsigned> waits;      // the bound of each wait, in ms
   NamedMutex* createMutex(const std::string& name) override;
   bool appendToFile(const std::string& path, const std::string& bytes) override;
   // Lines of a file, without their CR LF.
