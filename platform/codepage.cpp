@@ -123,16 +123,4 @@ std::string utf8FromCp1252(const std::string& s) {
   return out;
 }
 
-unsigned char upperCp1252(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return (unsigned char)(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return (unsigned char)(c - 32);
-  switch (c) {
-    case 0x9A: return 0x8A;  // š
-    case 0x9C: return 0x8C;  // œ
-    case 0x9E: return 0x8E;  // ž
-    case 0xFF: return 0x9F;  // ÿ
-    default: return c;
-  }
-}
-
 }  // namespace tf

@@ -36,7 +36,6 @@ class SystemInfo {
   virtual std::string desktopDir() = 0;
   virtual std::string startMenuProgramsDir() = 0;
   virtual std::string exePath() = 0;  // full path of the running executable
-  virtual std::string environment(const std::string& name) = 0;  // "" when unset
 };
 
 // A named, cross-process mutex. lock() waits without limit.

@@ -3,34 +3,11 @@
 #include <vector>
 
 #include "core/mensajes.h"
+#include "core/texto.h"
 
 namespace tf {
 
 namespace {
-
-// Lower case of a Windows-1252 letter; other bytes unchanged.
-unsigned char minuscula(unsigned char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return (unsigned char)(c + 0x20);
-  switch (c) {
-    case 0x8A: return 0x9A;  // Š
-    case 0x8C: return 0x9C;  // Œ
-    case 0x8E: return 0x9E;  // Ž
-    case 0x9F: return 0xFF;  // Ÿ
-    default: return c;
-  }
-}
-
-std::string mayusculasAscii(const std::string& s) {
-  std::string r = s;
-  for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
-  return r;
-}
-
-std::string nombreSinCarpeta(const std::string& ruta) {
-  size_t corte = ruta.find_last_of("\\/");
-  return corte == std::string::npos ? ruta : ruta.substr(corte + 1);
-}
 
 // Matches one mask element at m (not "*") against c; sets `largo` to the element's length.
 bool coincideElemento(const std::string& m, size_t i, unsigned char c, size_t& largo) {
@@ -61,13 +38,6 @@ bool coincideElemento(const std::string& m, size_t i, unsigned char c, size_t& l
 
 }  // namespace
 
-bool igualesSinMayusculas(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (minuscula((unsigned char)a[i]) != minuscula((unsigned char)b[i])) return false;
-  return true;
-}
-
 bool coincideMascara(const std::string& nombre, const std::string& mascara) {
   // Every element but "*" takes exactly one character, so going back to the last "*" is enough.
   size_t m = 0, s = 0, estrella = std::string::npos, desdeEstrella = 0;
@@ -94,7 +64,7 @@ bool isProcesoEnEjecucion(const std::string& ejecutable, Processes& processes) {
   std::vector<ProcessEntry> lista;
   if (!processes.list(lista)) return false;
   for (const ProcessEntry& p : lista)
-    if (igualesSinMayusculas(nombreSinCarpeta(p.exeFile), ejecutable)) return true;
+    if (igualesSinMayusculas(nombreFichero(p.exeFile), ejecutable)) return true;
   return false;
 }
 
@@ -104,7 +74,7 @@ bool terminarProcesos(const std::string& ejecutable, Processes& processes) {
   std::string buscado = mayusculasAscii(ejecutable);
   bool resultado = false;
   for (const ProcessEntry& p : lista) {
-    if (mayusculasAscii(nombreSinCarpeta(p.exeFile)) == buscado || mayusculasAscii(p.exeFile) == buscado)
+    if (mayusculasAscii(nombreFichero(p.exeFile)) == buscado || mayusculasAscii(p.exeFile) == buscado)
       resultado = processes.terminate(p.id);
   }
   return resultado;

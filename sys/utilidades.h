@@ -29,7 +29,4 @@ void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::str
 // File-name mask: "*" any run, "?" one character, "[a-z]" / "[!a-z]" sets; letters without case.
 bool coincideMascara(const std::string& nombre, const std::string& mascara);
 
-// Windows-1252 letters compared without case.
-bool igualesSinMayusculas(const std::string& a, const std::string& b);
-
 }  // namespace tf

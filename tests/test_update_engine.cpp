@@ -27,6 +27,7 @@ struct Actualizador : ::testing::Test {
   FakeUpdateSystem sys{files};
   FakeUpdateArchives archives{files};
   FakeUpdateUi ui;
+  FakeProcesses procs;
   TUpdateEngine wu;
   struct Report {
     std::string text;
@@ -39,7 +40,8 @@ struct Actualizador : ::testing::Test {
   void SetUp() override {
     files.mkdir("C:\\Temp");
     files.mkdir("C:\\Prog");
-    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
+    procs.env["ProgramFiles"] = "C:\\Program Files";
+    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui, procs});
     wu.URL = kCtl;
     wu.UpdateUpdate = upSilent;
     wu.VersionCheck = vcAlways;
@@ -339,7 +341,6 @@ struct Paquete : Actualizador {
   FakeSystemInfo info;
   FakeUi winUi;
   FakeInternet internet;
-  FakeProcesses procs;
   FakeServices services{clock};
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
@@ -348,7 +349,7 @@ struct Paquete : Actualizador {
     info.exe = "C:\\Prog\\setup.exe";
     log = std::make_unique<ULog>(clock, sink, info.exe);
     frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, *log}, std::vector<std::string>{});
-    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
+    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui, procs});
     frm->servidorDescarga = "h.test";
   }
   std::vector<std::string> messages() {

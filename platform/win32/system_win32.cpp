@@ -142,16 +142,6 @@ std::string Win32SystemInfo::exePath() {
   return narrow(buf);
 }
 
-std::string Win32SystemInfo::environment(const std::string& name) {
-  std::wstring w = widen(name);
-  DWORD n = GetEnvironmentVariableW(w.c_str(), nullptr, 0);
-  if (!n) return {};
-  std::wstring buf(n, L'\0');
-  n = GetEnvironmentVariableW(w.c_str(), &buf[0], n);
-  buf.resize(n);
-  return narrow(buf);
-}
-
 namespace {
 class Win32Mutex : public NamedMutex {
  public:

@@ -25,7 +25,6 @@ class Win32SystemInfo : public SystemInfo {
   std::string desktopDir() override;
   std::string startMenuProgramsDir() override;
   std::string exePath() override;
-  std::string environment(const std::string& name) override;
 };
 
 class Win32LogSink : public LogSink {

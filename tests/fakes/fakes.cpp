@@ -22,11 +22,6 @@ bool FakeSystemInfo::localeCountryCode(std::string& code, std::string& error) {
   return true;
 }
 
-std::string FakeSystemInfo::environment(const std::string& name) {
-  auto it = env.find(name);
-  return it == env.end() ? std::string() : it->second;
-}
-
 namespace {
 class FakeMutex : public NamedMutex {
  public:

@@ -41,7 +41,6 @@ class FakeSystemInfo : public SystemInfo {
   std::string desktop = "C:\\Users\\Public\\Desktop";
   std::string programs = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string exe = "C:\\Descargas\\setup.exe";
-  std::map<std::string, std::string> env;
 
   std::string windowsProductId() override { return productId; }
   bool isWow64() override;
@@ -55,7 +54,6 @@ class FakeSystemInfo : public SystemInfo {
   std::string desktopDir() override { return desktop; }
   std::string startMenuProgramsDir() override { return programs; }
   std::string exePath() override { return exe; }
-  std::string environment(const std::string& name) override;
 };
 
 class FakeLogSink : public LogSink {

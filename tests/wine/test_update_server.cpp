@@ -101,6 +101,7 @@ struct ServerTest : ::testing::Test {
   InternetUpdateHttp http{internet};
   Win32UpdateSystem sys;
   Win32UpdateArchives arch;
+  Win32Processes processes;
   NoUi ui;
   std::unique_ptr<Win32UpdateUi> updateUi;
   std::string host = env("TF_VENDOR_HOST");
@@ -180,7 +181,7 @@ struct UpdateServer : ServerTest {
   void SetUp() override {
     ServerTest::SetUp();
     if (IsSkipped()) return;
-    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
+    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi, processes});
     wu.UpdateUpdate = upSilent;
     wu.VersionCheck = vcAlways;
     wu.ExtractCAB = true;
@@ -310,7 +311,6 @@ namespace {
 struct PackageStep : ServerTest {
   Win32SystemInfo sysInfo;
   Win32Internet internet;
-  Win32Processes processes;
   Win32Services services;
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
@@ -324,7 +324,7 @@ struct PackageStep : ServerTest {
     // The installation log goes to this test's folder; the packages to {APP}\Temp.
     log.reset(new ULog(clock, sink, dir + "setup.exe"));
     frm.reset(new TfrmPrincipal(Puertos{sysInfo, clock, files, ui, internet, processes, services, *log}, {}));
-    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
+    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi, processes});
     frm->servidorDescarga = host;
     temp = sys.programDir() + "\\Temp\\";
     for (const char* p : packages) files.deleteFile(temp + p);
