@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "core/log.h"
@@ -398,4 +399,46 @@ TEST_F(Paquete, EngineProgressReachesTheWindowsHandler) {
   EXPECT_EQ(frm->form["ProgressBar2"].maximum, 3);
   frm->UpdateEngine1.OnFileProgress(frm->UpdateEngine1, "x", 4096, 0);  // no size: the display stays
   EXPECT_EQ(frm->form["lblProgresoInstalacion"].caption, "66% completado");
+}
+
+TEST_F(Paquete, AStepThatThrowsLeavesNothingOpenAndTheStepStillEnds) {
+  const std::string ctl =
+      "[update]\nunconditional=1\n[files]\ncount=2\n"
+      "[file1]\nurl=https://h.test/p/dbms.zip\ntargetdir={APP}\\Temp\n"
+      "[file2]\nurl=https://h.test/p/TurnaliaFree.zip\ntargetdir={LAD}\\Temp\n";
+  http.serve("https://h.test/version/pack3.inf", ctl);
+  http.serve("https://h.test/p/dbms.zip", std::string(9000, 'd'));
+  http.serve("https://h.test/p/TurnaliaFree.zip", "t");
+  // A dial-up made for the run is hung up whatever happens.
+  frm->UpdateEngine1.UpdateConnect = ucConnectSilentHangup;
+  http.online = false;
+  http.dialOk = true;
+  struct Caso {
+    const char* what;
+    std::function<void()> arrange;
+    const char* error;
+  } casos[] = {
+      {"temporary folder missing", [&] { files.temp = "C:\\NoExiste\\"; }, "Cannot create file : C:\\NoExiste\\UPD"},
+      {"disk full", [&] { files.room = ctl.size() + 100; }, "Cannot write file : C:\\Temp\\UPD"},
+      {"no local application-data folder", [&] { sys.hasLocalAppData = false; },
+       "Could not find Local Application Data folder location."},
+  };
+  for (const Caso& c : casos) {
+    files.temp = "C:\\Temp\\";
+    files.room = UINT64_MAX;
+    sys.hasLocalAppData = true;
+    http.calls.clear();
+    c.arrange();
+    EXPECT_NO_THROW(descargarPaqueteInstalacion(*frm)) << c.what;
+    EXPECT_EQ(http.openSessions, 0) << c.what;
+    ASSERT_FALSE(http.calls.empty()) << c.what;
+    EXPECT_EQ(http.calls.back(), "hangup") << c.what;
+    EXPECT_FALSE(files.has(files.temp + "pack3.inf")) << c.what;
+    for (const auto& p : files.paths()) EXPECT_EQ(p.find("UPD"), std::string::npos) << c.what << " " << p;
+    auto m = messages();
+    ASSERT_GE(m.size(), 2u);
+    EXPECT_EQ(m[m.size() - 2].rfind(c.error, 0), 0u) << c.what << ": " << m[m.size() - 2];
+    EXPECT_NE(m[m.size() - 2].find("\rUpdate discontinued"), std::string::npos) << c.what;
+    EXPECT_EQ(m.back(), "Software TurnaliaFree downloaded successfully !") << c.what;
+  }
 }

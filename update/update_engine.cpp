@@ -192,9 +192,40 @@ bool TUpdateEngine::deleteOrClear(const std::string& path) {
 
 // ---- the run ----
 
+namespace {
+
+// Closes the run's connection, hangs up its dial-up and deletes its control-file copy on every
+// way out of the run, also when a step throws.
+class CierreConexion {
+ public:
+  explicit CierreConexion(TUpdateEngine& engine) : engine_(engine) {}
+  ~CierreConexion() {
+    if (pendiente_) {
+      try {
+        engine_.CloseConnection();
+      } catch (...) {
+        // Already leaving with an error; a failing status handler must not hide it.
+      }
+    }
+  }
+  CierreConexion(const CierreConexion&) = delete;
+  CierreConexion& operator=(const CierreConexion&) = delete;
+  void cerrar() {
+    pendiente_ = false;
+    engine_.CloseConnection();
+  }
+
+ private:
+  TUpdateEngine& engine_;
+  bool pendiente_ = true;
+};
+
+}  // namespace
+
 void TUpdateEngine::RunUpdate(bool SwitchToProgramFolder) {
   startRun(SwitchToProgramFolder);
-  if (OpenConnection() != 0) return;
+  CierreConexion cierre(*this);
+  if (OpenConnection() != 0) return;  // nothing opened: the close only hangs up a dial-up made
   bool remain = false;
   int downloaded = -1;
   if (prepareDownload()) {
@@ -204,7 +235,7 @@ void TUpdateEngine::RunUpdate(bool SwitchToProgramFolder) {
       RunPostActions();
     }
   }
-  CloseConnection();
+  cierre.cerrar();
   if (remain && downloaded == 0 && !cancel_ && OnSuccess) OnSuccess(*this);
   if (remain && appUpdate_ && componentDownloaded_ && !cancel_) restartApplication();
 }
@@ -331,8 +362,8 @@ int TUpdateEngine::FetchControlFile() {
     ReportStatus(925, "", 2, 0);
     return 4;
   }
+  controlFile_ = lastTarget_;  // from here on the close deletes it
   ReportStatus(926, "", 3, 0);
-  controlFile_ = lastTarget_;
   std::string text;
   ports().files.readFile(controlFile_, text);
   ini_ = IniText(text);

@@ -121,7 +121,8 @@ class TUpdateEngine {
   std::function<void(TUpdateEngine&)> OnSuccess;
 
   // One whole update; reports through OnStatus. Throws only when downloaded data cannot be
-  // written to disk or the local application-data folder is unknown.
+  // written to disk or the local application-data folder is unknown, and then only after the
+  // connection is closed, a dial-up hung up and the control-file copy deleted.
   void RunUpdate(bool SwitchToProgramFolder);
   // Downloads one URL into Folder under the name taken from the URL.
   bool DownloadUrl(const std::string& URL, const std::string& Folder, bool Unpack);

@@ -231,7 +231,8 @@ class FakeOutput : public OutputFile {
   FakeOutput(FakeFiles& fs, std::string k) : fs_(fs), k_(std::move(k)) {}
   bool write(const void* data, size_t n) override {
     auto it = fs_.nodes.find(k_);
-    if (it == fs_.nodes.end()) return false;
+    if (it == fs_.nodes.end() || n > fs_.room) return false;
+    fs_.room -= n;
     it->second.second.data.append(static_cast<const char*>(data), n);
     return true;
   }

@@ -123,6 +123,7 @@ class FakeFiles : public Files {
   std::vector<std::string> paths() const;  // every entry, as stored
   std::string temp = "C:\\Temp\\";
   std::string current = "C:\\";
+  uint64_t room = UINT64_MAX;  // bytes the disk still takes; a write beyond fails
 
   bool fileExists(const std::string& path) override;
   bool folderExists(const std::string& path) override;
