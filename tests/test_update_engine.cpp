@@ -198,6 +198,30 @@ TEST_F(Actualizador, FailedListFileIsReportedWhileOthersArrive) {
   EXPECT_EQ(successes, 0);
 }
 
+TEST_F(Actualizador, ACancelStillReportsEveryFileThatDidNotArrive) {
+  control(
+      "[update]\nunconditional=1\n[files]\ncount=3\n[file1]\nurl=https://h.test/a.zip\ntargetdir={APP}\\Temp\n"
+      "[file2]\nurl=https://h.test/b.zip\ntargetdir={APP}\\Temp\n"
+      "[file3]\nurl=https://h.test/c.zip\ntargetdir={APP}\\Temp\n");
+  for (const char* u : {"https://h.test/a.zip", "https://h.test/b.zip", "https://h.test/c.zip"})
+    http.serve(u, std::string(9000, 'x'));
+  bool pressed = false;  // the user's cancel button, pressed during the first package
+  wu.OnFileProgress = [&](TUpdateEngine&, const std::string& f, int64_t pos, int64_t) {
+    if (f.find("a.zip") != std::string::npos && pos >= 4096) pressed = true;
+  };
+  wu.OnProgressCancel = [&](TUpdateEngine&, bool& cancel) { cancel = pressed; };
+  wu.RunUpdate(false);
+  EXPECT_TRUE(reported("Update process cancelled", 0, 0));
+  for (const char* n : {"a.zip", "b.zip", "c.zip"}) {
+    EXPECT_TRUE(reported(std::string("Cannot download update file : https://h.test/") + n, 2, 9)) << n;
+    EXPECT_FALSE(files.has(std::string("C:\\Prog\\Temp\\") + n)) << n;
+  }
+  EXPECT_FALSE(reported("Finished processing update control file"));  // no closing actions
+  EXPECT_TRUE(reported("Closed Internet connection"));
+  EXPECT_EQ(successes, 0);
+  for (const auto& p : files.paths()) EXPECT_EQ(p.find("UPD"), std::string::npos) << p;
+}
+
 TEST_F(Actualizador, TruncatedOrEmptyBodyLeavesOldTargetAndNoTemporary) {
   files.put("C:\\Prog\\Temp\\a.zip", "old");
   files.put("C:\\Prog\\Temp\\b.zip", "old b");

@@ -791,6 +791,8 @@ int TUpdateEngine::DownloadFiles() {
   UpdateUi& ui = ports().ui;
   int result = 0;
   bool askedOnce = false;
+  // After a cancel every remaining entry still goes through its download, which then fails
+  // and is reported, so the host learns of each file that did not arrive.
   for (int i = 0; i < FileList.count(); ++i) {
     TFileDescription& d = FileList.items[i];
     if (UpdateUpdate == upPromptAll && !ui.askYesNo(kPromptFile + fileNameFromUrl(d.URL))) continue;
@@ -798,10 +800,7 @@ int TUpdateEngine::DownloadFiles() {
       askedOnce = true;
       if (!ui.askYesNo(kPromptFiles)) break;
     }
-    if (!downloadEntry(i, d)) {
-      result = -1;
-      if (cancel_) break;
-    }
+    if (!downloadEntry(i, d)) result = -1;
   }
   FileList.activeIndex = -1;
   return result;
