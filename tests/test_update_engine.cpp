@@ -222,6 +222,25 @@ TEST_F(Actualizador, ACancelStillReportsEveryFileThatDidNotArrive) {
   for (const auto& p : files.paths()) EXPECT_EQ(p.find("UPD"), std::string::npos) << p;
 }
 
+TEST_F(Actualizador, ACountBeyondTheFileSectionsListsOnlyThoseThatExist) {
+  control(
+      "[update]\nunconditional=1\n[files]\ncount=1000000\n[file1]\nurl=https://h.test/a.zip\ntargetdir={APP}\\Temp\n"
+      "[file7]\nurl=https://h.test/b.zip\ntargetdir={APP}\\Temp\n[file01]\nurl=https://h.test/x.zip\n");
+  http.serve("https://h.test/a.zip", "A");
+  http.serve("https://h.test/b.zip", "B");
+  wu.RunUpdate(false);
+  EXPECT_EQ(files.content("C:\\Prog\\Temp\\a.zip"), "A");
+  EXPECT_EQ(files.content("C:\\Prog\\Temp\\b.zip"), "B");
+  EXPECT_EQ(std::count_if(reports.begin(), reports.end(),
+                          [](const Report& r) { return r.text.rfind("Processing file : ", 0) == 0; }),
+            2);
+  EXPECT_EQ(successes, 1);
+  auto l = sink.lines("C:\\Users\\ana\\Documents\\UPDATE.LOG");
+  EXPECT_NE(std::find(l.begin(), l.end(),
+                      "08/12/2024 10:31:05 : Files count 1000000 in the update control file, 2 file sections found"),
+            l.end());
+}
+
 TEST_F(Actualizador, TruncatedOrEmptyBodyLeavesOldTargetAndNoTemporary) {
   files.put("C:\\Prog\\Temp\\a.zip", "old");
   files.put("C:\\Prog\\Temp\\b.zip", "old b");

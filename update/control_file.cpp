@@ -1,5 +1,6 @@
 #include "update/control_file.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -74,6 +75,12 @@ IniText::IniText(const std::string& text) {
 }
 
 bool IniText::hasSection(const std::string& section) const { return sections_.count(minusculas(section)) != 0; }
+
+std::vector<std::string> IniText::sectionNames() const {
+  std::vector<std::string> out;
+  for (const auto& s : sections_) out.push_back(s.first);
+  return out;
+}
 
 std::string IniText::readString(const std::string& section, const std::string& key, const std::string& def) const {
   auto s = sections_.find(minusculas(section));
@@ -274,6 +281,19 @@ std::string fileNameFromUrl(const std::string& url) {
   std::string n = ultimoSegmentoURL(url);
   size_t p = n.rfind('?');
   return p == std::string::npos ? n : n.substr(p + 1);
+}
+
+std::vector<int> fileSectionNumbers(const IniText& ini, int count) {
+  std::vector<int> out;
+  for (const std::string& name : ini.sectionNames()) {
+    // "file" and a decimal number as the program writes it: no sign, no leading zero.
+    if (name.size() < 5 || name.compare(0, 4, "file") != 0 || name[4] == '0') continue;
+    int n;
+    if (name.find_first_not_of("0123456789", 4) == std::string::npos && parseInt32(name.substr(4), n) && n <= count)
+      out.push_back(n);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 TFileDescription readFileEntry(const IniText& ini, int n, const std::function<std::string(const std::string&)>& expand) {

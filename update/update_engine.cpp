@@ -587,9 +587,14 @@ int TUpdateEngine::ReadFileList() {
   int count = ini_.readInteger("files", "count", 0);
   if (count <= 0) return count;
   ReportStatus(943, "", 3, 0);
+  // Only sections that exist make entries: a count of a million lists no million files.
+  std::vector<int> found = fileSectionNumbers(ini_, count);
+  if ((int)found.size() < count)
+    logLine("Files count " + std::to_string(count) + " in the update control file, " + std::to_string(found.size()) +
+            " file sections found");
   auto expand = [this](const std::string& s) { return expandPath(s); };
-  for (int i = 1; i <= count; ++i) FileList.items.push_back(readFileEntry(ini_, i, expand));
-  return count;
+  for (int n : found) FileList.items.push_back(readFileEntry(ini_, n, expand));
+  return FileList.count();
 }
 
 int TUpdateEngine::FilterFileList() {
