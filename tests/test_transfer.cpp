@@ -445,7 +445,7 @@ TEST_F(Poster, FailuresAreReportedWithTheSystemText) {
   net.sendFails = true;
   EXPECT_FALSE(wp.Execute());
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].first, net.messages[12029]);
+  EXPECT_EQ(errors[0].first, "No se puede establecer una conexi\xF3n con el servidor");
   EXPECT_EQ(errors[0].second, 12029);
   EXPECT_EQ(net.openHandles(), 0);
 
@@ -485,9 +485,20 @@ TEST_F(Poster, WithoutAHandlerTheErrorGoesToAMessageBox) {
   net.openFails = true;
   EXPECT_FALSE(wp.Execute());
   ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0].text, net.messages[12029]);
+  EXPECT_EQ(ui.boxes[0].text, "No se puede establecer una conexi\xF3n con el servidor");
   EXPECT_EQ(ui.boxes[0].icon, MessageIcon::Error);
+  // A code outside the Internet library's table shows the system's text, never an empty box;
+  // a library code its table lacks shows its number.
+  net.failCode = 5;
+  net.systemMessages[5] = "Acceso denegado";
+  EXPECT_FALSE(wp.Execute());
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].text, "Acceso denegado");
+  net.failCode = 12157;
+  EXPECT_FALSE(wp.Execute());
+  ASSERT_EQ(ui.boxes.size(), 3u);
+  EXPECT_EQ(ui.boxes[2].text, "Internet error 12157");
   net.failCode = 0;  // a failure that left no error code shows nothing
   EXPECT_FALSE(wp.Execute());
-  EXPECT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes.size(), 3u);
 }

@@ -24,12 +24,9 @@ std::string TFormPoster::Cuerpo(const TFormPosterItems& items) {
 void TFormPoster::informarError() {
   uint32_t code = net_.lastError();
   if (code == 0) return;
-  std::string text = net_.messageText(code);
-  if (code == inet::kErrorExtended) {
-    std::string info = net_.lastResponseInfo();
-    if (info.empty()) return;
-    text = info;
-  }
+  // A code outside the Internet library's table gets the system's text, never an empty box.
+  std::string text = textoErrorInternet(net_, code);
+  if (text.empty()) return;  // an extended error without the server's words
   if (text.size() > 1024) text.resize(1024);  // the report's buffer holds 1025 bytes with its end mark
   if (OnError) {
     OnError(*this, text, (int)code);
