@@ -130,8 +130,6 @@ class TUpdateEngine {
   std::string tempDir() const;         // with a trailing "\"
   std::string logFilePath() const;     // where the component log goes
   std::string expandPath(std::string path);
-  bool cancelled() const { return cancel_; }
-  const std::string& controlFilePath() const { return controlFile_; }
 
   // Overridable steps, in their declared order.
   virtual int ShowWhatsNew(const std::string& Stream);
