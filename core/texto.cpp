@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/codepage.h"
+
 namespace tf {
 
 namespace {
@@ -10,35 +12,13 @@ bool esSeparador(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace
 
-unsigned char mayuscula(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return (unsigned char)(c - 0x20);
-  switch (c) {
-    case 0x9A: return 0x8A;  // š
-    case 0x9C: return 0x8C;  // œ
-    case 0x9E: return 0x8E;  // ž
-    case 0xFF: return 0x9F;  // ÿ
-    default: return c;
-  }
-}
-
-unsigned char minuscula(unsigned char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return (unsigned char)(c + 0x20);
-  switch (c) {
-    case 0x8A: return 0x9A;  // Š
-    case 0x8C: return 0x9C;  // Œ
-    case 0x8E: return 0x9E;  // Ž
-    case 0x9F: return 0xFF;  // Ÿ
-    default: return c;
-  }
-}
-
 std::string mayusculas(std::string s) {
-  for (char& c : s) c = (char)mayuscula((unsigned char)c);
+  for (char& c : s) c = (char)upperCp1252((unsigned char)c);
   return s;
 }
 
 std::string minusculas(std::string s) {
-  for (char& c : s) c = (char)minuscula((unsigned char)c);
+  for (char& c : s) c = (char)lowerCp1252((unsigned char)c);
   return s;
 }
 
@@ -51,7 +31,7 @@ std::string mayusculasAscii(std::string s) {
 bool igualesSinMayusculas(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (minuscula((unsigned char)a[i]) != minuscula((unsigned char)b[i])) return false;
+    if (lowerCp1252((unsigned char)a[i]) != lowerCp1252((unsigned char)b[i])) return false;
   return true;
 }
 

@@ -4,10 +4,9 @@
 
 namespace tf {
 
-// ---- letter case (Windows-1252: ASCII and the Latin letters of the code page) ----
+// ---- letter case (Windows-1252: ASCII and the Latin letters of the code page, after the
+// code page's own table in platform/codepage) ----
 
-unsigned char mayuscula(unsigned char c);
-unsigned char minuscula(unsigned char c);
 std::string mayusculas(std::string s);
 std::string minusculas(std::string s);
 // Only a..z folded: how the process table is compared.

@@ -4,6 +4,7 @@
 
 #include "core/mensajes.h"
 #include "core/texto.h"
+#include "platform/codepage.h"
 
 namespace tf {
 
@@ -19,11 +20,11 @@ bool coincideElemento(const std::string& m, size_t i, unsigned char c, size_t& l
       bool negado = j < cierre && m[j] == '!';
       if (negado) ++j;
       bool dentro = false;
-      unsigned char x = minuscula(c);
+      unsigned char x = lowerCp1252(c);
       for (; j < cierre; ++j) {
-        unsigned char desde = minuscula((unsigned char)m[j]), hasta = desde;
+        unsigned char desde = lowerCp1252((unsigned char)m[j]), hasta = desde;
         if (j + 2 < cierre && m[j + 1] == '-') {
-          hasta = minuscula((unsigned char)m[j + 2]);
+          hasta = lowerCp1252((unsigned char)m[j + 2]);
           j += 2;
         }
         if (x >= desde && x <= hasta) dentro = true;
@@ -33,7 +34,7 @@ bool coincideElemento(const std::string& m, size_t i, unsigned char c, size_t& l
     // An unclosed "[" stands for itself.
   }
   largo = 1;
-  return m[i] == '?' || minuscula((unsigned char)m[i]) == minuscula(c);
+  return m[i] == '?' || lowerCp1252((unsigned char)m[i]) == lowerCp1252(c);
 }
 
 }  // namespace

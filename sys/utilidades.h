@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "core/texto.h"  // the name and case helpers callers compare with
 #include "platform/files.h"
 #include "platform/processes.h"
 
