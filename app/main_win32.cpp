@@ -70,7 +70,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   static tf::Win32UpdateSystem updateSys;
   static tf::Win32UpdateArchives updateArchives;
   tf::Win32UpdateUi updateUi(view);
-  frm.UpdateEngine1.conectar(tf::UpdateEnginePorts{files, clock, sink, updateHttp, updateSys, updateArchives, updateUi});
+  frm.UpdateEngine1.conectar(tf::UpdateEnginePorts{files, clock, sink, updateHttp, updateSys, updateArchives, updateUi, processes});
   frm.FormCreate();
   if (!args.empty()) frm.procesarParametros();
   if (!view.create(instance)) return 1;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/texto.h"
+
 namespace tf {
 
 namespace {
@@ -21,12 +23,9 @@ std::string ULog::formatLine(const LocalTime& t, const std::string& message) {
 }
 
 std::string ULog::logPathFor(const std::string& exePath, const LocalTime& t) {
-  size_t slash = exePath.find_last_of("\\/:");
-  std::string folder = slash == std::string::npos ? std::string() : exePath.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.resize(dot);
-  return folder + name + "_" + two(t.day) + two(t.month) + two(t.year) + ".log";
+  std::string name = nombreFichero(exePath);
+  name.resize(name.size() - extensionFichero(name).size());
+  return unirRuta(extraerDirectorio(exePath), name + "_" + two(t.day) + two(t.month) + two(t.year) + ".log");
 }
 
 ULog::ULog(Clock& clock, LogSink& sink, std::string exePath)

@@ -76,4 +76,30 @@ class Files {
   virtual std::string currentFolder() = 0;
 };
 
+// A file deleted when the guard goes unless kept: a download's temporary file on every way
+// out, also when a step throws.
+class FicheroTemporal {
+ public:
+  explicit FicheroTemporal(Files& files, std::string path = "") : files_(files), path_(std::move(path)) {}
+  ~FicheroTemporal() {
+    if (!path_.empty()) files_.deleteFile(path_);
+  }
+  FicheroTemporal(const FicheroTemporal&) = delete;
+  FicheroTemporal& operator=(const FicheroTemporal&) = delete;
+
+  const std::string& ruta() const { return path_; }
+  void asignar(std::string path) { path_ = std::move(path); }
+  void conservar() { path_.clear(); }
+  // Deletes it now; false when the file could not be deleted.
+  bool descartar() {
+    bool ok = path_.empty() || files_.deleteFile(path_);
+    path_.clear();
+    return ok;
+  }
+
+ private:
+  Files& files_;
+  std::string path_;
+};
+
 }  // namespace tf

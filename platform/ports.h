@@ -40,7 +40,6 @@ class SystemInfo {
   virtual std::string startMenuProgramsDir() = 0;        // the user's
   virtual std::string commonStartMenuProgramsDir() = 0;  // all users'
   virtual std::string exePath() = 0;  // full path of the running executable
-  virtual std::string environment(const std::string& name) = 0;  // "" when unset or not nameable
 };
 
 // A named, cross-process mutex.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "core/texto.h"  // the name and case helpers callers compare with
 #include "platform/files.h"
 #include "platform/processes.h"
 
@@ -29,8 +30,5 @@ void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::str
 
 // File-name mask: "*" any run, "?" one character, "[a-z]" / "[!a-z]" sets; letters without case.
 bool coincideMascara(const std::string& nombre, const std::string& mascara);
-
-// Windows-1252 letters compared without case.
-bool igualesSinMayusculas(const std::string& a, const std::string& b);
 
 }  // namespace tf

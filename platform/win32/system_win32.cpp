@@ -181,18 +181,6 @@ std::string Win32SystemInfo::exePath() {
   return nameablePath(buf);
 }
 
-std::string Win32SystemInfo::environment(const std::string& name) {
-  std::wstring w = widen(name);
-  DWORD n = GetEnvironmentVariableW(w.c_str(), nullptr, 0);
-  if (!n) return {};
-  std::wstring buf(n, L'\0');
-  n = GetEnvironmentVariableW(w.c_str(), &buf[0], n);
-  buf.resize(n);
-  // A value that cannot be named (unless it is a path with a short form) counts as unset.
-  std::string s;
-  return narrowPath(buf, s) ? s : std::string();
-}
-
 namespace {
 class Win32Mutex : public NamedMutex {
  public:

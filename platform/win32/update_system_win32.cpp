@@ -52,14 +52,12 @@ std::string Win32UpdateSystem::systemDir() {
   return buf[0] ? nameablePath(buf) : std::string();
 }
 
-std::string Win32UpdateSystem::programPath() {
+std::string Win32UpdateSystem::programDir() {
   std::wstring buf(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, &buf[0], (DWORD)buf.size());
   buf.resize(n);
-  return nameablePath(buf);
+  return folderOfPath(nameablePath(buf));
 }
-
-std::string Win32UpdateSystem::programDir() { return folderOfPath(programPath()); }
 
 std::string Win32UpdateSystem::documentsDir() {
   wchar_t buf[MAX_PATH] = {};
@@ -71,17 +69,6 @@ bool Win32UpdateSystem::localAppDataDir(std::string& folder) {
   bool ok;
   folder = shellFolder(CSIDL_LOCAL_APPDATA, ok);
   return ok;
-}
-
-std::string Win32UpdateSystem::environment(const std::string& name) {
-  std::wstring n = widen(name);
-  DWORD len = GetEnvironmentVariableW(n.c_str(), nullptr, 0);
-  if (len == 0) return {};
-  std::wstring buf(len, L'\0');
-  len = GetEnvironmentVariableW(n.c_str(), &buf[0], len);
-  buf.resize(len);
-  std::string s;
-  return narrowPath(buf, s) ? s : std::string();  // not nameable: as if unset
 }
 
 std::string Win32UpdateSystem::shortDate(const LocalTime& t) {
@@ -170,8 +157,6 @@ bool Win32UpdateSystem::startBrowser(const std::string& url) {
   return (INT_PTR)ShellExecuteW(nullptr, nullptr, L"iexplore.exe", a.c_str(), nullptr, SW_SHOWDEFAULT) > 32;
 }
 
-uint32_t Win32UpdateSystem::processId() { return GetCurrentProcessId(); }
-
 std::string Win32UpdateSystem::uniqueTempFile(const std::string& folder, const std::string& prefix) {
   wchar_t buf[MAX_PATH + 16] = {};
   if (!GetTempFileNameW(widen(folder).c_str(), widen(prefix).c_str(), 0, buf)) return {};
@@ -210,12 +195,6 @@ bool Win32UpdateSystem::writeSetting(SettingsRoot root, const std::string& key, 
                            (DWORD)((v.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   RegCloseKey(h);
   return ok;
-}
-
-bool Win32UpdateSystem::writeProfileString(const std::string& file, const std::string& section, const std::string& key,
-                                           const std::string& value) {
-  return WritePrivateProfileStringW(widen(section).c_str(), widen(key).c_str(), widen(value).c_str(),
-                                    widen(file).c_str()) != FALSE;
 }
 
 }  // namespace tf

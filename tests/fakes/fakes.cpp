@@ -22,11 +22,6 @@ bool FakeSystemInfo::localeCountryCode(std::string& code, std::string& error) {
   return true;
 }
 
-std::string FakeSystemInfo::environment(const std::string& name) {
-  auto it = env.find(name);
-  return it == env.end() ? std::string() : it->second;
-}
-
 namespace {
 class FakeMutex : public NamedMutex {
  public:
@@ -243,7 +238,8 @@ class FakeOutput : public OutputFile {
   FakeOutput(FakeFiles& fs, std::string k) : fs_(fs), k_(std::move(k)) {}
   bool write(const void* data, size_t n) override {
     auto it = fs_.nodes.find(k_);
-    if (it == fs_.nodes.end()) return false;
+    if (it == fs_.nodes.end() || n > fs_.room) return false;
+    fs_.room -= n;
     it->second.second.data.append(static_cast<const char*>(data), n);
     return true;
   }

@@ -42,7 +42,6 @@ class FakeSystemInfo : public SystemInfo {
   std::string programs = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string commonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string exe = "C:\\Descargas\\setup.exe";
-  std::map<std::string, std::string> env;
 
   std::string windowsProductId() override { return productId; }
   bool isWow64() override;
@@ -57,7 +56,6 @@ class FakeSystemInfo : public SystemInfo {
   std::string startMenuProgramsDir() override { return programs; }
   std::string commonStartMenuProgramsDir() override { return commonPrograms; }
   std::string exePath() override { return exe; }
-  std::string environment(const std::string& name) override;
 };
 
 class FakeLogSink : public LogSink {
@@ -129,6 +127,7 @@ class FakeFiles : public Files {
   std::vector<std::string> paths() const;  // every entry, as stored
   std::string temp = "C:\\Temp\\";
   std::string current = "C:\\";
+  uint64_t room = UINT64_MAX;  // bytes the disk still takes; a write beyond fails
 
   bool fileExists(const std::string& path) override;
   bool folderExists(const std::string& path) override;
