@@ -15,7 +15,6 @@
 
 namespace tf {
 
-const char* const kTituloAplicacion = "TurnaliaFree™ - Instalador";
 
 namespace {
 

@@ -8,7 +8,6 @@
 
 namespace tf {
 
-extern const char* const kTituloAplicacion;  // "TurnaliaFree™ - Instalador"
 
 class TfrmPrincipal : public Ventana {
  public:

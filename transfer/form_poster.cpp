@@ -1,8 +1,8 @@
 #include "transfer/form_poster.h"
 
-namespace tf {
+#include "core/mensajes.h"
 
-extern const char* const kTituloAplicacion;
+namespace tf {
 
 const char* const TFormPoster::kCabecera = "Content-Type: application/x-www-form-urlencoded";
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/mensajes.h"
 #include "platform/win32/text.h"
 
 namespace tf {
