@@ -2,7 +2,6 @@
 // a machine that cannot ask sees.
 #include <gtest/gtest.h>
 
-#include "app/descubrimiento.h"
 #include "app/principal.h"
 #include "tests/fakes/maquina.h"
 
@@ -81,14 +80,6 @@ TEST_F(Descubrimiento, WaitIsTwoSecondsInQuarterSecondSlicesWithMessagesProcesse
   EXPECT_EQ(clock.ticks, 600u);
   EXPECT_EQ(net.esperas, (std::vector<unsigned>{250, 250, 250}));
   EXPECT_EQ(ui.pumps, 2);  // after each slice that passed without an answer
-}
-
-TEST_F(Descubrimiento, WaitEndsEvenWhenTheClockStandsStill) {
-  FakeNetwork sinReloj;  // time does not move on while it waits
-  std::unique_ptr<UdpSocket> socket;
-  std::string nombre, error;
-  EXPECT_TRUE(preguntarServidorRed(sinReloj, socket, clock, ui, nombre, error));
-  EXPECT_EQ(nombre, "");
 }
 
 TEST_F(Descubrimiento, ANetworkErrorCountsAsNoServerWithOneLogLine) {
