@@ -238,7 +238,6 @@ std::unique_ptr<TcpConnection> Win32Network::connectTcp(const std::string& host,
   return connection;
 }
 
-
 std::unique_ptr<UdpSocket> Win32Network::openUdp(std::string& error) {
   if (startError_ != 0) {
     error = "Winsock: " + socketErrorText(startError_);
