@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "app/descubrimiento.h"
 #include "core/carpetas.h"
 #include "core/mensajes.h"
 #include "core/texto.h"
@@ -86,9 +87,15 @@ bool TfrmPrincipal::isRegionEuropa() {
 }
 
 std::string TfrmPrincipal::buscarServidorRed() {
-  // Only the "-ip" switch names a server for now; the LAN question comes with discovery.
-  if (!args_.empty() && minusculas(args_[0]) == "-ip") return args_.size() > 1 ? args_[1] : std::string();
-  return {};
+  std::string nombre, error;
+  if (servidorEnArgumentos(args_, nombre)) return nombre;
+  // A machine that cannot ask (offline, no interface that broadcasts) simply has no server on
+  // its LAN: the full installation stays open to it, "-no_downloads" included.
+  if (!preguntarServidorRed(puertos.net, UDPClient, puertos.clock, puertos.ui, nombre, error)) {
+    registrarLog("No se pudo buscar un servidor de TurnaliaFree en la Red Local: " + error);
+    return {};
+  }
+  return nombre;
 }
 
 void TfrmPrincipal::mostrarOpcionesDesinstalacion() { mostrarPanel("pnlFinalizacion"); }

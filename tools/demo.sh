@@ -3,6 +3,8 @@
 # wizard as a person would go (welcome, licence, options), then the log it wrote.
 # With a DISPLAY of the person's own (TF_DEMO_DISPLAY), the window opens there instead of Xvfb.
 set -uo pipefail
+# "client": the time-clock client installation instead (tools/demo_client.sh).
+[[ "${1:-}" == client ]] && exec "$(dirname "$0")/demo_client.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 demo=$WINEPREFIX/drive_c/Descargas
 work=$TF_RUN_DIR/demo

@@ -29,7 +29,7 @@ struct MaquinaFalsa {
   FakeRegistry registry;
   FakeShellLinks links{&files};
   FakeShell shell;
-  FakeNetwork net;
+  FakeNetwork net{&clock};
   OpenSslHashes hashes;
   // The update engine's own ports; its program folder is the installer's.
   FakeUpdateHttp updHttp;
