@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "platform/win32/sys_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
@@ -90,6 +91,11 @@ struct Dbms : ::testing::Test {
   static inline Win32Services services;
   static inline Win32Clock clock;
   static inline QuietUi ui;
+  // Nothing to keep from the clean-up's log lines.
+  struct SinLog : Log {
+    void registrarLog(const std::string&) override {}
+  };
+  static inline SinLog log;
   static inline std::string base, dir, temp, setupError;
 
   static void SetUpTestSuite() {
@@ -131,7 +137,7 @@ struct Dbms : ::testing::Test {
     SC_HANDLE s = scm ? OpenServiceW(scm, L"KVTDB", DELETE) : nullptr;
     if (s) DeleteService(s), CloseServiceHandle(s);
     if (scm) CloseServiceHandle(scm);
-    if (!base.empty() && !getenv("TF_KEEP")) borrarDirectorio(base, true, "", files);
+    if (!base.empty() && !getenv("TF_KEEP")) borrarDirectorio(base, true, "", files, log);
   }
 
   void SetUp() override {
