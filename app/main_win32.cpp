@@ -48,7 +48,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   static tf::Win32Shell shell;
   static tf::Win32Network net;
   static tf::Win32Hashes hashes;
-  tf::ULog log(clock, sink, sys.exePath());
+  // A folder the program cannot name leaves it without a log; the window then says why.
+  std::string exe;
+  try {
+    exe = sys.exePath();
+  } catch (...) {
+  }
+  tf::ULog log(clock, sink, exe);
 
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
                                                ICC_UPDOWN_CLASS | ICC_LINK_CLASS)};
@@ -64,7 +70,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   static tf::Win32UpdateSystem updateSys;
   static tf::Win32UpdateArchives updateArchives;
   tf::Win32UpdateUi updateUi(view);
-  frm.UpdateEngine1.conectar(tf::UpdateEnginePorts{files, clock, sink, updateHttp, updateSys, updateArchives, updateUi});
+  frm.UpdateEngine1.conectar(tf::UpdateEnginePorts{files, clock, sink, updateHttp, updateSys, updateArchives, updateUi, processes});
   frm.FormCreate();
   if (!args.empty()) frm.procesarParametros();
   if (!view.create(instance)) return 1;

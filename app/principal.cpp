@@ -1,71 +1,34 @@
 #include "app/principal.h"
 
-#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <exception>
 
+#include "app/descubrimiento.h"
 #include "core/carpetas.h"
 #include "core/mensajes.h"
+#include "core/texto.h"
 #include "core/vendor.h"
 #include "install/instalacion.h"
 #include "report/informe.h"
+#include "platform/codepage.h"
 #include "uninstall/desinstalacion.h"
 #include "uninstall/opciones.h"
 #include "platform/error.h"
 
 namespace tf {
 
-const char* const kTituloAplicacion = "TurnaliaFree™ - Instalador";
 
 namespace {
 
 const char* const kRegionEuropa = "La descarga se realizará desde los servidores de TurnaliaFree en Europa";
 const char* const kRegionAmerica = "La descarga se realizará desde los servidores de TurnaliaFree en América";
 
-std::string minusculas(std::string s) {
-  for (char& c : s) c = (char)std::tolower((unsigned char)c);
-  return s;
-}
-
 // A text saved as UTF-8 with its byte-order mark becomes the program's Windows-1252; anything else
 // is taken as Windows-1252 already. Characters 1252 cannot hold become "?".
 std::string textoAnsi(const std::string& bytes) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) return bytes;
-  static const unsigned short k80[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-                                         0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-  std::string out;
-  for (size_t i = 3; i < bytes.size();) {
-    unsigned char c = (unsigned char)bytes[i];
-    unsigned cp;
-    size_t n;
-    if (c < 0x80) { cp = c; n = 1; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
-    else { out += '?'; ++i; continue; }
-    bool ok = i + n <= bytes.size();
-    for (size_t k = 1; ok && k < n; ++k) {
-      unsigned char d = (unsigned char)bytes[i + k];
-      if ((d & 0xC0) != 0x80) ok = false;
-      else cp = cp << 6 | (d & 0x3F);
-    }
-    if (!ok) { out += '?'; ++i; continue; }
-    i += n;
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) { out += (char)cp; continue; }
-    char mapped = '?';
-    for (int k = 0; k < 32; ++k)
-      if (k80[k] && k80[k] == cp) mapped = (char)(0x80 + k);
-    out += mapped;
-  }
-  return out;
-}
-
-std::string nombreFichero(const std::string& path) {
-  size_t cut = path.find_last_of("\\/:");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
+  return cp1252FromUtf8(bytes.substr(3), '?');
 }
 
 }  // namespace
@@ -126,9 +89,15 @@ bool TfrmPrincipal::isRegionEuropa() {
 }
 
 std::string TfrmPrincipal::buscarServidorRed() {
-  // Only the "-ip" switch names a server for now; the LAN question comes with discovery.
-  if (!args_.empty() && minusculas(args_[0]) == "-ip") return args_.size() > 1 ? args_[1] : std::string();
-  return {};
+  std::string nombre, error;
+  if (servidorEnArgumentos(args_, nombre)) return nombre;
+  // A machine that cannot ask (offline, no interface that broadcasts) simply has no server on
+  // its LAN: the full installation stays open to it, "-no_downloads" included.
+  if (!preguntarServidorRed(puertos.net, UDPClient, puertos.clock, puertos.ui, nombre, error)) {
+    registrarLog("No se pudo buscar un servidor de TurnaliaFree en la Red Local: " + error);
+    return {};
+  }
+  return nombre;
 }
 
 void TfrmPrincipal::mostrarOpcionesDesinstalacion() { tf::mostrarOpcionesDesinstalacion(*this); }

@@ -1,5 +1,6 @@
 // The main window object: installer state, the form model and the start-up/shutdown steps.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,6 @@
 
 namespace tf {
 
-extern const char* const kTituloAplicacion;  // "TurnaliaFree™ - Instalador"
 
 class TfrmPrincipal : public Ventana {
  public:
@@ -68,6 +68,9 @@ class TfrmPrincipal : public Ventana {
 
   std::string panelVisible() const;  // the shown panel's name ("" when none)
   std::string caption() const { return form["frmPrincipal"].caption; }
+
+  // The discovery socket: made by the first question, idle afterwards, closed with the window.
+  std::unique_ptr<UdpSocket> UDPClient;
 
  protected:
   std::vector<std::string> args_;  // command-line arguments, without the program name

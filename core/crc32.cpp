@@ -1,6 +1,6 @@
 #include "core/crc32.h"
 
-#include <cctype>
+#include "core/texto.h"
 
 namespace tf {
 
@@ -66,17 +66,10 @@ std::string getPasswordDBMS(const std::string& productId) {
   return std::to_string(calcularCRC32(kSal + productId));
 }
 
-static bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower((unsigned char)a[i]) != std::tolower((unsigned char)b[i])) return false;
-  return true;
-}
-
 std::string ParametrosConexion::value(const std::string& name) const {
   for (const auto& l : lines_) {
     size_t eq = l.find('=');
-    if (eq != std::string::npos && sameName(l.substr(0, eq), name)) return l.substr(eq + 1);
+    if (eq != std::string::npos && igualesSinMayusculas(l.substr(0, eq), name)) return l.substr(eq + 1);
   }
   return {};
 }
@@ -84,7 +77,7 @@ std::string ParametrosConexion::value(const std::string& name) const {
 void ParametrosConexion::setValue(const std::string& name, const std::string& value) {
   for (auto& l : lines_) {
     size_t eq = l.find('=');
-    if (eq != std::string::npos && sameName(l.substr(0, eq), name)) {
+    if (eq != std::string::npos && igualesSinMayusculas(l.substr(0, eq), name)) {
       l = name + "=" + value;
       return;
     }

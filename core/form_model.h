@@ -52,7 +52,8 @@ class FormModel {
   const std::vector<Control>& controls() const { return controls_; }
   std::vector<Control>& controls() { return controls_; }
   std::vector<std::string> childrenOf(const std::string& parent) const;
-  // Bumps on every change a view should mirror (set by handlers through touch()).
+  // A change a view should show is followed by touch(): the view compares itself with the model
+  // only when the revision moved (and once after every handler), not on every message pump.
   void touch() { ++revision_; }
   uint64_t revision() const { return revision_; }
 

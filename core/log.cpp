@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/texto.h"
+
 namespace tf {
 
 namespace {
@@ -21,16 +23,14 @@ std::string ULog::formatLine(const LocalTime& t, const std::string& message) {
 }
 
 std::string ULog::logPathFor(const std::string& exePath, const LocalTime& t) {
-  size_t slash = exePath.find_last_of("\\/:");
-  std::string folder = slash == std::string::npos ? std::string() : exePath.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.resize(dot);
-  return folder + name + "_" + two(t.day) + two(t.month) + two(t.year) + ".log";
+  std::string name = nombreFichero(exePath);
+  name.resize(name.size() - extensionFichero(name).size());
+  return unirRuta(extraerDirectorio(exePath), name + "_" + two(t.day) + two(t.month) + two(t.year) + ".log");
 }
 
 ULog::ULog(Clock& clock, LogSink& sink, std::string exePath)
     : clock_(clock), sink_(sink), exePath_(std::move(exePath)) {
+  if (exePath_.empty()) return;
   try {
     path_ = logPathFor(exePath_, clock_.now());
     mutexName_ = path_;
@@ -50,6 +50,7 @@ void ULog::registrarLog(const std::string& message) {
 }
 
 void ULog::escribirLog(const std::string& line) {
+  if (exePath_.empty()) return;
   try {
     path_ = logPathFor(exePath_, clock_.now());
     anadirLineaLog(path_, line);
@@ -59,12 +60,17 @@ void ULog::escribirLog(const std::string& line) {
 
 void ULog::anadirLineaLog(const std::string& path, const std::string& line) {
   if (!mutex_) return;
-  mutex_->lock();
+  bool propio = false;
+  try {
+    propio = mutex_->lock(esperaMutexMs_);
+  } catch (...) {
+  }
+  esperaMutexMs_ = propio ? kEsperaMutexLogMs : kEsperaMutexLogTrasFalloMs;
   try {
     sink_.appendToFile(path, line + "\r\n");
   } catch (...) {
   }
-  mutex_->unlock();
+  if (propio) mutex_->unlock();
 }
 
 }  // namespace tf

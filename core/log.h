@@ -14,9 +14,16 @@ class Log {
   virtual void registrarLog(const std::string& message) = 0;
 };
 
+// Another process may hold the log's mutex (its name, the log path, is easy to guess): a line
+// waits this long for it and is then written anyway. After a wait that ran out the next ones are
+// short, so a mutex held for good costs one long wait, not one per line.
+constexpr unsigned kEsperaMutexLogMs = 3000;
+constexpr unsigned kEsperaMutexLogTrasFalloMs = 50;
+
 class ULog : public Log {
  public:
-  // Computes the log path and creates the named mutex, as at program start.
+  // Computes the log path and creates the named mutex, as at program start. An empty executable
+  // path (one the system could not name) means no log at all, as when the mutex cannot be made.
   ULog(Clock& clock, LogSink& sink, std::string exePath);
   ULog(const ULog&) = delete;
   ULog& operator=(const ULog&) = delete;
@@ -39,6 +46,7 @@ class ULog : public Log {
   std::string path_;
   std::string mutexName_;
   std::unique_ptr<NamedMutex> mutex_;
+  unsigned esperaMutexMs_ = kEsperaMutexLogMs;
 };
 
 }  // namespace tf

@@ -2,6 +2,8 @@
 
 namespace tf {
 
+const char* const kTituloAplicacion = "TurnaliaFree™ - Instalador";
+
 const char* const msgTituloAtencion = "Instalación TurnaliaFree - Atención";
 const char* const msgInstalacionCorrecta = "La Instalación se realizó con éxito !";
 const char* const msgGraciasInstalar = "Gracias por instalar TurnaliaFree.";

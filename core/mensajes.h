@@ -5,6 +5,9 @@
 
 namespace tf {
 
+// The application's title: task bar, plain message boxes and the standard error box.
+extern const char* const kTituloAplicacion;
+
 extern const char* const msgTituloAtencion;
 extern const char* const msgInstalacionCorrecta;
 extern const char* const msgGraciasInstalar;

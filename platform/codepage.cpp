@@ -124,13 +124,23 @@ std::string utf8FromCp1252(const std::string& s) {
 }
 
 unsigned char upperCp1252(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return (unsigned char)(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return (unsigned char)(c - 32);
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return (unsigned char)(c - 0x20);
   switch (c) {
     case 0x9A: return 0x8A;  // š
     case 0x9C: return 0x8C;  // œ
     case 0x9E: return 0x8E;  // ž
     case 0xFF: return 0x9F;  // ÿ
+    default: return c;
+  }
+}
+
+unsigned char lowerCp1252(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return (unsigned char)(c + 0x20);
+  switch (c) {
+    case 0x8A: return 0x9A;  // Š
+    case 0x8C: return 0x9C;  // Œ
+    case 0x8E: return 0x9E;  // Ž
+    case 0x9F: return 0xFF;  // Ÿ
     default: return c;
   }
 }

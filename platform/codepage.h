@@ -18,7 +18,8 @@ std::string cp1252FromUtf8(const std::string& s, char replacement = '_');
 std::string cp1252FromCp437(const std::string& s, char replacement = '_');
 std::string utf8FromCp1252(const std::string& s);
 
-// Upper case of a Windows-1252 letter (ASCII and Latin letters); other bytes unchanged.
+// Upper and lower case of a Windows-1252 letter (ASCII and Latin letters); other bytes unchanged.
 unsigned char upperCp1252(unsigned char c);
+unsigned char lowerCp1252(unsigned char c);
 
 }  // namespace tf

@@ -2,6 +2,15 @@
 
 namespace tf {
 
+bool isPlainEntryName(const std::string& name) {
+  if (name.empty()) return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+        c == '>' || c == '|')
+      return false;
+  return true;
+}
+
 bool Files::readFile(const std::string& path, std::string& out) {
   out.clear();
   auto in = openRead(path);

@@ -16,7 +16,15 @@ struct FileEntry {
   bool isReparsePoint = false;  // junction or symbolic link: never descend into it
   bool readOnly = false;
   uint32_t sizeLow = 0;
+  // The system's name does not convert to Windows-1252 and back to itself (or holds a separator
+  // or wildcard): `name` is only its "?" form, for a log line. A path built from it would name
+  // another file, so never delete, open or descend into such an entry.
+  bool nameNotRepresentable = false;
 };
+
+// True when `name` can only name an entry of the folder it was listed in: not empty, no "\",
+// "/", ":", wildcard or control character ("." and ".." pass; callers handle them).
+bool isPlainEntryName(const std::string& name);
 
 class OutputFile {
  public:
@@ -62,8 +70,36 @@ class Files {
   // Last-write time as local time; false when the file does not exist.
   virtual bool lastWriteTime(const std::string& path, LocalTime& t) = 0;
   virtual std::string shortPath(const std::string& path) = 0;  // 8.3 form; the input when none
+  // These two throw Error when the system cannot tell the folder, or only by a name that would
+  // convert to another place.
   virtual std::string tempFolder() = 0;  // with a trailing "\"
   virtual std::string currentFolder() = 0;
+};
+
+// A file deleted when the guard goes unless kept: a download's temporary file on every way
+// out, also when a step throws.
+class FicheroTemporal {
+ public:
+  explicit FicheroTemporal(Files& files, std::string path = "") : files_(files), path_(std::move(path)) {}
+  ~FicheroTemporal() {
+    if (!path_.empty()) files_.deleteFile(path_);
+  }
+  FicheroTemporal(const FicheroTemporal&) = delete;
+  FicheroTemporal& operator=(const FicheroTemporal&) = delete;
+
+  const std::string& ruta() const { return path_; }
+  void asignar(std::string path) { path_ = std::move(path); }
+  void conservar() { path_.clear(); }
+  // Deletes it now; false when the file could not be deleted.
+  bool descartar() {
+    bool ok = path_.empty() || files_.deleteFile(path_);
+    path_.clear();
+    return ok;
+  }
+
+ private:
+  Files& files_;
+  std::string path_;
 };
 
 }  // namespace tf

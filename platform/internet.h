@@ -93,4 +93,40 @@ class Internet {
   virtual std::string systemMessageText(uint32_t code) = 0;
 };
 
+// Owns one handle of the port and closes it when it goes, on every way out of a scope.
+class InternetHandle {
+ public:
+  explicit InternetHandle(Internet& net, Internet::Handle h = nullptr) : net_(&net), h_(h) {}
+  ~InternetHandle() { reset(); }
+  InternetHandle(InternetHandle&& o) noexcept : net_(o.net_), h_(o.h_) { o.h_ = nullptr; }
+  InternetHandle& operator=(InternetHandle&& o) noexcept {
+    if (this != &o) {
+      reset();
+      net_ = o.net_;
+      h_ = o.h_;
+      o.h_ = nullptr;
+    }
+    return *this;
+  }
+  InternetHandle(const InternetHandle&) = delete;
+  InternetHandle& operator=(const InternetHandle&) = delete;
+
+  Internet::Handle get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+  // Closes the handle held (if any) and takes `h`.
+  void reset(Internet::Handle h = nullptr) {
+    if (h_) net_->close(h_);
+    h_ = h;
+  }
+
+ private:
+  Internet* net_;
+  Internet::Handle h_;
+};
+
+// The text of an error code left by the port: the server's last response for the extended
+// error; the library's table for its own codes ("Internet error " + code when it has none); the
+// system's text for any other code. No line end.
+std::string textoErrorInternet(Internet& net, uint32_t code);
+
 }  // namespace tf

@@ -18,6 +18,9 @@ class Clock {
   virtual void sleepMs(unsigned ms) = 0;
 };
 
+// The folder probes (program files, Windows, system, desktop, Start menu, the executable) throw
+// Error when a folder cannot be named in Windows-1252 (neither as it is nor in its short form):
+// a look-alike would name another place.
 class SystemInfo {
  public:
   virtual ~SystemInfo() = default;
@@ -37,16 +40,17 @@ class SystemInfo {
   virtual std::string startMenuProgramsDir() = 0;        // the user's
   virtual std::string commonStartMenuProgramsDir() = 0;  // all users'
   virtual std::string exePath() = 0;  // full path of the running executable
-  virtual std::string environment(const std::string& name) = 0;  // "" when unset
   // The user's decimal separator (for example "," on a Spanish system); "." when unknown.
   virtual std::string decimalSeparator() = 0;
 };
 
-// A named, cross-process mutex. lock() waits without limit.
+// A named, cross-process mutex.
 class NamedMutex {
  public:
   virtual ~NamedMutex() = default;
-  virtual void lock() = 0;
+  // Waits up to maxMs; true when the mutex is now ours (also when its last owner ended without
+  // releasing it). unlock() only after a true lock().
+  virtual bool lock(unsigned maxMs) = 0;
   virtual void unlock() = 0;
 };
 

@@ -8,7 +8,8 @@
 
 namespace tf {
 
-// A console command started hidden, its standard output and error joined in one pipe.
+// A console command started hidden, its standard output and error joined in one pipe; its
+// standard input is an empty pipe, so a command that reads it sees end-of-file at once.
 // Closing it (destruction) closes the pipes and handles; it never ends the command.
 class RunningCommand {
  public:

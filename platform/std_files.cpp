@@ -103,7 +103,9 @@ bool StdFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
   for (; it != end; it.increment(ec)) {
     if (ec) return false;
     FileEntry e;
-    e.name = programPath(it->path().filename());
+    std::string utf8 = it->path().filename().u8string();
+    e.name = cp1252FromUtf8(utf8, '?');
+    e.nameNotRepresentable = utf8FromCp1252(e.name) != utf8 || !isPlainEntryName(e.name);
     e.isReparsePoint = it->is_symlink(ec);
     e.isFolder = it->is_directory(ec);
     if (!e.isFolder) e.sizeLow = (uint32_t)it->file_size(ec);

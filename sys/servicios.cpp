@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/texto.h"
 #include "sys/utilidades.h"
 
 namespace tf {

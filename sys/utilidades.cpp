@@ -3,34 +3,12 @@
 #include <vector>
 
 #include "core/mensajes.h"
+#include "core/texto.h"
+#include "platform/codepage.h"
 
 namespace tf {
 
 namespace {
-
-// Lower case of a Windows-1252 letter; other bytes unchanged.
-unsigned char minuscula(unsigned char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return (unsigned char)(c + 0x20);
-  switch (c) {
-    case 0x8A: return 0x9A;  // Š
-    case 0x8C: return 0x9C;  // Œ
-    case 0x8E: return 0x9E;  // Ž
-    case 0x9F: return 0xFF;  // Ÿ
-    default: return c;
-  }
-}
-
-std::string mayusculasAscii(const std::string& s) {
-  std::string r = s;
-  for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
-  return r;
-}
-
-std::string nombreSinCarpeta(const std::string& ruta) {
-  size_t corte = ruta.find_last_of("\\/");
-  return corte == std::string::npos ? ruta : ruta.substr(corte + 1);
-}
 
 // Matches one mask element at m (not "*") against c; sets `largo` to the element's length.
 bool coincideElemento(const std::string& m, size_t i, unsigned char c, size_t& largo) {
@@ -42,11 +20,11 @@ bool coincideElemento(const std::string& m, size_t i, unsigned char c, size_t& l
       bool negado = j < cierre && m[j] == '!';
       if (negado) ++j;
       bool dentro = false;
-      unsigned char x = minuscula(c);
+      unsigned char x = lowerCp1252(c);
       for (; j < cierre; ++j) {
-        unsigned char desde = minuscula((unsigned char)m[j]), hasta = desde;
+        unsigned char desde = lowerCp1252((unsigned char)m[j]), hasta = desde;
         if (j + 2 < cierre && m[j + 1] == '-') {
-          hasta = minuscula((unsigned char)m[j + 2]);
+          hasta = lowerCp1252((unsigned char)m[j + 2]);
           j += 2;
         }
         if (x >= desde && x <= hasta) dentro = true;
@@ -56,17 +34,10 @@ bool coincideElemento(const std::string& m, size_t i, unsigned char c, size_t& l
     // An unclosed "[" stands for itself.
   }
   largo = 1;
-  return m[i] == '?' || minuscula((unsigned char)m[i]) == minuscula(c);
+  return m[i] == '?' || lowerCp1252((unsigned char)m[i]) == lowerCp1252(c);
 }
 
 }  // namespace
-
-bool igualesSinMayusculas(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (minuscula((unsigned char)a[i]) != minuscula((unsigned char)b[i])) return false;
-  return true;
-}
 
 bool coincideMascara(const std::string& nombre, const std::string& mascara) {
   // Every element but "*" takes exactly one character, so going back to the last "*" is enough.
@@ -94,7 +65,7 @@ bool isProcesoEnEjecucion(const std::string& ejecutable, Processes& processes) {
   std::vector<ProcessEntry> lista;
   if (!processes.list(lista)) return false;
   for (const ProcessEntry& p : lista)
-    if (igualesSinMayusculas(nombreSinCarpeta(p.exeFile), ejecutable)) return true;
+    if (igualesSinMayusculas(nombreFichero(p.exeFile), ejecutable)) return true;
   return false;
 }
 
@@ -104,7 +75,7 @@ bool terminarProcesos(const std::string& ejecutable, Processes& processes) {
   std::string buscado = mayusculasAscii(ejecutable);
   bool resultado = false;
   for (const ProcessEntry& p : lista) {
-    if (mayusculasAscii(nombreSinCarpeta(p.exeFile)) == buscado || mayusculasAscii(p.exeFile) == buscado)
+    if (mayusculasAscii(nombreFichero(p.exeFile)) == buscado || mayusculasAscii(p.exeFile) == buscado)
       resultado = processes.terminate(p.id);
   }
   return resultado;
@@ -139,7 +110,7 @@ bool terminarProcesosEnCarpeta(const std::string& ejecutable, const std::string&
   if (!processes.list(lista)) return false;
   bool resultado = false;
   for (const ProcessEntry& p : lista) {
-    if (!igualesSinMayusculas(nombreSinCarpeta(p.exeFile), ejecutable)) continue;
+    if (!igualesSinMayusculas(nombreFichero(p.exeFile), ejecutable)) continue;
     std::string ruta;
     const std::string id = " (" + std::to_string(p.id) + ")";
     if (!processes.imagePath(p.id, ruta))
@@ -167,6 +138,11 @@ void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::str
   std::vector<FileEntry> entradas;
   files.list(dir + "*.*", entradas);
   for (const FileEntry& e : entradas) {
+    // A name that is not the file's own would delete (or descend into) another file.
+    if (e.nameNotRepresentable || !isPlainEntryName(e.name)) {
+      log.registrarLog("No se eliminó el archivo " + dir + e.name + " porque su nombre tiene caracteres no admitidos");
+      continue;
+    }
     if (e.isFolder && recursivo) {
       if (e.name == "." || e.name == "..") continue;
       // A link's target lies outside this folder: only the link itself may go.

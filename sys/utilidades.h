@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "core/texto.h"  // the name and case helpers callers compare with
 #include "platform/files.h"
 #include "platform/processes.h"
 
@@ -36,14 +37,12 @@ bool isDirectorioVacio(const std::string& carpeta, Files& files);
 
 // Deletes the folder's files, and with `recursivo` its sub-folders, except the entries whose
 // names match `mascara` ("" keeps nothing); then removes the folder when it ends up empty.
-// Links (junctions, symbolic links) are removed themselves, never descended into.
+// Links (junctions, symbolic links) are removed themselves, never descended into. An entry whose
+// name the program cannot represent is left alone (nor descended into) and logged.
 // Failures are logged: "No se pudó eliminar el archivo " + path, and the folder message.
 void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log);
 
 // File-name mask: "*" any run, "?" one character, "[a-z]" / "[!a-z]" sets; letters without case.
 bool coincideMascara(const std::string& nombre, const std::string& mascara);
-
-// Windows-1252 letters compared without case.
-bool igualesSinMayusculas(const std::string& a, const std::string& b);
 
 }  // namespace tf

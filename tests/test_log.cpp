@@ -59,3 +59,30 @@ TEST(Log, ReadOnlyFolderOrNoMutexLosesLinesQuietly) {
   log2.registrarLog("sin mutex");
   EXPECT_TRUE(noMutex.files.empty());
 }
+
+TEST(Log, MutexHeldElsewhereBoundsTheWaitAndTheLineIsWrittenAnyway) {
+  FakeClock clock;
+  FakeLogSink sink;
+  ULog log(clock, sink, "C:\\Descargas\\setup.exe");
+  sink.mutexHeldElsewhere = true;
+  log.registrarLog("uno");
+  log.registrarLog("dos");
+  sink.mutexHeldElsewhere = false;
+  log.registrarLog("tres");
+  log.registrarLog("cuatro");
+  EXPECT_EQ(sink.lines("C:\\Descargas\\setup_081224.log").size(), 4u);
+  // One long wait; while the mutex stays away the next are short; once it comes, long again.
+  EXPECT_EQ(sink.waits, (std::vector<unsigned>{kEsperaMutexLogMs, kEsperaMutexLogTrasFalloMs,
+                                               kEsperaMutexLogTrasFalloMs, kEsperaMutexLogMs}));
+  EXPECT_EQ(sink.locks, 4);
+  EXPECT_EQ(sink.unlocks, 2);  // released only when it was taken
+}
+
+TEST(Log, ExecutableThatCouldNotBeNamedMeansNoLog) {
+  FakeClock clock;
+  FakeLogSink sink;
+  ULog log(clock, sink, "");
+  log.registrarLog("sin ruta");
+  EXPECT_TRUE(sink.files.empty());
+  EXPECT_TRUE(sink.mutexNames.empty());
+}

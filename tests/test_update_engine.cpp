@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "core/log.h"
@@ -31,6 +32,7 @@ struct Actualizador : ::testing::Test {
   FakeUpdateSystem sys{files};
   FakeUpdateArchives archives{files};
   FakeUpdateUi ui;
+  FakeProcesses procs;
   TUpdateEngine wu;
   struct Report {
     std::string text;
@@ -43,7 +45,8 @@ struct Actualizador : ::testing::Test {
   void SetUp() override {
     files.mkdir("C:\\Temp");
     files.mkdir("C:\\Prog");
-    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
+    procs.env["ProgramFiles"] = "C:\\Program Files";
+    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui, procs});
     wu.URL = kCtl;
     wu.UpdateUpdate = upSilent;
     wu.VersionCheck = vcAlways;
@@ -199,6 +202,49 @@ TEST_F(Actualizador, FailedListFileIsReportedWhileOthersArrive) {
   EXPECT_EQ(successes, 0);
 }
 
+TEST_F(Actualizador, ACancelStillReportsEveryFileThatDidNotArrive) {
+  control(
+      "[update]\nunconditional=1\n[files]\ncount=3\n[file1]\nurl=https://h.test/a.zip\ntargetdir={APP}\\Temp\n"
+      "[file2]\nurl=https://h.test/b.zip\ntargetdir={APP}\\Temp\n"
+      "[file3]\nurl=https://h.test/c.zip\ntargetdir={APP}\\Temp\n");
+  for (const char* u : {"https://h.test/a.zip", "https://h.test/b.zip", "https://h.test/c.zip"})
+    http.serve(u, std::string(9000, 'x'));
+  bool pressed = false;  // the user's cancel button, pressed during the first package
+  wu.OnFileProgress = [&](TUpdateEngine&, const std::string& f, int64_t pos, int64_t) {
+    if (f.find("a.zip") != std::string::npos && pos >= 4096) pressed = true;
+  };
+  wu.OnProgressCancel = [&](TUpdateEngine&, bool& cancel) { cancel = pressed; };
+  wu.RunUpdate(false);
+  EXPECT_TRUE(reported("Update process cancelled", 0, 0));
+  for (const char* n : {"a.zip", "b.zip", "c.zip"}) {
+    EXPECT_TRUE(reported(std::string("Cannot download update file : https://h.test/") + n, 2, 9)) << n;
+    EXPECT_FALSE(files.has(std::string("C:\\Prog\\Temp\\") + n)) << n;
+  }
+  EXPECT_FALSE(reported("Finished processing update control file"));  // no closing actions
+  EXPECT_TRUE(reported("Closed Internet connection"));
+  EXPECT_EQ(successes, 0);
+  for (const auto& p : files.paths()) EXPECT_EQ(p.find("UPD"), std::string::npos) << p;
+}
+
+TEST_F(Actualizador, ACountBeyondTheFileSectionsListsOnlyThoseThatExist) {
+  control(
+      "[update]\nunconditional=1\n[files]\ncount=1000000\n[file1]\nurl=https://h.test/a.zip\ntargetdir={APP}\\Temp\n"
+      "[file7]\nurl=https://h.test/b.zip\ntargetdir={APP}\\Temp\n[file01]\nurl=https://h.test/x.zip\n");
+  http.serve("https://h.test/a.zip", "A");
+  http.serve("https://h.test/b.zip", "B");
+  wu.RunUpdate(false);
+  EXPECT_EQ(files.content("C:\\Prog\\Temp\\a.zip"), "A");
+  EXPECT_EQ(files.content("C:\\Prog\\Temp\\b.zip"), "B");
+  EXPECT_EQ(std::count_if(reports.begin(), reports.end(),
+                          [](const Report& r) { return r.text.rfind("Processing file : ", 0) == 0; }),
+            2);
+  EXPECT_EQ(successes, 1);
+  auto l = sink.lines("C:\\Users\\ana\\Documents\\UPDATE.LOG");
+  EXPECT_NE(std::find(l.begin(), l.end(),
+                      "08/12/2024 10:31:05 : Files count 1000000 in the update control file, 2 file sections found"),
+            l.end());
+}
+
 TEST_F(Actualizador, TruncatedOrEmptyBodyLeavesOldTargetAndNoTemporary) {
   files.put("C:\\Prog\\Temp\\a.zip", "old");
   files.put("C:\\Prog\\Temp\\b.zip", "old b");
@@ -343,7 +389,6 @@ struct Paquete : Actualizador {
   FakeSystemInfo info;
   FakeUi winUi;
   FakeInternet internet;
-  FakeProcesses procs;
   FakeServices services{clock};
   FakeRegistry registry;
   FakeShellLinks links;
@@ -357,7 +402,7 @@ struct Paquete : Actualizador {
     info.exe = "C:\\Prog\\setup.exe";
     log = std::make_unique<ULog>(clock, sink, info.exe);
     frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, registry, links, shell, net, hashes, *log}, std::vector<std::string>{});
-    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui});
+    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui, procs});
     frm->servidorDescarga = "h.test";
   }
   std::vector<std::string> messages() {
@@ -406,4 +451,46 @@ TEST_F(Paquete, EngineProgressReachesTheWindowsHandler) {
   EXPECT_EQ(frm->form["ProgressBar2"].maximum, 3);
   frm->UpdateEngine1.OnFileProgress(frm->UpdateEngine1, "x", 4096, 0);  // no size: the display stays
   EXPECT_EQ(frm->form["lblProgresoInstalacion"].caption, "66% completado");
+}
+
+TEST_F(Paquete, AStepThatThrowsLeavesNothingOpenAndTheStepStillEnds) {
+  const std::string ctl =
+      "[update]\nunconditional=1\n[files]\ncount=2\n"
+      "[file1]\nurl=https://h.test/p/dbms.zip\ntargetdir={APP}\\Temp\n"
+      "[file2]\nurl=https://h.test/p/TurnaliaFree.zip\ntargetdir={LAD}\\Temp\n";
+  http.serve("https://h.test/version/pack3.inf", ctl);
+  http.serve("https://h.test/p/dbms.zip", std::string(9000, 'd'));
+  http.serve("https://h.test/p/TurnaliaFree.zip", "t");
+  // A dial-up made for the run is hung up whatever happens.
+  frm->UpdateEngine1.UpdateConnect = ucConnectSilentHangup;
+  http.online = false;
+  http.dialOk = true;
+  struct Caso {
+    const char* what;
+    std::function<void()> arrange;
+    const char* error;
+  } casos[] = {
+      {"temporary folder missing", [&] { files.temp = "C:\\NoExiste\\"; }, "Cannot create file : C:\\NoExiste\\UPD"},
+      {"disk full", [&] { files.room = ctl.size() + 100; }, "Cannot write file : C:\\Temp\\UPD"},
+      {"no local application-data folder", [&] { sys.hasLocalAppData = false; },
+       "Could not find Local Application Data folder location."},
+  };
+  for (const Caso& c : casos) {
+    files.temp = "C:\\Temp\\";
+    files.room = UINT64_MAX;
+    sys.hasLocalAppData = true;
+    http.calls.clear();
+    c.arrange();
+    EXPECT_NO_THROW(descargarPaqueteInstalacion(*frm)) << c.what;
+    EXPECT_EQ(http.openSessions, 0) << c.what;
+    ASSERT_FALSE(http.calls.empty()) << c.what;
+    EXPECT_EQ(http.calls.back(), "hangup") << c.what;
+    EXPECT_FALSE(files.has(files.temp + "pack3.inf")) << c.what;
+    for (const auto& p : files.paths()) EXPECT_EQ(p.find("UPD"), std::string::npos) << c.what << " " << p;
+    auto m = messages();
+    ASSERT_GE(m.size(), 2u);
+    EXPECT_EQ(m[m.size() - 2].rfind(c.error, 0), 0u) << c.what << ": " << m[m.size() - 2];
+    EXPECT_NE(m[m.size() - 2].find("\rUpdate discontinued"), std::string::npos) << c.what;
+    EXPECT_EQ(m.back(), "Software TurnaliaFree downloaded successfully !") << c.what;
+  }
 }

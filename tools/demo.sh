@@ -3,6 +3,8 @@
 # wizard as a person would go (welcome, licence, options), then the log it wrote.
 # With a DISPLAY of the person's own (TF_DEMO_DISPLAY), the window opens there instead of Xvfb.
 set -uo pipefail
+# "client": the time-clock client installation instead (tools/demo_client.sh).
+[[ "${1:-}" == client ]] && exec "$(dirname "$0")/demo_client.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 demo=$WINEPREFIX/drive_c/Descargas
 work=$TF_RUN_DIR/demo
@@ -12,7 +14,8 @@ cp "$TF_WIN_BUILD/setup.exe" "$demo/setup.exe"
 # The vendor's server, on this machine only: the licence agreement and the package control file.
 printf 'ACUERDO DE LICENCIA DE USUARIO FINAL DE TURNALIAFREE\r\n\r\nCláusula 1. Esta es la versión de demostración del acuerdo.\r\n' |
   iconv -f UTF-8 -t WINDOWS-1252 >"$work/docroot/version/Licencia_KVT.txt"
-python3 "$root/tests/fixtures/vendor/make_docroot.py" --host "$TF_VENDOR_HOST" --out "$work/docroot" >/dev/null
+python3 "$root/tests/fixtures/vendor/make_docroot.py" --host "$TF_VENDOR_HOST" --fixtures "$TF_WIN_BUILD/fixtures" \
+  --out "$work/docroot" >/dev/null
 python3 "$root/tools/vendor_server.py" --docroot "$work/docroot" --log "$work/requests.jsonl" \
   >"$work/server.out" 2>&1 &
 server=$!

@@ -14,9 +14,10 @@ for it before asking, then after every datagram:
 
     {"pid": 123, "port": 8077, "count": 1,
      "datagrams": [{"from": "10.213.0.2", "port": 50123, "to": "255.255.255.255", "size": 0,
-                    "answered": true}]}
+                    "answered": true, "time": 1700000000.123}]}
 
-"count" is every datagram received, "datagrams" the last 100. SIGTERM or SIGINT stops it at once.
+"count" is every datagram received, "datagrams" the last 100; "time" is when each arrived
+(seconds since the epoch, as time.time() gives it). SIGTERM or SIGINT stops it at once.
 
 It runs only inside tests/wine/sandbox.sh (private network: loopback and the veth pair) and
 refuses to start anywhere else, so nothing on a real network ever hears it answer.
@@ -78,10 +79,11 @@ def serve(sock, state, answer, delay_s):
         timeout = max(0.0, pending[0][0] - time.monotonic()) if pending else None
         if select.select([sock], [], [], timeout)[0]:
             data, anc, _, source = sock.recvmsg(65535, socket.CMSG_SPACE(12))
+            arrived = round(time.time(), 3)
             if answer is not None:
                 pending.append((time.monotonic() + delay_s, answer, source))
             state.add({"from": source[0], "port": source[1], "to": destination(anc), "size": len(data),
-                       "answered": answer is not None})
+                       "answered": answer is not None, "time": arrived})
         while pending and pending[0][0] <= time.monotonic():
             _, payload, source = pending.pop(0)
             sock.sendto(payload, source)

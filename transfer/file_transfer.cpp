@@ -1,6 +1,6 @@
 #include "transfer/file_transfer.h"
 
-#include <cctype>
+#include "core/texto.h"
 
 namespace tf {
 
@@ -10,45 +10,6 @@ constexpr uint32_t kBloque = 4096;
 
 // Thrown when the run must stop at once (the target cannot be written).
 struct RunAborted {};
-
-struct CerrarHandle {
-  Internet& net;
-  Internet::Handle h;
-  ~CerrarHandle() {
-    if (h) net.close(h);
-  }
-};
-
-// The temporary file is removed unless the finished download was moved over the target.
-struct FicheroTemporal {
-  Files& files;
-  std::string path;
-  bool conservar = false;
-  ~FicheroTemporal() {
-    if (!conservar && !path.empty()) files.deleteFile(path);
-  }
-};
-
-bool empiezaSinCaso(const std::string& s, const std::string& prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower((unsigned char)s[i]) != std::tolower((unsigned char)prefix[i])) return false;
-  return true;
-}
-
-std::string hostDe(const std::string& url) {
-  size_t start = url.find("://");
-  start = start == std::string::npos ? 0 : start + 3;
-  size_t end = url.find_first_of("/\\?#", start);
-  std::string host = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-  size_t at = host.rfind('@');
-  return at == std::string::npos ? host : host.substr(at + 1);
-}
-
-std::string carpetaDe(const std::string& path) {
-  size_t cut = path.find_last_of('\\');
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
 
 }  // namespace
 
@@ -90,56 +51,14 @@ TFileTransferItem& TFileTransferItems::Add() {
   return *items_.back();
 }
 
-std::string ultimoSegmentoURL(const std::string& url) {
-  std::string s = url;
-  size_t cut = s.rfind('/');
-  if (cut != std::string::npos) s = s.substr(cut + 1);
-  cut = s.rfind('\\');
-  if (cut != std::string::npos) s = s.substr(cut + 1);
-  return s;
-}
-
 std::string urlConCredencialesProxy(const std::string& url, const std::string& user, const std::string& password) {
-  if (empiezaSinCaso(url, "http://") && !user.empty() && !password.empty())
+  if (empiezaSinMayusculas(url, "http://") && !user.empty() && !password.empty())
     return "http://" + user + ":" + password + "@" + url.substr(7);
   return url;
 }
 
-std::string codificarBase64(const std::string& bytes) {
-  static const char* const abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    uint32_t v = (uint32_t)(unsigned char)bytes[i] << 16 | (uint32_t)(unsigned char)bytes[i + 1] << 8 |
-                 (unsigned char)bytes[i + 2];
-    out += abc[v >> 18 & 63];
-    out += abc[v >> 12 & 63];
-    out += abc[v >> 6 & 63];
-    out += abc[v & 63];
-  }
-  if (i < bytes.size()) {
-    uint32_t v = (uint32_t)(unsigned char)bytes[i] << 16;
-    if (i + 1 < bytes.size()) v |= (uint32_t)(unsigned char)bytes[i + 1] << 8;
-    out += abc[v >> 18 & 63];
-    out += abc[v >> 12 & 63];
-    out += i + 1 < bytes.size() ? abc[v >> 6 & 63] : '=';
-    out += '=';
-  }
-  return out;
-}
-
-std::string rutaDestino(const std::string& dir, const std::string& name) {
-  if (dir.empty()) return name;
-  if (dir.back() == '\\') return dir + name;
-  return dir + "\\" + name;
-}
-
 std::string nombreUnico(const std::string& path, const std::function<bool(const std::string&)>& exists) {
-  size_t dot = path.rfind('.');
-  size_t sep = path.find_last_of("\\/:");
-  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) dot = path.size();
-  std::string base = path.substr(0, dot), ext = path.substr(dot);
+  std::string ext = extensionFichero(path), base = path.substr(0, path.size() - ext.size());
   for (unsigned n = 1;; ++n) {
     std::string candidate = base + "(" + std::to_string(n) + ")" + ext;
     if (!exists(candidate)) return candidate;
@@ -169,13 +88,11 @@ void TFileTransfer::Cancel() {
 void TFileTransfer::Execute() {
   if (running_) return;
   running_ = true;
-  done_ = false;
   try {
     transferir();
   } catch (...) {
     // A handler's error or a file that cannot be written ends the run; the caller is not told.
   }
-  done_ = true;
   running_ = false;
   if (pump_) pump_();
 }
@@ -188,18 +105,7 @@ void TFileTransfer::transferir() {
   bool red = false;
   for (const auto& it : items)
     if (it->Active && it->Protocol != tpFile) red = true;
-  Internet::Handle session = nullptr;
-  if (red) {
-    session = Proxy.empty() ? net_.open(Agent, inet::kOpenPreconfig, "")
-                            : net_.open(Agent, inet::kOpenProxy, Proxy);
-    if (session && Timeout > 0) {
-      uint64_t ms = (uint64_t)Timeout * 1000;
-      uint32_t v = ms > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)ms;
-      for (uint32_t opt : {inet::kOptionConnectTimeout, inet::kOptionSendTimeout, inet::kOptionReceiveTimeout})
-        net_.setOption(session, opt, v);
-    }
-  }
-  CerrarHandle cerrarSesion{net_, session};
+  InternetHandle session(net_, red ? abrirSesion() : nullptr);
 
   fileNumber_ = 0;
   for (size_t i = 0; i < items.size(); ++i) {
@@ -212,7 +118,7 @@ void TFileTransfer::transferir() {
     item.Date = item.FileDate;
     bool ok = false;
     switch (item.Protocol) {
-      case tpHttp: ok = descargarHttp(item, idx, session); break;
+      case tpHttp: ok = descargarHttp(item, idx, session.get()); break;
       case tpFile: ok = copiarFichero(item); break;
       default: ok = false; break;  // the FTP and upload kinds are not part of this build
     }
@@ -221,33 +127,32 @@ void TFileTransfer::transferir() {
     if (cancel_) break;
     if (OnFileDone) OnFileDone(*this, idx);
   }
-  if (session) {
-    net_.close(session);
-    cerrarSesion.h = nullptr;
-  }
+  session.reset();
   if (OnCopyDone) OnCopyDone(*this);
 }
 
-bool TFileTransfer::copiarFichero(TFileTransferItem& item) {
-  std::string name = item.TargetFilename.empty() ? ultimoSegmentoURL(item.URL) : item.TargetFilename;
-  std::string path = rutaDestino(item.TargetDir, name);
-  lastFile_ = path;
-  lastDir_ = item.TargetDir;
-  if (files_.fileExists(path)) {
-    bool allow = true;
-    if (OnCopyOverWrite) OnCopyOverWrite(*this, path, allow);
-    if (!allow) return false;
-    if (CreateUniqueFilenames) path = nombreUnico(path, [this](const std::string& p) { return files_.fileExists(p); });
+Internet::Handle TFileTransfer::abrirSesion() {
+  Internet::Handle session = Proxy.empty() ? net_.open(Agent, inet::kOpenPreconfig, "")
+                                           : net_.open(Agent, inet::kOpenProxy, Proxy);
+  if (session && Timeout > 0) {
+    uint64_t ms = (uint64_t)Timeout * 1000;
+    uint32_t v = ms > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)ms;
+    for (uint32_t opt : {inet::kOptionConnectTimeout, inet::kOptionSendTimeout, inet::kOptionReceiveTimeout})
+      net_.setOption(session, opt, v);
   }
-  std::string dir = carpetaDe(path);
-  if (!dir.empty()) files_.createFolders(dir);
-  return files_.copyFile(item.URL, path, false);
+  return session;
+}
+
+bool TFileTransfer::copiarFichero(TFileTransferItem& item) {
+  std::string path = unirRuta(item.TargetDir, item.TargetFilename.empty() ? ultimoSegmentoURL(item.URL)
+                                                                          : item.TargetFilename);
+  return prepararDestino(path) && files_.copyFile(item.URL, path, false);
 }
 
 bool TFileTransfer::pedirCredenciales(TFileTransferItem& item, const std::string& url) {
   if (!LoginPrompt) return false;
   std::string user = item.HTTPUserID, password = item.HTTPPassword;
-  if (!LoginPrompt(*this, "Connect to " + hostDe(url), user, password)) return false;
+  if (!LoginPrompt(*this, "Connect to " + hostDeURL(url), user, password)) return false;
   item.HTTPUserID = user;
   item.HTTPPassword = password;
   return true;
@@ -261,60 +166,64 @@ void TFileTransfer::errorFichero(const std::string& path) {
 bool TFileTransfer::descargarHttp(TFileTransferItem& item, int idx, Internet::Handle session) {
   std::string url = urlConCredencialesProxy(item.URL, ProxyUserID, ProxyPassword);
   if (pump_) pump_();
-
   if (item.Authenticate == taAlways && (item.HTTPUserID.empty() || item.HTTPPassword.empty()) &&
       !pedirCredenciales(item, url))
     return false;
 
-  CerrarHandle req{net_, nullptr};
+  InternetHandle req = abrirPeticion(item, url, session);
+  if (!req) return false;
+  std::string name = item.TargetFilename.empty() ? ultimoSegmentoURL(url) : item.TargetFilename;
+  std::string path = unirRuta(item.TargetDir, name);
+  if ((item.CopyNewerOnly || OnFileDateCheck) && !esMasNuevo(item, idx, req.get(), path)) return false;
+  if (!prepararDestino(path)) return false;
+  return recibirFichero(req, !name.empty(), path);
+}
+
+InternetHandle TFileTransfer::abrirPeticion(TFileTransferItem& item, const std::string& url,
+                                            Internet::Handle session) {
+  uint32_t flags = inet::kFlagReload | inet::kFlagNoCacheWrite;
+  if (HTTPKeepAliveAuthentication) flags |= inet::kFlagKeepConnection;
   for (;;) {
     std::string headers;
     if (!item.HTTPUserID.empty() || !item.HTTPPassword.empty())
       headers = "Authorization: Basic " + codificarBase64(item.HTTPUserID + ":" + item.HTTPPassword) + "\r\n\r\n";
-    uint32_t flags = inet::kFlagReload | inet::kFlagNoCacheWrite;
-    if (HTTPKeepAliveAuthentication) flags |= inet::kFlagKeepConnection;
-    req.h = session ? net_.openUrl(session, url, headers, flags) : nullptr;
+    InternetHandle req(net_, session ? net_.openUrl(session, url, headers, flags) : nullptr);
     if (pump_) pump_();
-    if (!req.h) {
+    if (!req) {
       if (OnURLNotFound) OnURLNotFound(*this, url);
-      return false;
+      return req;
     }
     uint32_t status = 0;
-    net_.queryNumber(req.h, inet::kQueryStatusCode, status);
+    net_.queryNumber(req.get(), inet::kQueryStatusCode, status);
     if (status == 401 && (item.Authenticate == taAlways || item.Authenticate == taAuto)) {
-      net_.close(req.h);
-      req.h = nullptr;
-      if (!pedirCredenciales(item, url)) return false;
+      req.reset();
+      if (!pedirCredenciales(item, url)) return req;
       continue;
     }
     if (status >= 300) {
-      net_.close(req.h);
-      req.h = nullptr;
+      req.reset();
       if (OnError) OnError(*this, (int)status);
       if (OnErrorInfo) OnErrorInfo(*this, (int)status, "Returned http error code " + std::to_string(status));
-      return false;
     }
-    break;
+    return req;
   }
+}
 
-  std::string name = item.TargetFilename.empty() ? ultimoSegmentoURL(url) : item.TargetFilename;
-  std::string path = rutaDestino(item.TargetDir, name);
-
-  if (item.CopyNewerOnly || OnFileDateCheck) {
-    LocalTime t;
-    TDateTime newdate = net_.queryTime(req.h, inet::kQueryLastModified, t) ? aFechaHora(t) : aFechaHora(clock_.now());
-    item.Date = newdate;
-    bool allow = newdate > item.FileDate;
-    if (OnFileDateCheck) OnFileDateCheck(*this, idx, newdate, allow);
-    if (!allow) {
-      item.NotNewer = true;
-      if (OnNoNewFileFound) OnNoNewFileFound(*this, path, item.FileDate, newdate);
-      return false;
-    }
+bool TFileTransfer::esMasNuevo(TFileTransferItem& item, int idx, Internet::Handle req, const std::string& path) {
+  LocalTime t;
+  TDateTime newdate = net_.queryTime(req, inet::kQueryLastModified, t) ? aFechaHora(t) : aFechaHora(clock_.now());
+  item.Date = newdate;
+  bool allow = newdate > item.FileDate;
+  if (OnFileDateCheck) OnFileDateCheck(*this, idx, newdate, allow);
+  if (!allow) {
+    item.NotNewer = true;
+    if (OnNoNewFileFound) OnNoNewFileFound(*this, path, item.FileDate, newdate);
   }
+  return allow;
+}
 
+bool TFileTransfer::prepararDestino(std::string& path) {
   lastFile_ = path;
-  lastDir_ = item.TargetDir;
   if (files_.fileExists(path)) {
     bool allow = true;
     if (OnCopyOverWrite) OnCopyOverWrite(*this, path, allow);
@@ -324,57 +233,61 @@ bool TFileTransfer::descargarHttp(TFileTransferItem& item, int idx, Internet::Ha
       lastFile_ = path;
     }
   }
-  std::string dir = carpetaDe(path);
+  std::string dir = extraerDirectorio(path);
   if (!dir.empty()) files_.createFolders(dir);
+  return true;
+}
 
+bool TFileTransfer::recibirFichero(InternetHandle& req, bool conNombre, const std::string& path) {
   // The data goes to a temporary file beside the target, moved over it only once complete, so a
   // cut connection never leaves a truncated file under the real name.
-  FicheroTemporal tmp{files_, ""};
+  FicheroTemporal tmp(files_);
   std::unique_ptr<OutputFile> out;
-  if (!name.empty() && !files_.folderExists(path)) {
-    tmp.path = path + ".part";
-    out = files_.createFile(tmp.path);
+  if (conNombre && !files_.folderExists(path)) {
+    out = files_.createFile(path + ".part");
+    if (out) tmp.asignar(path + ".part");
   }
   if (!out) {
-    tmp.path.clear();
-    net_.close(req.h);
-    req.h = nullptr;
+    req.reset();
     errorFichero(path);
     return false;
   }
-
   uint32_t total = 0;
-  if (!net_.queryNumber(req.h, inet::kQueryContentLength, total)) total = 0;
-
-  if (buffer_.size() != kBloque) buffer_.assign(kBloque, 0);
+  if (!net_.queryNumber(req.get(), inet::kQueryContentLength, total)) total = 0;
   uint64_t received = 0;
+  bool gotData = false;
+  bool endOfData = leerBloques(req.get(), *out, total, received, gotData);
+  bool written = out->close();
+  out.reset();
+  if (!written) throw RunAborted();
+  req.reset();
+
+  if (!endOfData || cancel_ || (total != 0 && received != total)) return false;
+  if (!files_.moveFile(tmp.ruta(), path, true)) {
+    errorFichero(path);
+    return false;
+  }
+  tmp.conservar();
+  return gotData;
+}
+
+bool TFileTransfer::leerBloques(Internet::Handle req, OutputFile& out, uint32_t total, uint64_t& received,
+                                bool& gotData) {
+  if (buffer_.size() != kBloque) buffer_.assign(kBloque, 0);
   uint32_t count = kBloque;
-  bool result = false, endOfData = false;
+  bool endOfData = false;
   ultimoServicio_ = clock_.tickMs();
   while (count > 0 && !cancel_) {
     servirCola();
-    if (!net_.read(req.h, buffer_.data(), kBloque, count)) break;
-    if (count > 0 && count <= kBloque && !out->write(buffer_.data(), count)) throw RunAborted();
+    if (!net_.read(req, buffer_.data(), kBloque, count)) break;
+    if (count > 0 && count <= kBloque && !out.write(buffer_.data(), count)) throw RunAborted();
     if (count == 0) endOfData = true;
     received += count;
     if (OnCopyProgress) OnCopyProgress(*this, fileNumber_, (uint32_t)received, total);
     servirCola();
-    if (count > 0) result = true;
+    if (count > 0) gotData = true;
   }
-  bool written = out->close();
-  out.reset();
-  if (!written) throw RunAborted();
-  net_.close(req.h);
-  req.h = nullptr;
-
-  bool complete = endOfData && !cancel_ && (total == 0 || received == total);
-  if (!complete) return false;
-  if (!files_.moveFile(tmp.path, path, true)) {
-    errorFichero(path);
-    return false;
-  }
-  tmp.conservar = true;
-  return result;
+  return endOfData;
 }
 
 }  // namespace tf

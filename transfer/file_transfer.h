@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/texto.h"
 #include "platform/files.h"
 #include "platform/internet.h"
 #include "platform/ports.h"
@@ -123,14 +124,19 @@ class TFileTransfer {
   void Cancel();
 
   bool Running() const { return running_; }
-  int FileNumber() const { return fileNumber_; }
-  const std::string& LastFile() const { return lastFile_; }
-  const std::string& LastDir() const { return lastDir_; }
+  const std::string& LastFile() const { return lastFile_; }  // the last target path
 
  private:
   void transferir();
-  bool descargarHttp(TFileTransferItem& item, int idx, Internet::Handle session);
+  Internet::Handle abrirSesion();
   bool copiarFichero(TFileTransferItem& item);
+  // The steps of an HTTP download, in order.
+  bool descargarHttp(TFileTransferItem& item, int idx, Internet::Handle session);
+  InternetHandle abrirPeticion(TFileTransferItem& item, const std::string& url, Internet::Handle session);
+  bool esMasNuevo(TFileTransferItem& item, int idx, Internet::Handle req, const std::string& path);
+  bool prepararDestino(std::string& path);
+  bool recibirFichero(InternetHandle& req, bool conNombre, const std::string& path);
+  bool leerBloques(Internet::Handle req, OutputFile& out, uint32_t total, uint64_t& received, bool& gotData);
   bool pedirCredenciales(TFileTransferItem& item, const std::string& url);
   void errorFichero(const std::string& path);
   void servirCola();
@@ -141,9 +147,8 @@ class TFileTransfer {
   std::function<void()> pump_;
   bool running_ = false;
   bool cancel_ = false;
-  bool done_ = false;
   int fileNumber_ = 0;
-  std::string lastFile_, lastDir_;
+  std::string lastFile_;
   std::vector<char> buffer_;
   uint64_t ultimoServicio_ = 0;
 
@@ -151,13 +156,8 @@ class TFileTransfer {
   static constexpr uint64_t kIntervaloServicioMs = 10;
 };
 
-// The last segment of a URL: everything after the last "/", then after the last "\".
-std::string ultimoSegmentoURL(const std::string& url);
 // An "http://" URL with the proxy user and password inserted; every other URL unchanged.
 std::string urlConCredencialesProxy(const std::string& url, const std::string& user, const std::string& password);
-std::string codificarBase64(const std::string& bytes);
-// TargetDir and a file name joined with exactly one "\" (the bare name when the folder is empty).
-std::string rutaDestino(const std::string& dir, const std::string& name);
 // The first of "name(1).ext", "name(2).ext" … for which `exists` is false.
 std::string nombreUnico(const std::string& path, const std::function<bool(const std::string&)>& exists);
 

@@ -1,22 +1,10 @@
 #include "transfer/form_poster.h"
 
+#include "core/mensajes.h"
+
 namespace tf {
 
-extern const char* const kTituloAplicacion;
-
 const char* const TFormPoster::kCabecera = "Content-Type: application/x-www-form-urlencoded";
-
-namespace {
-
-struct CerrarHandle {
-  Internet& net;
-  Internet::Handle h;
-  ~CerrarHandle() {
-    if (h) net.close(h);
-  }
-};
-
-}  // namespace
 
 TFormPoster::TFormPoster(Internet& net, Ui& ui, std::function<void()> pump) : net_(net), ui_(ui), pump_(std::move(pump)) {}
 
@@ -36,12 +24,9 @@ std::string TFormPoster::Cuerpo(const TFormPosterItems& items) {
 void TFormPoster::informarError() {
   uint32_t code = net_.lastError();
   if (code == 0) return;
-  std::string text = net_.messageText(code);
-  if (code == inet::kErrorExtended) {
-    std::string info = net_.lastResponseInfo();
-    if (info.empty()) return;
-    text = info;
-  }
+  // A code outside the Internet library's table gets the system's text, never an empty box.
+  std::string text = textoErrorInternet(net_, code);
+  if (text.empty()) return;  // an extended error without the server's words
   if (text.size() > 1024) text.resize(1024);  // the report's buffer holds 1025 bytes with its end mark
   if (OnError) {
     OnError(*this, text, (int)code);
@@ -53,39 +38,39 @@ void TFormPoster::informarError() {
 bool TFormPoster::Execute() {
   std::string body = Cuerpo(Items);
 
-  CerrarHandle sesion{net_, net_.open(Agent, inet::kOpenPreconfig, "")};
-  if (!sesion.h) {
+  InternetHandle sesion(net_, net_.open(Agent, inet::kOpenPreconfig, ""));
+  if (!sesion) {
     informarError();
     return false;
   }
   if (TimeOut > 0)
     for (uint32_t opt : {inet::kOptionConnectTimeout, inet::kOptionSendTimeout, inet::kOptionReceiveTimeout})
-      net_.setOption(sesion.h, opt, (uint32_t)TimeOut);
+      net_.setOption(sesion.get(), opt, (uint32_t)TimeOut);
 
-  CerrarHandle con{net_, net_.connect(sesion.h, Server, (uint16_t)(Port == 0 ? 80 : Port))};
-  if (!con.h) {
+  InternetHandle con(net_, net_.connect(sesion.get(), Server, (uint16_t)(Port == 0 ? 80 : Port)));
+  if (!con) {
     informarError();
     return false;
   }
   bool tls = Port == 443;
   uint32_t flags = tls ? inet::kFlagSecure | inet::kFlagIgnoreCertDateInvalid | inet::kFlagIgnoreCertCnInvalid : 0;
-  CerrarHandle req{net_, net_.openRequest(con.h, "POST", Action, Referer, "", flags)};
-  if (req.h && tls) {
+  InternetHandle req(net_, net_.openRequest(con.get(), "POST", Action, Referer, "", flags));
+  if (req && tls) {
     uint32_t security = 0;
-    if (net_.queryOption(req.h, inet::kOptionSecurityFlags, security)) {
-      if (!net_.setOption(req.h, inet::kOptionSecurityFlags, security | inet::kSecurityIgnoreUnknownCa))
+    if (net_.queryOption(req.get(), inet::kOptionSecurityFlags, security)) {
+      if (!net_.setOption(req.get(), inet::kOptionSecurityFlags, security | inet::kSecurityIgnoreUnknownCa))
         informarError();
     } else {
       informarError();
     }
   }
-  if (!req.h) {
+  if (!req) {
     informarError();
     return false;
   }
 
   response_.clear();
-  if (!net_.send(req.h, kCabecera, body)) {
+  if (!net_.send(req.get(), kCabecera, body)) {
     informarError();
     return false;
   }
@@ -96,7 +81,7 @@ bool TFormPoster::Execute() {
     for (;;) {
       if (pump_) pump_();
       uint32_t got = 0;
-      if (!net_.read(req.h, buffer, sizeof buffer, got)) {
+      if (!net_.read(req.get(), buffer, sizeof buffer, got)) {
         result = false;
         break;
       }

@@ -1,22 +1,14 @@
 #include "update/control_file.h"
 
-#include <cctype>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
+
+#include "core/texto.h"
 
 namespace tf {
 
 namespace {
-
-std::string lower(std::string s) {
-  for (char& c : s) c = (char)std::tolower((unsigned char)c);
-  return s;
-}
-
-std::string upper(std::string s) {
-  for (char& c : s) c = (char)std::toupper((unsigned char)c);
-  return s;
-}
 
 std::string trim(const std::string& s) {
   size_t a = 0, b = s.size();
@@ -67,13 +59,13 @@ IniText::IniText(const std::string& text) {
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       size_t close = line.find(']');
-      std::string name = lower(trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+      std::string name = minusculas(trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
       current = &sections_[name];
       continue;
     }
     size_t eq = line.find('=');
     if (!current || eq == std::string::npos) continue;
-    std::string key = lower(trim(line.substr(0, eq)));
+    std::string key = minusculas(trim(line.substr(0, eq)));
     std::string value = trim(line.substr(eq + 1));
     // The system's profile reader drops one pair of enclosing quotes.
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
@@ -82,12 +74,18 @@ IniText::IniText(const std::string& text) {
   }
 }
 
-bool IniText::hasSection(const std::string& section) const { return sections_.count(lower(section)) != 0; }
+bool IniText::hasSection(const std::string& section) const { return sections_.count(minusculas(section)) != 0; }
+
+std::vector<std::string> IniText::sectionNames() const {
+  std::vector<std::string> out;
+  for (const auto& s : sections_) out.push_back(s.first);
+  return out;
+}
 
 std::string IniText::readString(const std::string& section, const std::string& key, const std::string& def) const {
-  auto s = sections_.find(lower(section));
+  auto s = sections_.find(minusculas(section));
   if (s == sections_.end()) return def;
-  auto k = s->second.find(lower(key));
+  auto k = s->second.find(minusculas(key));
   return k == s->second.end() ? def : k->second;
 }
 
@@ -144,7 +142,7 @@ bool parseDate(const std::string& text, const DateSettings& s, LocalTime& out) {
   std::vector<std::string> parts = split(trim(text), s.dateSeparator);
   if (parts.size() != 3) return false;
   // The format only fixes the order of day, month and year.
-  std::string f = lower(s.dateFormat);
+  std::string f = minusculas(s.dateFormat);
   size_t pd = f.find('d'), pm = f.find('m'), py = f.find('y');
   if (pd == std::string::npos || pm == std::string::npos || py == std::string::npos) return false;
   int rank[3] = {0, 0, 0};  // position of day, month, year in the text
@@ -271,7 +269,7 @@ std::string expandPrefixes(const std::string& text, const std::function<std::str
     if (open == std::string::npos) break;
     size_t close = s.find('}', open + 1);
     if (close == std::string::npos) break;
-    std::string folder = normalisePrefixFolder(folderOf(upper(s.substr(open + 1, close - open - 1))));
+    std::string folder = normalisePrefixFolder(folderOf(mayusculas(s.substr(open + 1, close - open - 1))));
     s.replace(open, close - open + 1, folder);
     pos = open;  // the inserted folder is scanned again
     ++replacements;
@@ -280,14 +278,22 @@ std::string expandPrefixes(const std::string& text, const std::function<std::str
 }
 
 std::string fileNameFromUrl(const std::string& url) {
-  std::string n = url;
-  size_t p = n.rfind('/');
-  if (p != std::string::npos) n = n.substr(p + 1);
-  p = n.rfind('\\');
-  if (p != std::string::npos) n = n.substr(p + 1);
-  p = n.rfind('?');
-  if (p != std::string::npos) n = n.substr(p + 1);
-  return n;
+  std::string n = ultimoSegmentoURL(url);
+  size_t p = n.rfind('?');
+  return p == std::string::npos ? n : n.substr(p + 1);
+}
+
+std::vector<int> fileSectionNumbers(const IniText& ini, int count) {
+  std::vector<int> out;
+  for (const std::string& name : ini.sectionNames()) {
+    // "file" and a decimal number as the program writes it: no sign, no leading zero.
+    if (name.size() < 5 || name.compare(0, 4, "file") != 0 || name[4] == '0') continue;
+    int n;
+    if (name.find_first_not_of("0123456789", 4) == std::string::npos && parseInt32(name.substr(4), n) && n <= count)
+      out.push_back(n);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 TFileDescription readFileEntry(const IniText& ini, int n, const std::function<std::string(const std::string&)>& expand) {

@@ -18,6 +18,7 @@ class IniText {
   IniText() = default;
   explicit IniText(const std::string& text);
   bool hasSection(const std::string& section) const;
+  std::vector<std::string> sectionNames() const;  // in lower case
   std::string readString(const std::string& section, const std::string& key, const std::string& def) const;
   // Decimal with an optional sign; anything else (or out of 32-bit range) gives `def`.
   int readInteger(const std::string& section, const std::string& key, int def) const;
@@ -97,6 +98,9 @@ class TFileList {
   int count() const { return (int)items.size(); }
 };
 
+// The numbers N, 1 <= N <= count, ascending, for which a section "fileN" exists: a count that
+// claims more sections than the file holds costs nothing.
+std::vector<int> fileSectionNumbers(const IniText& ini, int count);
 // Reads section "fileN" of `ini` (paths expanded through `expand`).
 TFileDescription readFileEntry(const IniText& ini, int n, const std::function<std::string(const std::string&)>& expand);
 

@@ -1,9 +1,9 @@
 #include "update/update_engine.h"
 
-#include <cctype>
 #include <cstdio>
 
 #include "core/mensajes.h"
+#include "core/texto.h"
 #include "platform/error.h"
 
 namespace tf {
@@ -80,25 +80,6 @@ const char* const kPromptFile = "Download update file : ";
 const char* const kPromptFiles = "Download update files ?";
 const char* const kPromptRestart = "Shutdown application to update executable files ?";
 
-std::string upper(std::string s) {
-  for (char& c : s) c = (char)std::toupper((unsigned char)c);
-  return s;
-}
-
-bool startsWithNoCase(const std::string& s, const std::string& prefix) {
-  return s.size() >= prefix.size() && upper(s.substr(0, prefix.size())) == upper(prefix);
-}
-
-std::string withSlash(std::string f) {
-  if (!f.empty() && f.back() != '\\' && f.back() != '/') f += '\\';
-  return f;
-}
-
-std::string extensionUpper(const std::string& name) {
-  size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : upper(name.substr(dot));
-}
-
 // "\n" written in the control file stands for a line break.
 std::string lineBreaks(const std::string& s) {
   std::string out;
@@ -127,42 +108,7 @@ std::vector<std::string> textLines(const std::string& text) {
   return out;
 }
 
-bool isRichText(const std::string& text) { return startsWithNoCase(text, "{\\RTF"); }
-
-std::string base64(const std::string& in) {
-  static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < in.size(); i += 3) {
-    uint32_t v = ((unsigned char)in[i] << 16) | ((unsigned char)in[i + 1] << 8) | (unsigned char)in[i + 2];
-    out += t[v >> 18];
-    out += t[(v >> 12) & 63];
-    out += t[(v >> 6) & 63];
-    out += t[v & 63];
-  }
-  if (i + 1 == in.size()) {
-    uint32_t v = (unsigned char)in[i] << 16;
-    out += t[v >> 18];
-    out += t[(v >> 12) & 63];
-    out += "==";
-  } else if (i + 2 == in.size()) {
-    uint32_t v = ((unsigned char)in[i] << 16) | ((unsigned char)in[i + 1] << 8);
-    out += t[v >> 18];
-    out += t[(v >> 12) & 63];
-    out += t[(v >> 6) & 63];
-    out += '=';
-  }
-  return out;
-}
-
-std::string hostOf(const std::string& url) {
-  size_t s = url.find("://");
-  size_t start = s == std::string::npos ? 0 : s + 3;
-  size_t end = url.find_first_of("/:?", start);
-  std::string host = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-  size_t at = host.rfind('@');
-  return at == std::string::npos ? host : host.substr(at + 1);
-}
+bool isRichText(const std::string& text) { return empiezaSinMayusculas(text, "{\\RTF"); }
 
 // A name that would leave the download folder or is no file name at all.
 bool unsafeFileName(const std::string& n) {
@@ -187,12 +133,12 @@ UpdateEnginePorts& TUpdateEngine::ports() const {
 }
 
 std::string TUpdateEngine::tempDir() const {
-  return withSlash(UseWinTempDir ? ports().files.tempFolder() : TempDirectory);
+  return conBarraFinal(UseWinTempDir ? ports().files.tempFolder() : TempDirectory);
 }
 
 std::string TUpdateEngine::logFilePath() const {
   if (LogFileName.find_first_of("\\/:") != std::string::npos) return LogFileName;
-  return withSlash(ports().sys.documentsDir()) + LogFileName;
+  return unirRuta(ports().sys.documentsDir(), LogFileName);
 }
 
 void TUpdateEngine::logLine(const std::string& text) {
@@ -222,7 +168,7 @@ void TUpdateEngine::GetPrefixFolder(const std::string& Name, std::string& Folder
   else if (Name == "APP") Folder = sys.programDir();
   else if (Name == "TMP") Folder = tempDir();
   else if (Name == "DOC") Folder = sys.documentsDir();
-  else if (Name == "PF") Folder = sys.environment("ProgramFiles");
+  else if (Name == "PF") Folder = ports().processes.environment("ProgramFiles");
   else if (Name == "LAD") {
     if (!sys.localAppDataDir(Folder)) throw Error("Could not find Local Application Data folder location.");
   } else Folder.clear();
@@ -246,12 +192,59 @@ bool TUpdateEngine::deleteOrClear(const std::string& path) {
 
 // ---- the run ----
 
+namespace {
+
+// Closes the run's connection, hangs up its dial-up and deletes its control-file copy on every
+// way out of the run, also when a step throws.
+class CierreConexion {
+ public:
+  explicit CierreConexion(TUpdateEngine& engine) : engine_(engine) {}
+  ~CierreConexion() {
+    if (pendiente_) {
+      try {
+        engine_.CloseConnection();
+      } catch (...) {
+        // Already leaving with an error; a failing status handler must not hide it.
+      }
+    }
+  }
+  CierreConexion(const CierreConexion&) = delete;
+  CierreConexion& operator=(const CierreConexion&) = delete;
+  void cerrar() {
+    pendiente_ = false;
+    engine_.CloseConnection();
+  }
+
+ private:
+  TUpdateEngine& engine_;
+  bool pendiente_ = true;
+};
+
+}  // namespace
+
 void TUpdateEngine::RunUpdate(bool SwitchToProgramFolder) {
+  startRun(SwitchToProgramFolder);
+  CierreConexion cierre(*this);
+  if (OpenConnection() != 0) return;  // nothing opened: the close only hangs up a dial-up made
+  bool remain = false;
+  int downloaded = -1;
+  if (prepareDownload()) {
+    remain = FilterFileList() == 0 && FileList.count() > 0;
+    if (remain) {
+      downloaded = DownloadFiles();
+      RunPostActions();
+    }
+  }
+  cierre.cerrar();
+  if (remain && downloaded == 0 && !cancel_ && OnSuccess) OnSuccess(*this);
+  if (remain && appUpdate_ && componentDownloaded_ && !cancel_) restartApplication();
+}
+
+void TUpdateEngine::startRun(bool SwitchToProgramFolder) {
   UpdateEnginePorts& p = ports();
   cancel_ = false;
   cancelReported_ = false;
   if (SwitchToProgramFolder) p.sys.setCurrentDir(p.sys.programDir());
-
   std::string text;
   ReportStatus(968, "Non threaded update", 0, 0);
   GetOsVersionText(text);
@@ -265,53 +258,39 @@ void TUpdateEngine::RunUpdate(bool SwitchToProgramFolder) {
   componentDownloaded_ = false;
   controlFile_.clear();
   ReportStatus(963, Version(), 0, 0);
+}
 
-  if (OpenConnection() != 0) return;
-  bool proceed = true;
-  if (UpdateType == ftpUpdate && ConnectFtpHost() != 0) proceed = false;
-  if (proceed && UpdateType != fileUpdate && !sessionOpen_) proceed = false;  // ucNone: nothing opened
-  if (proceed && FetchControlFile() != 0) proceed = false;
-  if (proceed && !ForceUpdate && !CheckUpdateDue()) {
+bool TUpdateEngine::prepareDownload() {
+  if (UpdateType == ftpUpdate && ConnectFtpHost() != 0) return false;
+  if (UpdateType != fileUpdate && !sessionOpen_) return false;  // ucNone: nothing opened
+  if (FetchControlFile() != 0) return false;
+  if (!ForceUpdate && !CheckUpdateDue()) {
     appUpdate_ = false;
-    proceed = false;
+    return false;
   }
-  if (proceed && RunPreActions() == -1) proceed = false;
-  if (proceed) {
-    bool found = false, declined = false;
-    std::string whatsNew;
-    if (fetchText("whatsnew", found, whatsNew) && found) {
-      ReportStatus(937, "", 12, 0);
-      if (ShowWhatsNew(whatsNew) != 0) declined = true;
-    }
-    std::string licence;
-    bool licenceOk = fetchText("eula", found, licence);
-    if (found && !declined) {
-      ReportStatus(939, "", 13, 0);
-      // A licence that could not be fetched cannot be accepted.
-      if (!licenceOk || ShowLicence(licence) != 0) declined = true;
-    }
-    if (declined) {
-      appUpdate_ = false;
-      proceed = false;
-    }
-  }
-  if (proceed && ReadFileList() <= 0) {
+  if (RunPreActions() == -1) return false;
+  if (!acceptTexts() || ReadFileList() <= 0) {
     appUpdate_ = false;
-    proceed = false;
+    return false;
   }
-  if (proceed) {
-    bool remain = FilterFileList() == 0 && FileList.count() > 0;
-    int downloaded = -1;
-    if (remain) {
-      downloaded = DownloadFiles();
-      RunPostActions();
-    }
-    CloseConnection();
-    if (remain && downloaded == 0 && !cancel_ && OnSuccess) OnSuccess(*this);
-    if (appUpdate_ && componentDownloaded_ && !cancel_) restartApplication();
-    return;
+  return true;
+}
+
+bool TUpdateEngine::acceptTexts() {
+  bool found = false, declined = false;
+  std::string whatsNew;
+  if (fetchText("whatsnew", found, whatsNew) && found) {
+    ReportStatus(937, "", 12, 0);
+    if (ShowWhatsNew(whatsNew) != 0) declined = true;
   }
-  CloseConnection();
+  std::string licence;
+  bool licenceOk = fetchText("eula", found, licence);
+  if (found && !declined) {
+    ReportStatus(939, "", 13, 0);
+    // A licence that could not be fetched cannot be accepted.
+    if (!licenceOk || ShowLicence(licence) != 0) declined = true;
+  }
+  return !declined;
 }
 
 int TUpdateEngine::OpenConnection() {
@@ -383,8 +362,8 @@ int TUpdateEngine::FetchControlFile() {
     ReportStatus(925, "", 2, 0);
     return 4;
   }
+  controlFile_ = lastTarget_;  // from here on the close deletes it
   ReportStatus(926, "", 3, 0);
-  controlFile_ = lastTarget_;
   std::string text;
   ports().files.readFile(controlFile_, text);
   ini_ = IniText(text);
@@ -394,9 +373,7 @@ int TUpdateEngine::FetchControlFile() {
     result = 5;
   }
   appUpdate_ = ini_.readInteger("application", "appupdate", 0) == 1;
-  appName_ = expandPath(ini_.readString("application", "appname", ""));
-  if (appName_.empty()) appUpdate_ = false;
-  appParams_ = ini_.readString("application", "appparam", "");
+  if (expandPath(ini_.readString("application", "appname", "")).empty()) appUpdate_ = false;
   appComps_ = expandPath(ini_.readString("application", "appcomps", ""));
   silentRestart_ = ini_.readInteger("application", "silentrestart", 0) == 1;
   return result;
@@ -610,9 +587,14 @@ int TUpdateEngine::ReadFileList() {
   int count = ini_.readInteger("files", "count", 0);
   if (count <= 0) return count;
   ReportStatus(943, "", 3, 0);
+  // Only sections that exist make entries: a count of a million lists no million files.
+  std::vector<int> found = fileSectionNumbers(ini_, count);
+  if ((int)found.size() < count)
+    logLine("Files count " + std::to_string(count) + " in the update control file, " + std::to_string(found.size()) +
+            " file sections found");
   auto expand = [this](const std::string& s) { return expandPath(s); };
-  for (int i = 1; i <= count; ++i) FileList.items.push_back(readFileEntry(ini_, i, expand));
-  return count;
+  for (int n : found) FileList.items.push_back(readFileEntry(ini_, n, expand));
+  return FileList.count();
 }
 
 int TUpdateEngine::FilterFileList() {
@@ -668,6 +650,21 @@ void TUpdateEngine::ReportFileDownloaded(const std::string& FileName) {
   if (OnFileDownloaded) OnFileDownloaded(*this, FileName);
 }
 
+bool TUpdateEngine::clearTarget(const std::string& target) {
+  if (!ports().files.fileExists(target) || deleteOrClear(target)) return true;
+  ReportStatus(972, target, 19, 6);
+  logLine("Unable to delete file " + target);
+  return false;
+}
+
+bool TUpdateEngine::replaceFile(const std::string& from, const std::string& to) {
+  if (!clearTarget(to)) return false;
+  if (ports().files.moveFile(from, to, false)) return true;
+  ReportStatus(973, from + " to " + to, 19, 7);
+  logLine("Unable to rename file " + from + " to " + to);
+  return false;
+}
+
 bool TUpdateEngine::downloadByCopy(const std::string& source, const std::string& target) {
   Files& files = ports().files;
   uint64_t size = 0;
@@ -675,7 +672,7 @@ bool TUpdateEngine::downloadByCopy(const std::string& source, const std::string&
     ReportStatus(913, source, 2, 1);
     return false;
   }
-  if (upper(source) == upper(target)) {
+  if (igualesSinMayusculas(source, target)) {
     ReportStatus(912, source, 10, 3);
     return false;
   }
@@ -683,24 +680,20 @@ bool TUpdateEngine::downloadByCopy(const std::string& source, const std::string&
     ReportStatus(914, source, 10, 2);
     return false;
   }
-  if (files.fileExists(target) && !deleteOrClear(target)) {
-    ReportStatus(972, target, 19, 6);
-    logLine("Unable to delete file " + target);
-    return false;
-  }
-  if (!files.copyFile(source, target, false)) return false;
+  if (!clearTarget(target) || !files.copyFile(source, target, false)) return false;
   ReportFileProgress(target, (int64_t)size, (int64_t)size);
   ReportFileDownloaded(target);
   return true;
 }
 
+// ---- one download ----
+
 bool TUpdateEngine::DownloadUrl(const std::string& URL_, const std::string& Folder, bool Unpack) {
-  UpdateEnginePorts& p = ports();
   std::string url = URL_;
   ReportStatus(915, url, 3, 0);
   std::string name = fileNameFromUrl(url);
   if (OnFileNameFromURL) OnFileNameFromURL(*this, url, name);
-  std::string target = withSlash(Folder) + name;
+  std::string target = unirRuta(Folder, name);
   lastTarget_ = target;
   if (unsafeFileName(name)) {
     ReportStatus(917, url, 2, 1);
@@ -708,59 +701,71 @@ bool TUpdateEngine::DownloadUrl(const std::string& URL_, const std::string& Fold
   }
   if (UpdateType == fileUpdate) return downloadByCopy(url, target);
 
-  if (!ProxyUserID.empty() && startsWithNoCase(url, "HTTP://"))
+  std::unique_ptr<UpdateRequest> req = openRequest(url);
+  if (!req) return false;
+  FicheroTemporal tmp(ports().files);
+  if (!receiveBody(std::move(req), target, tmp)) return false;
+  if (!replaceFile(tmp.ruta(), target)) return false;
+  tmp.conservar();
+  ReportFileDownloaded(target);
+  if (Unpack && mayusculas(extensionFichero(name)) == ".CAB")
+    return ports().archives.extractCabinet(target, conBarraFinal(Folder));
+  return true;
+}
+
+bool TUpdateEngine::askCredentials(const std::string& url) {
+  if (ports().ui.login("Connect to " + hostDeURL(url), UserID, Password)) return true;
+  ReportStatus(956, "", 0, 0);
+  return false;
+}
+
+std::unique_ptr<UpdateRequest> TUpdateEngine::openRequest(std::string url) {
+  UpdateHttp& http = ports().http;
+  if (!ProxyUserID.empty() && empiezaSinMayusculas(url, "HTTP://"))
     url = "http://" + ProxyUserID + ":" + ProxyPassword + "@" + url.substr(7);
   UpdateRequestFlags flags;
   flags.keepAlive = HTTPKeepAliveAuthentication;
   flags.existingConnection = ExistingConnection;
   flags.ignoreCertNameAndDate = CertCheck == ccDisable;
-
-  if (Authenticate == taAlways && (UserID.empty() || Password.empty())) {
-    if (!p.ui.login("Connect to " + hostOf(url), UserID, Password)) {
-      ReportStatus(956, "", 0, 0);
-      return false;
-    }
-  }
-  std::unique_ptr<UpdateRequest> req;
+  if (Authenticate == taAlways && (UserID.empty() || Password.empty()) && !askCredentials(url)) return nullptr;
+  // A server that keeps refusing the credentials given gets a bounded number of tries.
   for (int attempt = 0;; ++attempt) {
     std::string headers;
     if (!UserID.empty() || !Password.empty())
-      headers = "Authorization: Basic " + base64(UserID + ":" + Password) + "\r\n\r\n";
-    req = p.http.openUrl(url, headers, flags);
+      headers = "Authorization: Basic " + codificarBase64(UserID + ":" + Password) + "\r\n\r\n";
+    std::unique_ptr<UpdateRequest> req = http.openUrl(url, headers, flags);
     if (!req) {
       std::string text;
-      uint32_t code = p.http.lastError(text);
+      uint32_t code = http.lastError(text);
       if (code != 0) ReportStatus(976, text, 1, (int)code);
       ReportStatus(917, url, 2, 1);
-      return false;
+      return nullptr;
     }
     int status = req->statusCode();
     if (status == 401 && Authenticate == taAuto && attempt < 16) {
       req.reset();
-      if (!p.ui.login("Connect to " + hostOf(url), UserID, Password)) {
-        ReportStatus(956, "", 0, 0);
-        return false;
-      }
+      if (!askCredentials(url)) return nullptr;
       continue;
     }
     if (status >= 300) {
       ReportStatus(916, std::to_string(status), 6, status);
-      return false;
+      return nullptr;
     }
-    break;
+    return req;
   }
+}
 
-  std::string tmp = p.sys.uniqueTempFile(tempDir(), "UPD");
-  std::unique_ptr<OutputFile> out = tmp.empty() ? nullptr : p.files.createFile(tmp);
-  if (!out) {
-    if (!tmp.empty()) p.files.deleteFile(tmp);
-    throw Error("Cannot create file : " + (tmp.empty() ? tempDir() + "UPD" : tmp));
-  }
+bool TUpdateEngine::receiveBody(std::unique_ptr<UpdateRequest> req, const std::string& target, FicheroTemporal& tmp) {
+  UpdateEnginePorts& p = ports();
+  std::string path = p.sys.uniqueTempFile(tempDir(), "UPD");
+  tmp.asignar(path);
+  std::unique_ptr<OutputFile> out = path.empty() ? nullptr : p.files.createFile(path);
+  if (!out) throw Error("Cannot create file : " + (path.empty() ? tempDir() + "UPD" : path));
   uint64_t announced = 0;
   bool hasLength = req->contentLength(announced);
   int64_t size = hasLength ? (int64_t)announced : 0;
   int64_t total = 0;
-  bool failed = false, gotData = false;
+  bool failed = false;
   std::string block(4096, '\0');
   for (;;) {
     p.ui.processMessages();
@@ -769,127 +774,93 @@ bool TUpdateEngine::DownloadUrl(const std::string& URL_, const std::string& Fold
       failed = true;
       break;
     }
-    if (n > 0) {
-      gotData = true;
-      if (!out->write(block.data(), (size_t)n)) {
-        out.reset();
-        req.reset();
-        p.files.deleteFile(tmp);
-        throw Error("Cannot write file : " + tmp);
-      }
-      total += n;
-    }
+    if (n > 0 && !out->write(block.data(), (size_t)n)) throw Error("Cannot write file : " + path);
+    total += n;
     ReportFileProgress(target, total, size);
     QueryCancel(cancel_);
     if (n == 0 || cancel_) break;
   }
   req.reset();
-  bool closed = out->close();
-  out.reset();
-  if (!closed) {
-    p.files.deleteFile(tmp);
-    throw Error("Cannot write file : " + tmp);
-  }
+  if (!out->close()) throw Error("Cannot write file : " + path);
   // A body shorter than announced, or none at all, is not the file: the old target stays.
-  if (hasLength && (uint64_t)total < announced) failed = true;
-  if (!gotData) failed = true;
-  if (failed || cancel_) {
-    if (!p.files.deleteFile(tmp)) logLine("Unable to delete file " + tmp);
+  if (failed || cancel_ || total == 0 || (hasLength && (uint64_t)total < announced)) {
+    if (!tmp.descartar()) logLine("Unable to delete file " + path);
     return false;
   }
-  if (p.files.fileExists(target) && !deleteOrClear(target)) {
-    ReportStatus(972, target, 19, 6);
-    logLine("Unable to delete file " + target);
-    p.files.deleteFile(tmp);
-    return false;
-  }
-  if (!p.files.moveFile(tmp, target, false)) {
-    ReportStatus(973, tmp + " to " + target, 19, 7);
-    logLine("Unable to rename file " + tmp + " to " + target);
-    p.files.deleteFile(tmp);
-    return false;
-  }
-  ReportFileDownloaded(target);
-  if (Unpack && extensionUpper(name) == ".CAB") return p.archives.extractCabinet(target, withSlash(Folder));
   return true;
 }
 
+// ---- the file list ----
+
 int TUpdateEngine::DownloadFiles() {
-  UpdateEnginePorts& p = ports();
+  UpdateUi& ui = ports().ui;
   int result = 0;
   bool askedOnce = false;
+  // After a cancel every remaining entry still goes through its download, which then fails
+  // and is reported, so the host learns of each file that did not arrive.
   for (int i = 0; i < FileList.count(); ++i) {
     TFileDescription& d = FileList.items[i];
-    std::string name = fileNameFromUrl(d.URL);
-    if (UpdateUpdate == upPromptAll && !p.ui.askYesNo(kPromptFile + name)) continue;
+    if (UpdateUpdate == upPromptAll && !ui.askYesNo(kPromptFile + fileNameFromUrl(d.URL))) continue;
     if (UpdateUpdate == upPromptOnce && !askedOnce) {
       askedOnce = true;
-      if (!p.ui.askYesNo(kPromptFiles)) break;
+      if (!ui.askYesNo(kPromptFiles)) break;
     }
-    FileList.activeIndex = i;
-    std::string url = d.URL;
-    if (OnBeforeFileDownload) OnBeforeFileDownload(*this, i + 1, d.Description, url);
-    if (!d.TargetDir.empty() && !p.files.folderExists(d.TargetDir)) p.files.createFolders(d.TargetDir);
-    std::string folder = UseWinTempDir ? tempDir() : d.TargetDir;
-    if (!DownloadUrl(url, folder, false)) {
-      result = -1;
-      ReportStatus(946, url, 2, 9);
-      appUpdate_ = false;
-      if (cancel_) break;
-      continue;
-    }
-    std::string downloaded = lastTarget_;
-    size_t slash = downloaded.find_last_of('\\');
-    name = slash == std::string::npos ? downloaded : downloaded.substr(slash + 1);
-    if (!appComps_.empty() && upper(appComps_).find(upper(name)) != std::string::npos) {
-      componentDownloaded_ = true;
-      ReportStatus(962, name, 0, 0);
-      continue;
-    }
-    std::string ext = extensionUpper(name);
-    std::string current = downloaded;
-    if (ext != ".CAB" && ext != ".PAT" && UseWinTempDir && !d.TargetDir.empty()) {
-      std::string dest = withSlash(d.TargetDir) + name;
-      if (upper(dest) != upper(downloaded)) {
-        if (p.files.fileExists(dest) && !deleteOrClear(dest)) {
-          ReportStatus(972, dest, 19, 6);
-          logLine("Unable to delete file " + dest);
-          result = -1;
-          continue;
-        }
-        if (!p.files.moveFile(downloaded, dest, false)) {
-          ReportStatus(973, downloaded + " to " + dest, 19, 7);
-          logLine("Unable to rename file " + downloaded + " to " + dest);
-          result = -1;
-          continue;
-        }
-        current = dest;
-      }
-    }
-    if (ext == ".CAB" && ExtractCAB && d.Compressed) {
-      if (!p.archives.extractCabinet(current, d.TargetDir)) {
-        ReportStatus(947, current, 8, 0);
-        result = -1;
-      } else if (!KeepIntermediateFiles) {
-        p.files.deleteFile(current);
-      }
-    } else if (ext != ".CAB" && ExtractCAB && d.Compressed) {
-      // Expanded beside itself: in TargetDir once moved there, else in the download folder.
-      size_t cut = current.find_last_of('\\');
-      std::string where = cut == std::string::npos ? std::string() : current.substr(0, cut + 1);
-      std::string expanded;
-      LzResult r = p.archives.lzExpand(current, where, expanded);
-      if (r == LzResult::Expanded && !KeepIntermediateFiles && upper(expanded) != upper(current))
-        p.files.deleteFile(current);
-      else if (r == LzResult::Failed)
-        result = -1;
-    } else if (ext == ".PAT" && ApplyPatch && !d.LocalVersion.empty()) {
-      // No patch program is carried: the patch stays where it was downloaded.
-      if (!ExtractPatchUtility()) logLine("Unable to apply patch " + current);
-    }
+    if (!downloadEntry(i, d)) result = -1;
   }
   FileList.activeIndex = -1;
   return result;
+}
+
+bool TUpdateEngine::downloadEntry(int index, const TFileDescription& d) {
+  Files& files = ports().files;
+  FileList.activeIndex = index;
+  std::string url = d.URL;
+  if (OnBeforeFileDownload) OnBeforeFileDownload(*this, index + 1, d.Description, url);
+  if (!d.TargetDir.empty() && !files.folderExists(d.TargetDir)) files.createFolders(d.TargetDir);
+  if (!DownloadUrl(url, UseWinTempDir ? tempDir() : d.TargetDir, false)) {
+    ReportStatus(946, url, 2, 9);
+    appUpdate_ = false;
+    return false;
+  }
+  std::string downloaded = lastTarget_, name = nombreFichero(downloaded);
+  if (!appComps_.empty() && mayusculas(appComps_).find(mayusculas(name)) != std::string::npos) {
+    // A part of the running program stays where it arrived, for the restart to take.
+    componentDownloaded_ = true;
+    ReportStatus(962, name, 0, 0);
+    return true;
+  }
+  std::string ext = mayusculas(extensionFichero(name));
+  std::string current = downloaded;
+  if (ext != ".CAB" && ext != ".PAT" && UseWinTempDir && !d.TargetDir.empty()) {
+    std::string dest = unirRuta(d.TargetDir, name);
+    if (!igualesSinMayusculas(dest, downloaded)) {
+      if (!replaceFile(downloaded, dest)) return false;
+      current = dest;
+    }
+  }
+  return unpackEntry(d, ext, current);
+}
+
+bool TUpdateEngine::unpackEntry(const TFileDescription& d, const std::string& ext, const std::string& current) {
+  UpdateEnginePorts& p = ports();
+  if (ext == ".CAB" && ExtractCAB && d.Compressed) {
+    if (!p.archives.extractCabinet(current, d.TargetDir)) {
+      ReportStatus(947, current, 8, 0);
+      return false;
+    }
+    if (!KeepIntermediateFiles) p.files.deleteFile(current);
+  } else if (ExtractCAB && d.Compressed) {
+    // Expanded beside itself: in TargetDir once moved there, else in the download folder.
+    std::string expanded;
+    LzResult r = p.archives.lzExpand(current, conBarraFinal(extraerDirectorio(current)), expanded);
+    if (r == LzResult::Failed) return false;
+    if (r == LzResult::Expanded && !KeepIntermediateFiles && !igualesSinMayusculas(expanded, current))
+      p.files.deleteFile(current);
+  } else if (ext == ".PAT" && ApplyPatch && !d.LocalVersion.empty()) {
+    // No patch program is carried: the patch stays where it was downloaded.
+    if (!ExtractPatchUtility()) logLine("Unable to apply patch " + current);
+  }
+  return true;
 }
 
 void TUpdateEngine::RunPostActions() {

@@ -121,7 +121,8 @@ class TUpdateEngine {
   std::function<void(TUpdateEngine&)> OnSuccess;
 
   // One whole update; reports through OnStatus. Throws only when downloaded data cannot be
-  // written to disk or the local application-data folder is unknown.
+  // written to disk or the local application-data folder is unknown, and then only after the
+  // connection is closed, a dial-up hung up and the control-file copy deleted.
   void RunUpdate(bool SwitchToProgramFolder);
   // Downloads one URL into Folder under the name taken from the URL.
   bool DownloadUrl(const std::string& URL, const std::string& Folder, bool Unpack);
@@ -129,8 +130,6 @@ class TUpdateEngine {
   std::string tempDir() const;         // with a trailing "\"
   std::string logFilePath() const;     // where the component log goes
   std::string expandPath(std::string path);
-  bool cancelled() const { return cancel_; }
-  const std::string& controlFilePath() const { return controlFile_; }
 
   // Overridable steps, in their declared order.
   virtual int ShowWhatsNew(const std::string& Stream);
@@ -168,8 +167,22 @@ class TUpdateEngine {
  protected:
   UpdateEnginePorts& ports() const;
   void logLine(const std::string& text);
+  // The run, in order.
+  void startRun(bool SwitchToProgramFolder);
+  bool prepareDownload();  // control file, decision, actions, texts, file list: true to download
+  bool acceptTexts();      // the what's-new and licence texts; false when one is declined
+  // One download, in order.
+  bool askCredentials(const std::string& url);
+  std::unique_ptr<UpdateRequest> openRequest(std::string url);
+  bool receiveBody(std::unique_ptr<UpdateRequest> req, const std::string& target, FicheroTemporal& tmp);
+  // One entry of the file list: downloaded, then moved or unpacked into place.
+  bool downloadEntry(int index, const TFileDescription& d);
+  bool unpackEntry(const TFileDescription& d, const std::string& ext, const std::string& current);
   // Deletes a file, clearing read-only and hidden when the first try fails.
   bool deleteOrClear(const std::string& path);
+  // An existing target removed (972 when it cannot be); then `from` renamed to it (973).
+  bool clearTarget(const std::string& target);
+  bool replaceFile(const std::string& from, const std::string& to);
   bool fetchText(const std::string& section, bool& found, std::string& text);
   bool downloadByCopy(const std::string& source, const std::string& target);
   void restartApplication();
@@ -186,7 +199,7 @@ class TUpdateEngine {
   bool silentRestart_ = false;
   bool dateFromSettings_ = false;
   std::string controlFile_;
-  std::string appName_, appParams_, appComps_;
+  std::string appComps_;
   std::string newDate_, newTime_;
   std::string lastTarget_;  // local path of the last DownloadUrl
 };

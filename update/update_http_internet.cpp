@@ -10,19 +10,16 @@ constexpr uint32_t kErrorInvalidHandle = 6;
 
 class InternetUpdateRequest : public UpdateRequest {
  public:
-  InternetUpdateRequest(Internet& net, Internet::Handle h) : net_(net), h_(h) {}
-  ~InternetUpdateRequest() override { net_.close(h_); }
-  InternetUpdateRequest(const InternetUpdateRequest&) = delete;
-  InternetUpdateRequest& operator=(const InternetUpdateRequest&) = delete;
+  InternetUpdateRequest(Internet& net, Internet::Handle h) : net_(net), h_(net, h) {}
 
   int statusCode() override {
     uint32_t code = 0;
-    return net_.queryNumber(h_, inet::kQueryStatusCode, code) ? (int)code : 0;
+    return net_.queryNumber(h_.get(), inet::kQueryStatusCode, code) ? (int)code : 0;
   }
   // Queried as text: a package may pass 4 GB, beyond the number query.
   bool contentLength(uint64_t& length) override {
     std::string text;
-    if (!net_.queryText(h_, inet::kQueryContentLength, text) || text.empty()) return false;
+    if (!net_.queryText(h_.get(), inet::kQueryContentLength, text) || text.empty()) return false;
     uint64_t v = 0;
     for (char c : text) {
       if (c < '0' || c > '9') return false;
@@ -36,13 +33,13 @@ class InternetUpdateRequest : public UpdateRequest {
   long long read(void* data, size_t n) override {
     uint32_t want = n > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)n;
     uint32_t got = 0;
-    if (!net_.read(h_, data, want, got)) return -1;
+    if (!net_.read(h_.get(), data, want, got)) return -1;
     return got;
   }
 
  private:
   Internet& net_;
-  Internet::Handle h_;
+  InternetHandle h_;
 };
 
 }  // namespace
@@ -52,21 +49,22 @@ bool InternetUpdateHttp::dial(bool withPrompt) {
 }
 
 bool InternetUpdateHttp::openSession(const std::string& agent, const std::string& proxy) {
-  closeSession();
-  session_ = proxy.empty() ? net_.open(agent, inet::kOpenPreconfig, "") : net_.open(agent, inet::kOpenProxy, proxy);
+  session_.reset();
+  session_.reset(proxy.empty() ? net_.open(agent, inet::kOpenPreconfig, "")
+                               : net_.open(agent, inet::kOpenProxy, proxy));
   if (!session_) lastError_ = net_.lastError();
-  return session_ != nullptr;
+  return (bool)session_;
 }
 
 void InternetUpdateHttp::setTimeouts(int connectMs, int receiveMs) {
   if (!session_) return;
-  if (connectMs > 0) net_.setOption(session_, inet::kOptionConnectTimeout, (uint32_t)connectMs);
-  if (receiveMs > 0) net_.setOption(session_, inet::kOptionReceiveTimeout, (uint32_t)receiveMs);
+  if (connectMs > 0) net_.setOption(session_.get(), inet::kOptionConnectTimeout, (uint32_t)connectMs);
+  if (receiveMs > 0) net_.setOption(session_.get(), inet::kOptionReceiveTimeout, (uint32_t)receiveMs);
 }
 
 void InternetUpdateHttp::ignoreCertificateErrors() {
   if (!session_) return;
-  net_.setOption(session_, inet::kOptionSecurityFlags,
+  net_.setOption(session_.get(), inet::kOptionSecurityFlags,
                  inet::kSecurityIgnoreUnknownCa | inet::kSecurityIgnoreCertDateInvalid |
                      inet::kSecurityIgnoreCertCnInvalid);
 }
@@ -81,7 +79,7 @@ std::unique_ptr<UpdateRequest> InternetUpdateHttp::openUrl(const std::string& ur
   if (f.keepAlive) flags |= inet::kFlagKeepConnection;
   if (f.existingConnection) flags |= inet::kFlagExistingConnect;
   if (f.ignoreCertNameAndDate) flags |= inet::kFlagIgnoreCertCnInvalid | inet::kFlagIgnoreCertDateInvalid;
-  Internet::Handle r = net_.openUrl(session_, url, headers, flags);
+  Internet::Handle r = net_.openUrl(session_.get(), url, headers, flags);
   if (!r) {
     lastError_ = net_.lastError();
     return nullptr;
@@ -91,43 +89,25 @@ std::unique_ptr<UpdateRequest> InternetUpdateHttp::openUrl(const std::string& ur
 }
 
 uint32_t InternetUpdateHttp::lastError(std::string& text) {
-  text.clear();
-  if (lastError_ == 0) return 0;
-  if (lastError_ == inet::kErrorExtended) {
-    text = net_.lastResponseInfo();
-  } else if (lastError_ >= inet::kErrorFirst && lastError_ <= inet::kErrorLast) {
-    text = net_.messageText(lastError_);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    if (text.empty()) text = "Internet error " + std::to_string(lastError_);
-  } else {
-    text = net_.systemMessageText(lastError_);
-  }
+  text = lastError_ == 0 ? std::string() : textoErrorInternet(net_, lastError_);
   return lastError_;
 }
 
-void InternetUpdateHttp::closeSession() {
-  if (session_) net_.close(session_);
-  session_ = nullptr;
-}
+void InternetUpdateHttp::closeSession() { session_.reset(); }
 
 PostResult InternetUpdateHttp::postForm(const std::string& server, const std::string& action, const std::string& data,
                                         std::string& reply) {
   if (!session_) return PostResult::CannotConnect;
-  Internet::Handle c = net_.connect(session_, server, 80);
+  InternetHandle c(net_, net_.connect(session_.get(), server, 80));
   if (!c) return PostResult::CannotConnect;
-  Internet::Handle r = net_.openRequest(c, "POST", action, "", "text/*", inet::kFlagReload);
-  if (!r) {
-    net_.close(c);
-    return PostResult::CannotOpenResource;
-  }
-  bool ok = net_.send(r, "Content-Type: application/x-www-form-urlencoded", data);
+  InternetHandle r(net_, net_.openRequest(c.get(), "POST", action, "", "text/*", inet::kFlagReload));
+  if (!r) return PostResult::CannotOpenResource;
+  bool ok = net_.send(r.get(), "Content-Type: application/x-www-form-urlencoded", data);
   if (ok) {
     char buf[4096];
     uint32_t got = 0;
-    while (net_.read(r, buf, sizeof buf, got) && got > 0) reply.append(buf, got);
+    while (net_.read(r.get(), buf, sizeof buf, got) && got > 0) reply.append(buf, got);
   }
-  net_.close(r);
-  net_.close(c);
   return ok ? PostResult::Ok : PostResult::CannotOpenResource;
 }
 

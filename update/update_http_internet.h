@@ -8,7 +8,6 @@ namespace tf {
 class InternetUpdateHttp : public UpdateHttp {
  public:
   explicit InternetUpdateHttp(Internet& net) : net_(net) {}
-  ~InternetUpdateHttp() override { closeSession(); }
   InternetUpdateHttp(const InternetUpdateHttp&) = delete;
   InternetUpdateHttp& operator=(const InternetUpdateHttp&) = delete;
 
@@ -27,7 +26,7 @@ class InternetUpdateHttp : public UpdateHttp {
 
  private:
   Internet& net_;
-  Internet::Handle session_ = nullptr;
+  InternetHandle session_{net_};
   uint32_t lastError_ = 0;
 };
 

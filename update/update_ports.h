@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/ports.h"
+#include "platform/processes.h"
 #include "update/control_file.h"
 
 namespace tf {
@@ -61,10 +62,8 @@ class UpdateSystem {
   virtual std::string windowsDir() = 0;
   virtual std::string systemDir() = 0;
   virtual std::string programDir() = 0;     // folder of the running program
-  virtual std::string programPath() = 0;    // the running program itself
   virtual std::string documentsDir() = 0;
   virtual bool localAppDataDir(std::string& folder) = 0;
-  virtual std::string environment(const std::string& name) = 0;
   virtual std::string shortDate(const LocalTime& t) = 0;  // the system's short date format
   virtual std::string osVersionText() = 0;                // "6.1 (Win 7)"
   virtual bool isVistaOrLater() = 0;
@@ -75,14 +74,11 @@ class UpdateSystem {
   // Shell "open" with parameters (Vista and later) or program + " " + parameters.
   virtual bool startProgram(const std::string& program, const std::string& params, bool viaShell) = 0;
   virtual bool startBrowser(const std::string& url) = 0;  // "iexplore.exe -new url"
-  virtual uint32_t processId() = 0;
   // Creates a uniquely named empty file in `folder` whose name starts with `prefix`; "" on failure.
   virtual std::string uniqueTempFile(const std::string& folder, const std::string& prefix) = 0;
   virtual bool readSetting(SettingsRoot root, const std::string& key, const std::string& name, std::string& value) = 0;
   virtual bool writeSetting(SettingsRoot root, const std::string& key, const std::string& name,
                             const std::string& value) = 0;
-  virtual bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
-                                  const std::string& value) = 0;
 };
 
 enum class LzResult { Expanded, NotLz, Failed };
@@ -125,6 +121,7 @@ struct UpdateEnginePorts {
   UpdateSystem& sys;
   UpdateArchives& archives;
   UpdateUi& ui;
+  Processes& processes;  // the environment
 };
 
 }  // namespace tf

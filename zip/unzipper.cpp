@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/texto.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 
@@ -25,12 +26,6 @@ uint32_t le32(const unsigned char* p) { return (uint32_t)le16(p) | ((uint32_t)le
 uint64_t le64(const unsigned char* p) { return (uint64_t)le32(p) | ((uint64_t)le32(p + 4) << 32); }
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
-
-std::string upper(const std::string& s) {
-  std::string r(s);
-  for (char& c : r) c = (char)upperCp1252((unsigned char)c);
-  return r;
-}
 
 // "*" any run, "?" one character; both strings already upper case.
 bool wildcard(const char* m, const char* s) {
@@ -75,7 +70,7 @@ bool validComponent(const std::string& c) {
   if (c.empty() || c.back() == '.' || c.back() == ' ') return false;
   for (unsigned char ch : c)
     if (ch < 0x20 || std::strchr("<>:\"|?*", ch)) return false;
-  std::string base = upper(c.substr(0, c.find('.')));
+  std::string base = mayusculas(c.substr(0, c.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
   for (const char* d : devices)
@@ -84,16 +79,6 @@ bool validComponent(const std::string& c) {
       base[3] >= '1' && base[3] <= '9')
     return false;
   return true;
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return isSeparator(folder.back()) ? folder + name : folder + "\\" + name;
-}
-
-std::string parentOf(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
 // Reads a file region front to back through a buffer.
@@ -142,7 +127,7 @@ const char* const kErrIncompleto = "el archivo está incompleto o dañado";
 
 bool zipMaskMatches(const std::string& mask, const std::string& name) {
   if (mask == "*.*" || mask == "*") return true;
-  std::string m = upper(mask), s = upper(name);
+  std::string m = mayusculas(mask), s = mayusculas(name);
   std::replace(m.begin(), m.end(), '/', '\\');
   std::replace(s.begin(), s.end(), '/', '\\');
   while (!s.empty() && s.back() == '\\') s.pop_back();
@@ -394,7 +379,7 @@ int UnZipper::extractFiles(const std::string& mask) {
         fail("método de compresión no soportado (" + std::to_string(e.method) + ")", &e);
     }
     std::string path = base;
-    for (const std::string& k : keep) path = joinPath(path, k);
+    for (const std::string& k : keep) path = unirRuta(path, k);
     targets.push_back({&e, path});
     total += e.compressedSize + 1;
   }
@@ -412,7 +397,7 @@ int UnZipper::extractFiles(const std::string& mask) {
         ensureFolder(t.path, *t.entry);
         ++done;
       } else {
-        ensureFolder(parentOf(t.path), *t.entry);
+        ensureFolder(extraerDirectorio(t.path), *t.entry);
         extractEntry(*t.entry, t.path, done, total);
       }
       ++written;

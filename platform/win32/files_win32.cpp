@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/error.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 
@@ -83,7 +84,7 @@ bool Win32Files::list(const std::string& pattern, std::vector<FileEntry>& out) {
   if (h == INVALID_HANDLE_VALUE) return false;
   do {
     FileEntry e;
-    e.name = narrow(fd.cFileName);
+    e.nameNotRepresentable = !narrowExact(fd.cFileName, e.name) || !isPlainEntryName(e.name);
     e.isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     e.isReparsePoint = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     e.readOnly = (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -181,13 +182,15 @@ std::string Win32Files::shortPath(const std::string& path) {
   n = GetShortPathNameW(w.c_str(), &buf[0], n);
   if (!n) return path;
   buf.resize(n);
-  return narrow(buf);
+  std::string s;
+  return narrowExact(buf, s) ? s : path;
 }
 
 std::string Win32Files::tempFolder() {
   wchar_t buf[MAX_PATH + 2];
   DWORD n = GetTempPathW(MAX_PATH + 1, buf);
-  std::string s = narrow(std::wstring(buf, n));
+  if (!n || n > MAX_PATH + 1) throw Error(systemErrorText(GetLastError()));
+  std::string s = nameablePath(std::wstring(buf, n));
   if (s.empty() || s.back() != '\\') s += '\\';
   return s;
 }
@@ -195,7 +198,8 @@ std::string Win32Files::tempFolder() {
 std::string Win32Files::currentFolder() {
   wchar_t buf[MAX_PATH];
   DWORD n = GetCurrentDirectoryW(MAX_PATH, buf);
-  return narrow(std::wstring(buf, n));
+  if (!n || n >= MAX_PATH) throw Error(systemErrorText(GetLastError()));
+  return nameablePath(std::wstring(buf, n));
 }
 
 }  // namespace tf

@@ -86,6 +86,89 @@ class Win32TcpConnection : public TcpConnection {
   SOCKET s_;
 };
 
+// Waits until a datagram is waiting, at most until `deadline`: 1 ready, 0 time-out, -1 error.
+int waitReadable(SOCKET s, ULONGLONG deadline) {
+  ULONGLONG now = GetTickCount64();
+  ULONGLONG left = deadline > now ? deadline - now : 0;
+  fd_set ready;
+  FD_ZERO(&ready);
+  FD_SET(s, &ready);
+  timeval tv{(long)(left / 1000), (long)(left % 1000) * 1000};
+  int n = select(0, &ready, nullptr, nullptr, &tv);
+  return n < 0 ? -1 : n > 0 ? 1 : 0;
+}
+
+class Win32UdpSocket : public UdpSocket {
+ public:
+  explicit Win32UdpSocket(SOCKET s) : s_(s) {}
+  ~Win32UdpSocket() override { closesocket(s_); }
+
+  bool broadcast(uint16_t port, const std::string& payload, std::string& error) override {
+    BOOL on = TRUE, off = FALSE;
+    if (setsockopt(s_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) != 0) {
+      error = socketErrorText(WSAGetLastError());
+      return false;
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    const int size = (int)std::min<size_t>(payload.size(), INT_MAX);
+    int sent = SOCKET_ERROR, code = 0;
+    // A datagram goes out whole or not at all; a full send buffer is waited for once, briefly.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      sent = sendto(s_, payload.data(), size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+      code = sent == SOCKET_ERROR ? WSAGetLastError() : 0;
+      if (code != WSAEWOULDBLOCK) break;
+      fd_set writable;
+      FD_ZERO(&writable);
+      FD_SET(s_, &writable);
+      timeval tv{1, 0};
+      select(0, nullptr, &writable, nullptr, &tv);
+    }
+    // Broadcasting stays off between questions.
+    setsockopt(s_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&off), sizeof off);
+    if (sent != size) {
+      error = socketErrorText(code);
+      return false;
+    }
+    return true;
+  }
+
+  Received receive(std::string& payload, size_t maxBytes, unsigned timeoutMs, std::string& error) override {
+    payload.clear();
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    std::string buffer(std::max<size_t>(1, std::min<size_t>(maxBytes, INT_MAX)), '\0');
+    for (;;) {  // ends by a datagram, an error or the deadline
+      int w = waitReadable(s_, deadline);
+      if (w == 0) return Received::timedOut;
+      if (w < 0) {
+        error = socketErrorText(WSAGetLastError());
+        return Received::failed;
+      }
+      int r = recvfrom(s_, &buffer[0], (int)std::min(buffer.size(), maxBytes), 0, nullptr, nullptr);
+      if (r >= 0) {
+        payload.assign(buffer.data(), (size_t)r);
+        return Received::data;
+      }
+      int code = WSAGetLastError();
+      if (code == WSAEMSGSIZE) {  // longer than asked for: its first maxBytes
+        payload.assign(buffer.data(), std::min(buffer.size(), maxBytes));
+        return Received::data;
+      }
+      // WSAECONNRESET only tells of an ICMP "unreachable" for an earlier send: not an answer.
+      if (code != WSAEWOULDBLOCK && code != WSAECONNRESET) {
+        error = socketErrorText(code);
+        return Received::failed;
+      }
+      if (GetTickCount64() >= deadline) return Received::timedOut;
+    }
+  }
+
+ private:
+  SOCKET s_;
+};
+
 }  // namespace
 
 Win32Network::Win32Network() {
@@ -153,6 +236,31 @@ std::unique_ptr<TcpConnection> Win32Network::connectTcp(const std::string& host,
     }
   }
   return connection;
+}
+
+std::unique_ptr<UdpSocket> Win32Network::openUdp(std::string& error) {
+  if (startError_ != 0) {
+    error = "Winsock: " + socketErrorText(startError_);
+    return nullptr;
+  }
+  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (s == INVALID_SOCKET) {
+    error = socketErrorText(WSAGetLastError());
+    return nullptr;
+  }
+  SetHandleInformation((HANDLE)s, HANDLE_FLAG_INHERIT, 0);
+  auto udp = std::make_unique<Win32UdpSocket>(s);
+  u_long nonBlocking = 1;
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = 0;
+  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
+      bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    error = socketErrorText(WSAGetLastError());
+    return nullptr;
+  }
+  return udp;
 }
 
 }  // namespace tf

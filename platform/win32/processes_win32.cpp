@@ -17,13 +17,11 @@ void cerrar(HANDLE& h) {
 
 class Win32RunningCommand : public RunningCommand {
  public:
-  Win32RunningCommand(HANDLE process, HANDLE inRead, HANDLE inWrite, HANDLE outRead, HANDLE outWrite)
-      : process_(process), inRead_(inRead), inWrite_(inWrite), outRead_(outRead), outWrite_(outWrite) {}
+  Win32RunningCommand(HANDLE process, HANDLE outRead, HANDLE outWrite)
+      : process_(process), outRead_(outRead), outWrite_(outWrite) {}
   ~Win32RunningCommand() override {
     cerrar(outRead_);
     cerrar(outWrite_);
-    cerrar(inRead_);
-    cerrar(inWrite_);
     cerrar(process_);
   }
   size_t available() override {
@@ -44,7 +42,7 @@ class Win32RunningCommand : public RunningCommand {
   }
 
  private:
-  HANDLE process_, inRead_, inWrite_, outRead_, outWrite_;
+  HANDLE process_, outRead_, outWrite_;
 };
 
 }  // namespace
@@ -56,15 +54,15 @@ std::string Win32Processes::environment(const std::string& name) {
   std::wstring value(n, L'\0');
   n = GetEnvironmentVariableW(w.c_str(), &value[0], n);
   value.resize(n);
-  return narrow(value);
+  // COMSPEC names the interpreter: one that cannot be named is not run under a look-alike name.
+  std::string s;
+  return narrowPath(value, s) ? s : std::string();
 }
 
 std::unique_ptr<RunningCommand> Win32Processes::startHidden(const std::string& commandLine) {
-  // Inheritable pipes whose descriptor has a present but empty access list.
-  SECURITY_DESCRIPTOR sd;
-  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
-  SECURITY_ATTRIBUTES sa = {sizeof(sa), &sd, TRUE};
+  // Inheritable pipes with the default descriptor: a null access list would let any process
+  // on the machine open them.
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
 
   HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
   if (!CreatePipe(&inRead, &inWrite, &sa, 0)) return nullptr;
@@ -101,7 +99,11 @@ std::unique_ptr<RunningCommand> Win32Processes::startHidden(const std::string& c
     return nullptr;
   }
   CloseHandle(pi.hThread);
-  return std::make_unique<Win32RunningCommand>(pi.hProcess, inRead, inWrite, outRead, outWrite);
+  // The command holds its own copy of the input's read end. With the write end closed it reads
+  // end-of-file at once, rather than wait for ever for input that never comes.
+  cerrar(inWrite);
+  cerrar(inRead);
+  return std::make_unique<Win32RunningCommand>(pi.hProcess, outRead, outWrite);
 }
 
 bool Win32Processes::list(std::vector<ProcessEntry>& out) {

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/error.h"
@@ -9,6 +10,9 @@
 namespace tf {
 
 namespace {
+
+// Far beyond the largest list a system holds (hundreds of services, under 256 KB).
+const size_t kMaxServiceListBytes = 16u << 20;
 
 const wchar_t* machineName(const std::wstring& m) { return m.empty() ? nullptr : m.c_str(); }
 
@@ -42,29 +46,35 @@ std::vector<std::string> Win32Services::serviceNames(const std::string& machine)
   std::vector<std::string> names;
   // Drivers of every kind and both kinds of Win32 service, active and inactive.
   const DWORD kTipos = SERVICE_DRIVER | SERVICE_WIN32;  // 0x3B
-  std::vector<ULONGLONG> buffer(8192 / sizeof(ULONGLONG));
+  std::vector<ULONGLONG> buffer(firstBufferBytes_ / sizeof(ULONGLONG) + 1);
   DWORD resume = 0;
-  for (int pasada = 0; pasada < 10000; ++pasada) {  // bounded against a manager that never ends
-    DWORD needed = 0, count = 0;
+  bool complete = false;
+  DWORD error = ERROR_MORE_DATA;
+  for (int pasada = 0; pasada < 64 && !complete; ++pasada) {  // bounded against a manager that never ends
+    DWORD needed = 0, count = 0, from = resume;
     DWORD bytes = (DWORD)(buffer.size() * sizeof(ULONGLONG));
     BOOL ok = EnumServicesStatusW(scm, kTipos, SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()),
                                   bytes, &needed, &count, &resume);
-    DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-    if (!ok && error != ERROR_MORE_DATA) {
-      CloseServiceHandle(scm);
-      throw Error(systemErrorText(error));
+    error = ok ? ERROR_SUCCESS : GetLastError();
+    if (!ok && error != ERROR_MORE_DATA) break;
+    if (!ok && (count == 0 || resume == from)) {
+      // Nothing fitted, or a manager that cannot resume (Wine keeps the position at 0): this
+      // part is dropped and asked for again from the same position, with room for the rest.
+      resume = from;
+      size_t want = std::max<size_t>((size_t)needed, (size_t)bytes * 2);
+      if (want > kMaxServiceListBytes) break;
+      buffer.assign(want / sizeof(ULONGLONG) + 1, 0);
+      continue;
     }
     const ENUM_SERVICE_STATUSW* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
     for (DWORD i = 0; i < count; ++i)
       if (records[i].lpServiceName && records[i].lpServiceName[0]) names.push_back(narrow(records[i].lpServiceName));
-    if (ok) break;
-    if (count == 0) {
-      // Nothing fitted: take the room the manager asks for, once it is more than we have.
-      if (needed <= bytes) break;
-      buffer.resize(needed / sizeof(ULONGLONG) + 1);
-    } else if (resume == 0) {
-      break;  // no position to go on from
-    }
+    complete = ok != FALSE;
+  }
+  // A list cut short would tell an installed service as missing.
+  if (!complete) {
+    CloseServiceHandle(scm);
+    throw Error(systemErrorText(error));
   }
   CloseServiceHandle(scm);
   return names;

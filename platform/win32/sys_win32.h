@@ -1,5 +1,7 @@
 // Win32 implementations of the process and service ports.
 #pragma once
+#include <cstddef>
+
 #include "platform/processes.h"
 #include "platform/services.h"
 
@@ -16,10 +18,16 @@ class Win32Processes : public Processes {
 
 class Win32Services : public Services {
  public:
+  // The size of the first enumeration buffer; a small one makes the list come in several calls.
+  Win32Services() = default;
+  explicit Win32Services(size_t firstBufferBytes) : firstBufferBytes_(firstBufferBytes) {}
   std::vector<std::string> serviceNames(const std::string& machine) override;
   std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) override;
   std::unique_ptr<ServiceStopper> openForStop(const std::string& machine, const std::string& name) override;
   void waitForMessages(unsigned ms) override;
+
+ private:
+  size_t firstBufferBytes_ = 8192;
 };
 
 }  // namespace tf

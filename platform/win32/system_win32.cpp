@@ -22,6 +22,39 @@ std::string systemErrorText(DWORD code) {
   return narrow(text);
 }
 
+namespace {
+bool shortForm(const std::wstring& path, std::wstring& out) {
+  DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (!n) return false;
+  out.assign(n, L'\0');
+  n = GetShortPathNameW(path.c_str(), &out[0], n);
+  if (!n || n >= out.size()) return false;
+  out.resize(n);
+  return true;
+}
+}  // namespace
+
+bool narrowPath(const std::wstring& path, std::string& out) {
+  if (narrowExact(path, out)) return true;
+  std::string shown = out, unused;
+  std::wstring shortened;
+  // The file name stays long when it converts ("uninstall.exe" must stay itself); its folders go short.
+  size_t cut = path.find_last_of(L'\\');
+  if (cut != std::wstring::npos && cut > 0 && narrowExact(path.substr(cut), unused) &&
+      shortForm(path.substr(0, cut), shortened) && narrowExact(shortened + path.substr(cut), out))
+    return true;
+  if (shortForm(path, shortened) && narrowExact(shortened, out)) return true;
+  out = shown;
+  return false;
+}
+
+std::string nameablePath(const std::wstring& path) {
+  std::string s;
+  if (!narrowPath(path, s))
+    throw Error("No se puede usar la ruta " + s + ": contiene caracteres que el instalador no admite");
+  return s;
+}
+
 HMODULE loadSystemLibrary(const wchar_t* name) {
   return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
@@ -35,25 +68,29 @@ void restrictDllSearchToSystem() {
   SetDllDirectoryW(L"");
 }
 
-static std::string regString(HKEY root, const wchar_t* key, const wchar_t* value) {
+static std::wstring regWString(HKEY root, const wchar_t* key, const wchar_t* value) {
   HKEY h;
   if (RegOpenKeyExW(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return {};
   wchar_t buf[1024];
   DWORD size = sizeof(buf) - sizeof(wchar_t), type = 0;
-  std::string result;
+  std::wstring result;
   if (RegQueryValueExW(h, value, nullptr, &type, (BYTE*)buf, &size) == ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ)) {
     buf[size / sizeof(wchar_t)] = 0;
-    result = narrow(buf);
+    result = buf;
   }
   RegCloseKey(h);
   return result;
 }
 
+static std::string regString(HKEY root, const wchar_t* key, const wchar_t* value) {
+  return narrow(regWString(root, key, value));
+}
+
 static std::string shellFolder(int csidl) {
   wchar_t buf[MAX_PATH] = {0};
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))) return {};
-  return narrow(buf);
+  return nameablePath(buf);
 }
 
 LocalTime Win32Clock::now() {
@@ -117,19 +154,20 @@ bool Win32SystemInfo::localeCountryCode(std::string& code, std::string& error) {
 }
 
 std::string Win32SystemInfo::programFilesDir() {
-  return regString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir");
+  std::wstring w = regWString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir");
+  return w.empty() ? std::string() : nameablePath(w);
 }
 
 std::string Win32SystemInfo::windowsDir() {
   wchar_t buf[MAX_PATH];
   UINT n = GetWindowsDirectoryW(buf, MAX_PATH);
-  return n && n < MAX_PATH ? narrow(std::wstring(buf, n)) : std::string();
+  return n && n < MAX_PATH ? nameablePath(std::wstring(buf, n)) : std::string();
 }
 
 std::string Win32SystemInfo::systemDir() {
   wchar_t buf[MAX_PATH];
   UINT n = GetSystemDirectoryW(buf, MAX_PATH);
-  return n && n < MAX_PATH ? narrow(std::wstring(buf, n)) : std::string();
+  return n && n < MAX_PATH ? nameablePath(std::wstring(buf, n)) : std::string();
 }
 
 std::string Win32SystemInfo::desktopDir() { return shellFolder(CSIDL_DESKTOPDIRECTORY); }
@@ -140,17 +178,7 @@ std::string Win32SystemInfo::exePath() {
   std::wstring buf(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, &buf[0], (DWORD)buf.size());
   buf.resize(n);
-  return narrow(buf);
-}
-
-std::string Win32SystemInfo::environment(const std::string& name) {
-  std::wstring w = widen(name);
-  DWORD n = GetEnvironmentVariableW(w.c_str(), nullptr, 0);
-  if (!n) return {};
-  std::wstring buf(n, L'\0');
-  n = GetEnvironmentVariableW(w.c_str(), &buf[0], n);
-  buf.resize(n);
-  return narrow(buf);
+  return nameablePath(buf);
 }
 
 std::string Win32SystemInfo::decimalSeparator() {
@@ -165,7 +193,10 @@ class Win32Mutex : public NamedMutex {
  public:
   explicit Win32Mutex(HANDLE h) : h_(h) {}
   ~Win32Mutex() override { CloseHandle(h_); }
-  void lock() override { WaitForSingleObject(h_, INFINITE); }
+  bool lock(unsigned maxMs) override {
+    DWORD r = WaitForSingleObject(h_, maxMs);
+    return r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  }
   void unlock() override { ReleaseMutex(h_); }
 
  private:

@@ -26,7 +26,6 @@ class Win32SystemInfo : public SystemInfo {
   std::string startMenuProgramsDir() override;
   std::string commonStartMenuProgramsDir() override;
   std::string exePath() override;
-  std::string environment(const std::string& name) override;
   std::string decimalSeparator() override;
 };
 

@@ -186,6 +186,8 @@ LzResult Win32UpdateArchives::lzExpand(const std::string& compressed, const std:
   std::wstring dir = widen(folder);
   if (!dir.empty() && dir.back() != L'\\') dir += L'\\';
   std::wstring dest = dir + name;
+  // The name comes from the archive: one the program cannot name is not written under another.
+  if (!narrowExact(dest, expandedPath)) return LzResult::Failed;
 
   // Expanded into a fresh file first, so a failure (or a name equal to the source) loses nothing.
   wchar_t tmp[MAX_PATH + 16] = {};
@@ -200,7 +202,6 @@ LzResult Win32UpdateArchives::lzExpand(const std::string& compressed, const std:
     DeleteFileW(tmp);
     return LzResult::Failed;
   }
-  expandedPath = narrow(dest);
   return LzResult::Expanded;
 }
 

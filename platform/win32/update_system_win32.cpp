@@ -14,10 +14,12 @@ std::string folderOfPath(const std::string& p) {
   return cut == std::string::npos ? std::string() : p.substr(0, cut);
 }
 
+// A folder that cannot be named fails the probe (ok false) rather than name another place.
 std::string shellFolder(int csidl, bool& ok) {
   wchar_t buf[MAX_PATH] = {};
-  ok = SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf)) && buf[0];
-  return narrow(buf);
+  std::string s;
+  ok = SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf)) && buf[0] && narrowPath(buf, s);
+  return ok ? s : std::string();
 }
 
 HKEY rootKey(SettingsRoot r) { return r == SettingsRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
@@ -41,43 +43,32 @@ bool osVersion(DWORD& major, DWORD& minor) {
 std::string Win32UpdateSystem::windowsDir() {
   wchar_t buf[MAX_PATH] = {};
   GetWindowsDirectoryW(buf, MAX_PATH);
-  return narrow(buf);
+  return buf[0] ? nameablePath(buf) : std::string();
 }
 
 std::string Win32UpdateSystem::systemDir() {
   wchar_t buf[MAX_PATH] = {};
   GetSystemDirectoryW(buf, MAX_PATH);
-  return narrow(buf);
+  return buf[0] ? nameablePath(buf) : std::string();
 }
 
-std::string Win32UpdateSystem::programPath() {
+std::string Win32UpdateSystem::programDir() {
   std::wstring buf(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, &buf[0], (DWORD)buf.size());
   buf.resize(n);
-  return narrow(buf);
+  return folderOfPath(nameablePath(buf));
 }
 
-std::string Win32UpdateSystem::programDir() { return folderOfPath(programPath()); }
-
 std::string Win32UpdateSystem::documentsDir() {
-  bool ok;
-  return shellFolder(CSIDL_PERSONAL, ok);
+  wchar_t buf[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buf)) || !buf[0]) return {};
+  return nameablePath(buf);
 }
 
 bool Win32UpdateSystem::localAppDataDir(std::string& folder) {
   bool ok;
   folder = shellFolder(CSIDL_LOCAL_APPDATA, ok);
   return ok;
-}
-
-std::string Win32UpdateSystem::environment(const std::string& name) {
-  std::wstring n = widen(name);
-  DWORD len = GetEnvironmentVariableW(n.c_str(), nullptr, 0);
-  if (len == 0) return {};
-  std::wstring buf(len, L'\0');
-  len = GetEnvironmentVariableW(n.c_str(), &buf[0], len);
-  buf.resize(len);
-  return narrow(buf);
 }
 
 std::string Win32UpdateSystem::shortDate(const LocalTime& t) {
@@ -166,12 +157,13 @@ bool Win32UpdateSystem::startBrowser(const std::string& url) {
   return (INT_PTR)ShellExecuteW(nullptr, nullptr, L"iexplore.exe", a.c_str(), nullptr, SW_SHOWDEFAULT) > 32;
 }
 
-uint32_t Win32UpdateSystem::processId() { return GetCurrentProcessId(); }
-
 std::string Win32UpdateSystem::uniqueTempFile(const std::string& folder, const std::string& prefix) {
   wchar_t buf[MAX_PATH + 16] = {};
   if (!GetTempFileNameW(widen(folder).c_str(), widen(prefix).c_str(), 0, buf)) return {};
-  return narrow(buf);
+  std::string s;
+  if (narrowPath(buf, s)) return s;
+  DeleteFileW(buf);
+  return {};
 }
 
 bool Win32UpdateSystem::readSetting(SettingsRoot root, const std::string& key, const std::string& name,
@@ -186,7 +178,7 @@ bool Win32UpdateSystem::readSetting(SettingsRoot root, const std::string& key, c
     std::wstring buf(size / sizeof(wchar_t) + 1, L'\0');
     size = (DWORD)(buf.size() * sizeof(wchar_t));
     ok = RegQueryValueExW(h, n.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&buf[0]), &size) == ERROR_SUCCESS;
-    if (ok) value = narrow(buf.c_str());
+    if (ok) ok = narrowExact(buf.c_str(), value);  // a value that cannot be told is not read
   }
   RegCloseKey(h);
   return ok;
@@ -203,12 +195,6 @@ bool Win32UpdateSystem::writeSetting(SettingsRoot root, const std::string& key, 
                            (DWORD)((v.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   RegCloseKey(h);
   return ok;
-}
-
-bool Win32UpdateSystem::writeProfileString(const std::string& file, const std::string& section, const std::string& key,
-                                           const std::string& value) {
-  return WritePrivateProfileStringW(widen(section).c_str(), widen(key).c_str(), widen(value).c_str(),
-                                    widen(file).c_str()) != FALSE;
 }
 
 }  // namespace tf

@@ -11,10 +11,8 @@ class Win32UpdateSystem : public UpdateSystem {
   std::string windowsDir() override;
   std::string systemDir() override;
   std::string programDir() override;
-  std::string programPath() override;
   std::string documentsDir() override;
   bool localAppDataDir(std::string& folder) override;
-  std::string environment(const std::string& name) override;
   std::string shortDate(const LocalTime& t) override;
   std::string osVersionText() override;
   bool isVistaOrLater() override;
@@ -23,13 +21,10 @@ class Win32UpdateSystem : public UpdateSystem {
   FileVersion fileVersion(const std::string& path) override;
   bool startProgram(const std::string& program, const std::string& params, bool viaShell) override;
   bool startBrowser(const std::string& url) override;
-  uint32_t processId() override;
   std::string uniqueTempFile(const std::string& folder, const std::string& prefix) override;
   bool readSetting(SettingsRoot root, const std::string& key, const std::string& name, std::string& value) override;
   bool writeSetting(SettingsRoot root, const std::string& key, const std::string& name,
                     const std::string& value) override;
-  bool writeProfileString(const std::string& file, const std::string& section, const std::string& key,
-                          const std::string& value) override;
 };
 
 // The system cabinet library (loaded on demand) and the system's LZ expansion routines.

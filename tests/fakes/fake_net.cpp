@@ -1,5 +1,6 @@
 #include "tests/fakes/fake_net.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tf {
@@ -55,7 +56,66 @@ class ServidorQueAcepta : public TcpConnection {
   bool respondido_ = false;
 };
 
+// Answers are queued at each broadcast and handed out in order of arrival.
+class SocketUdpFalso : public UdpSocket {
+ public:
+  explicit SocketUdpFalso(FakeNetwork& red) : red_(red) { ++red_.socketsUdpAbiertos; }
+  ~SocketUdpFalso() override { --red_.socketsUdpAbiertos; }
+
+  bool broadcast(uint16_t port, const std::string& payload, std::string& error) override {
+    if (red_.falloUdp == FakeNetwork::FalloUdp::difundir) {
+      error = red_.errorUdp;
+      return false;
+    }
+    red_.difusiones.push_back(std::to_string(port) + "|" + payload);
+    uint64_t ahora = tick();
+    for (const auto& r : red_.respuestas) pendientes_.push_back({ahora + r.trasMs, r.carga});
+    std::stable_sort(pendientes_.begin(), pendientes_.end(),
+                     [](const Pendiente& a, const Pendiente& b) { return a.llegada < b.llegada; });
+    return true;
+  }
+
+  Received receive(std::string& payload, size_t maxBytes, unsigned timeoutMs, std::string& error) override {
+    red_.esperas.push_back(timeoutMs);
+    if (red_.falloUdp == FakeNetwork::FalloUdp::recibir) {
+      error = red_.errorUdp;
+      return Received::failed;
+    }
+    uint64_t ahora = tick();
+    if (!pendientes_.empty() && pendientes_.front().llegada < ahora + timeoutMs) {  // the end of a wait sees nothing
+      if (pendientes_.front().llegada > ahora) avanzar(pendientes_.front().llegada - ahora);
+      payload = pendientes_.front().carga.substr(0, maxBytes);
+      pendientes_.erase(pendientes_.begin());
+      return Received::data;
+    }
+    avanzar(timeoutMs);
+    return Received::timedOut;
+  }
+
+ private:
+  struct Pendiente {
+    uint64_t llegada;
+    std::string carga;
+  };
+  uint64_t tick() { return red_.reloj ? red_.reloj->tickMs() : 0; }
+  // Waiting for a datagram is not a pause of the run: only the ticks move.
+  void avanzar(uint64_t ms) {
+    if (red_.reloj) red_.reloj->ticks += ms;
+  }
+  FakeNetwork& red_;
+  std::vector<Pendiente> pendientes_;
+};
+
 }  // namespace
+
+std::unique_ptr<UdpSocket> FakeNetwork::openUdp(std::string& error) {
+  if (falloUdp == FalloUdp::abrir) {
+    error = errorUdp;
+    return nullptr;
+  }
+  ++socketsUdp;
+  return std::make_unique<SocketUdpFalso>(*this);
+}
 
 std::unique_ptr<TcpConnection> FakeNetwork::connectTcp(const std::string& host, uint16_t port, unsigned,
                                                        std::string& error) {

@@ -22,16 +22,15 @@ bool FakeSystemInfo::localeCountryCode(std::string& code, std::string& error) {
   return true;
 }
 
-std::string FakeSystemInfo::environment(const std::string& name) {
-  auto it = env.find(name);
-  return it == env.end() ? std::string() : it->second;
-}
-
 namespace {
 class FakeMutex : public NamedMutex {
  public:
   explicit FakeMutex(FakeLogSink& s) : s_(s) {}
-  void lock() override { ++s_.locks; }
+  bool lock(unsigned maxMs) override {
+    ++s_.locks;
+    s_.waits.push_back(maxMs);
+    return !s_.mutexHeldElsewhere;
+  }
   void unlock() override { ++s_.unlocks; }
 
  private:
@@ -159,6 +158,9 @@ bool FakeFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
     e.isFolder = n.second.second.folder;
     e.isReparsePoint = n.second.second.reparse;
     e.readOnly = n.second.second.readOnly;
+    // Stored names are the program's text: a "?" stands where the system's name has a character
+    // the code page lacks, as the Win32 listing shows it.
+    e.nameNotRepresentable = !isPlainEntryName(name);
     e.sizeLow = (uint32_t)n.second.second.data.size();
     out.push_back(e);
   }
@@ -236,7 +238,8 @@ class FakeOutput : public OutputFile {
   FakeOutput(FakeFiles& fs, std::string k) : fs_(fs), k_(std::move(k)) {}
   bool write(const void* data, size_t n) override {
     auto it = fs_.nodes.find(k_);
-    if (it == fs_.nodes.end()) return false;
+    if (it == fs_.nodes.end() || n > fs_.room) return false;
+    fs_.room -= n;
     it->second.second.data.append(static_cast<const char*>(data), n);
     return true;
   }

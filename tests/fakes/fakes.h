@@ -43,7 +43,6 @@ class FakeSystemInfo : public SystemInfo {
   std::string commonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string exe = "C:\\Descargas\\setup.exe";
   std::string decimal = ",";
-  std::map<std::string, std::string> env;
 
   std::string windowsProductId() override { return productId; }
   bool isWow64() override;
@@ -58,7 +57,6 @@ class FakeSystemInfo : public SystemInfo {
   std::string startMenuProgramsDir() override { return programs; }
   std::string commonStartMenuProgramsDir() override { return commonPrograms; }
   std::string exePath() override { return exe; }
-  std::string environment(const std::string& name) override;
   std::string decimalSeparator() override { return decimal; }
 };
 
@@ -69,6 +67,8 @@ class FakeLogSink : public LogSink {
   std::map<std::string, std::string> files;  // path -> content
   std::vector<std::string> mutexNames;
   int locks = 0, unlocks = 0;
+  bool mutexHeldElsewhere = false;  // every wait for the mutex runs out
+  std::vector<unsigned> waits;      // the bound of each wait, in ms
   NamedMutex* createMutex(const std::string& name) override;
   bool appendToFile(const std::string& path, const std::string& bytes) override;
   // Lines of a file, without their CR LF.
@@ -129,6 +129,7 @@ class FakeFiles : public Files {
   std::vector<std::string> paths() const;  // every entry, as stored
   std::string temp = "C:\\Temp\\";
   std::string current = "C:\\";
+  uint64_t room = UINT64_MAX;  // bytes the disk still takes; a write beyond fails
 
   bool fileExists(const std::string& path) override;
   bool folderExists(const std::string& path) override;

@@ -29,7 +29,7 @@ struct MaquinaFalsa {
   FakeRegistry registry;
   FakeShellLinks links{&files};
   FakeShell shell;
-  FakeNetwork net;
+  FakeNetwork net{&clock};
   OpenSslHashes hashes;
   // The update engine's own ports; its program folder is the installer's.
   FakeUpdateHttp updHttp;
@@ -46,7 +46,7 @@ struct MaquinaFalsa {
   Puertos puertos() { return Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, log()}; }
   UpdateEnginePorts puertosActualizacion() {
     updSys.program = sys.exe.substr(0, sys.exe.find_last_of('\\'));
-    return UpdateEnginePorts{files, clock, sink, updHttp, updSys, updArch, updUi};
+    return UpdateEnginePorts{files, clock, sink, updHttp, updSys, updArch, updUi, processes};
   }
   // The log's lines without their time stamps.
   std::vector<std::string> mensajes() {

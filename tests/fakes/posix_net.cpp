@@ -82,6 +82,11 @@ class PosixTcpConnection : public TcpConnection {
 
 }  // namespace
 
+std::unique_ptr<UdpSocket> PosixNetwork::openUdp(std::string& error) {
+  error = "UDP no disponible en las pruebas nativas";
+  return nullptr;
+}
+
 std::unique_ptr<TcpConnection> PosixNetwork::connectTcp(const std::string& host, uint16_t port, unsigned timeoutMs,
                                                         std::string& error) {
   addrinfo hints{};

@@ -14,6 +14,8 @@ class PosixNetwork : public Network {
  public:
   std::unique_ptr<TcpConnection> connectTcp(const std::string& host, uint16_t port, unsigned timeoutMs,
                                             std::string& error) override;
+  // Native tests never broadcast on the developer's network: always fails.
+  std::unique_ptr<UdpSocket> openUdp(std::string& error) override;
 };
 
 class OpenSslHashes : public Hashes {

@@ -99,7 +99,6 @@ class FakeUpdateSystem : public UpdateSystem {
   std::string windows = "C:\\windows", system = "C:\\windows\\system32", program = "C:\\Prog";
   std::string documents = "C:\\Users\\ana\\Documents", localAppData = "C:\\Users\\ana\\AppData\\Local";
   bool hasLocalAppData = true;
-  std::map<std::string, std::string> env{{"ProgramFiles", "C:\\Program Files"}};
   std::map<std::string, FileVersion> versions;  // by lower-case path
   std::map<std::string, std::string> settings;  // "root|key|name" -> value
   std::vector<std::string> started;
@@ -108,15 +107,10 @@ class FakeUpdateSystem : public UpdateSystem {
   std::string windowsDir() override { return windows; }
   std::string systemDir() override { return system; }
   std::string programDir() override { return program; }
-  std::string programPath() override { return program + "\\setup.exe"; }
   std::string documentsDir() override { return documents; }
   bool localAppDataDir(std::string& f) override {
     f = localAppData;
     return hasLocalAppData;
-  }
-  std::string environment(const std::string& name) override {
-    auto it = env.find(name);
-    return it == env.end() ? std::string() : it->second;
   }
   std::string shortDate(const LocalTime& t) override {
     return std::to_string(t.day) + "/" + std::to_string(t.month) + "/" + std::to_string(t.year);
@@ -140,7 +134,6 @@ class FakeUpdateSystem : public UpdateSystem {
     started.push_back("browser|" + url);
     return true;
   }
-  uint32_t processId() override { return 4242; }
   std::string uniqueTempFile(const std::string& folder, const std::string& prefix) override {
     std::string p = folder + prefix + std::to_string(++tempCounter) + ".tmp";
     if (!files_.writeFile(p, "")) return {};
@@ -154,9 +147,6 @@ class FakeUpdateSystem : public UpdateSystem {
   }
   bool writeSetting(SettingsRoot r, const std::string& k, const std::string& n, const std::string& v) override {
     settings[std::to_string((int)r) + "|" + k + "|" + n] = v;
-    return true;
-  }
-  bool writeProfileString(const std::string&, const std::string&, const std::string&, const std::string&) override {
     return true;
   }
 

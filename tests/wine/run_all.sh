@@ -12,7 +12,8 @@ export TF_VENDOR_DIR=$TF_RUN_DIR/vendor
 export TF_VENDOR_DOCROOT=$TF_VENDOR_DIR/docroot TF_VENDOR_FAULTS=$TF_VENDOR_DIR/faults.json TF_VENDOR_LOG=$TF_VENDOR_DIR/requests.jsonl
 mkdir -p "$TF_VENDOR_DOCROOT" && echo '{}' >"$TF_VENDOR_FAULTS"
 # The installer's update content (/version/pack3.inf and its packages).
-python3 "$root/tests/fixtures/vendor/make_docroot.py" --host "$TF_VENDOR_HOST" --out "$TF_VENDOR_DOCROOT" || rc=1
+python3 "$root/tests/fixtures/vendor/make_docroot.py" --host "$TF_VENDOR_HOST" --fixtures "$TF_WIN_BUILD/fixtures" \
+  --out "$TF_VENDOR_DOCROOT" || rc=1
 python3 "$root/tools/vendor_server.py" --docroot "$TF_VENDOR_DOCROOT" --faults "$TF_VENDOR_FAULTS" \
   --log "$TF_VENDOR_LOG" >"$TF_VENDOR_DIR/server.out" 2>&1 &
 vendor_pid=$!

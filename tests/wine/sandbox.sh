@@ -110,6 +110,11 @@ timeout 180 "$WINE" wineboot -u >"$TF_RUN_DIR/wineboot.log" 2>&1 || { log "wineb
 timeout 60 "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 timeout 60 "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
 timeout 120 "$WINESERVER" -w || true
+# A fresh profile's Desktop, Documents, ... are links to the Unix home: shortcuts and logs the
+# programs under test write there would land outside the run. Plain folders of the prefix instead.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [[ -L $link ]]; then rm "$link" && mkdir "$link"; fi
+done
 # Keep one server alive for the whole run: a freshly booted prefix can otherwise lose state.
 "$WINESERVER" -p >/dev/null 2>&1 || true
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,23 @@ TEST_F(Runner, WindowKeepsAnsweringWhileTheCommandRuns) {
   EXPECT_LT(ui.pumps, 1000);
 }
 
+TEST_F(Runner, CommandThatReadsItsInputEndsWithItsOutput) {
+  // A pump that gives up after 30 s, so a command that waits for input fails the test, not the run.
+  struct DeadlineUi : PumpUi {
+    ULONGLONG until = GetTickCount64() + 30000;
+    void processMessages() override {
+      PumpUi::processMessages();
+      if (GetTickCount64() > until) throw std::runtime_error("the command is still waiting");
+    }
+  };
+  for (const char* command : {"set /p respuesta=Pregunta & echo fin", "findstr x & echo fin", "find \"x\" & echo fin"}) {
+    DeadlineUi deadline;
+    std::string out;
+    EXPECT_NO_THROW(out = EjecutarComando(command, procs, deadline)) << command;
+    EXPECT_NE(out.find("fin"), std::string::npos) << command << ": " << out;
+  }
+}
+
 // ---- services
 
 namespace {
@@ -169,6 +187,19 @@ TEST_F(Service, FallingToStoppedWhileStartingEndsTheWaitWithFalse) {
   EXPECT_FALSE(start("TfStubFalla"));
   EXPECT_LT(clock.tickMs() - t0, kEsperaServicioMs / 2);  // ended by the stop, not by the bound
   cmd("-uninstall -silent -name TfStubFalla");
+}
+
+TEST(ServiceList, SmallFirstBufferGivesTheSameNamesAsOneLargeCall) {
+  std::vector<std::string> once = Win32Services(256 * 1024).serviceNames("");
+  ASSERT_GT(once.size(), 5u);
+  std::sort(once.begin(), once.end());
+  EXPECT_EQ(std::adjacent_find(once.begin(), once.end()), once.end());
+  // From not even one record up to a few: the rest comes by resuming (or by a larger buffer).
+  for (size_t first : {1u, 100u, 600u, 2048u}) {
+    std::vector<std::string> pieces = Win32Services(first).serviceNames("");
+    std::sort(pieces.begin(), pieces.end());
+    EXPECT_EQ(pieces, once) << "first buffer " << first;  // none missing, none twice
+  }
 }
 
 // ---- processes
@@ -236,7 +267,7 @@ namespace {
 class MemorySink : public LogSink {
  public:
   struct NoMutex : NamedMutex {
-    void lock() override {}
+    bool lock(unsigned) override { return true; }
     void unlock() override {}
   };
   std::string text;
@@ -288,22 +319,38 @@ struct Folders : ::testing::Test {
     // Leave nothing behind, whatever the test did.
     clean(root);
   }
-  void clean(const std::string& dir) {
-    std::vector<FileEntry> entries;
-    files.list(dir + "\\*", entries);
-    for (const auto& e : entries) {
-      if (e.name == "." || e.name == "..") continue;
-      std::string p = dir + "\\" + e.name;
-      files.setReadOnly(p, false);
-      if (e.isFolder && !e.isReparsePoint) clean(p);
-      else files.deleteFile(p);
+  void clean(const std::string& dir) { cleanW(widen(dir)); }
+  // By the system's own names, which the program's text may not hold.
+  static void cleanW(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring n = fd.cFileName, p = dir + L"\\" + n;
+        if (n == L"." || n == L"..") continue;
+        SetFileAttributesW(p.c_str(), fd.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+        bool folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (folder && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) cleanW(p);
+        else if (folder) RemoveDirectoryW(p.c_str());
+        else DeleteFileW(p.c_str());
+      } while (FindNextFileW(h, &fd));
+      FindClose(h);
     }
-    files.removeFolder(dir);
+    RemoveDirectoryW(dir.c_str());
   }
-  void put(const std::string& rel) {
-    std::string p = root + "\\" + rel;
-    files.createFolders(p.substr(0, p.find_last_of('\\')));
-    ASSERT_TRUE(files.writeFile(p, "x"));
+  void put(const std::string& rel) { putW(widen(rel)); }
+  void putW(const std::wstring& rel) {
+    std::wstring p = widen(root) + L"\\" + rel;
+    for (size_t cut = p.find(L'\\', 3); cut != std::wstring::npos; cut = p.find(L'\\', cut + 1))
+      CreateDirectoryW(p.substr(0, cut).c_str(), nullptr);
+    HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(h, "x", 1, &n, nullptr);
+    CloseHandle(h);
+  }
+  bool hasW(const std::wstring& rel) {
+    return GetFileAttributesW((widen(root) + L"\\" + rel).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
   bool has(const std::string& rel) { return GetFileAttributesW(widen(root + "\\" + rel).c_str()) != INVALID_FILE_ATTRIBUTES; }
   // The log's messages, without their time stamps.
@@ -377,4 +424,25 @@ TEST_F(Folders, LinkIsRemovedAndItsTargetLeftInPlace) {
     EXPECT_TRUE(lines().empty());
   }
   clean(outside);
+}
+
+TEST_F(Folders, NamesThatDoNotConvertBackAreLeftAloneAndLogged) {
+  // Their best-fit names: "Lodz.txt", and "..\Lodz.txt", which is the file beside the folder.
+  put("Lodz.txt");
+  putW(L"limpiar\\\u0141\u00F3d\u017A.txt");
+  putW(L"limpiar\\..\uFF3CLodz.txt");
+  putW(L"limpiar\\\u0141\u00F3d\u017A\\dentro.txt");  // a folder of that name: not entered
+  put("limpiar\\normal.txt");
+  put("limpiar\\sub\\b.txt");
+  borrarDirectorio(root + "\\limpiar", true, "", files, *log);
+  EXPECT_TRUE(has("Lodz.txt"));
+  EXPECT_TRUE(hasW(L"limpiar\\\u0141\u00F3d\u017A.txt"));
+  EXPECT_TRUE(hasW(L"limpiar\\..\uFF3CLodz.txt"));
+  EXPECT_TRUE(hasW(L"limpiar\\\u0141\u00F3d\u017A\\dentro.txt"));
+  EXPECT_FALSE(has("limpiar\\normal.txt"));
+  EXPECT_FALSE(has("limpiar\\sub"));
+  std::vector<std::string> l = lines();
+  std::sort(l.begin(), l.end());
+  std::string p = "No se eliminó el archivo " + root + "\\limpiar\\", why = " porque su nombre tiene caracteres no admitidos";
+  EXPECT_EQ(l, (std::vector<std::string>{p + "..?Lodz.txt" + why, p + "?ód?" + why, p + "?ód?.txt" + why}));
 }

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
+
+#include "platform/error.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 
@@ -26,6 +29,29 @@ TEST(Win32System, TextRoundTripsThroughCodePage1252) {
   EXPECT_EQ(narrow(widen(s)), s);
 }
 
+TEST(Win32System, FolderWithoutAnExactNameIsNamedByItsShortForm) {
+  Win32Files files;
+  std::wstring dir = widen(files.tempFolder()) + L"tf_\u0141\u00F3d\u017A";
+  ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  std::wstring exe = dir + L"\\uninstall.exe";
+  HANDLE h = CreateFileW(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  std::string named;
+  EXPECT_FALSE(narrowExact(exe, named));
+  EXPECT_EQ(narrow(L"\u0141\uFF3C"), "??");  // shown or logged: never the look-alike "L\"
+  ASSERT_TRUE(narrowPath(exe, named)) << named;
+  EXPECT_EQ(named.substr(named.size() - 14), "\\uninstall.exe");  // the file name stays itself
+  wchar_t longForm[MAX_PATH];
+  DWORD n = GetLongPathNameW(widen(named).c_str(), longForm, MAX_PATH);
+  EXPECT_EQ(std::wstring(longForm, n), exe);  // the same file, not a look-alike
+  // A path that does not exist has no short form: it cannot be named.
+  EXPECT_FALSE(narrowPath(dir + L"\\no_existe\\\u0141.txt", named));
+  EXPECT_THROW(nameablePath(dir + L"\\no_existe\\\u0141.txt"), Error);
+  DeleteFileW(exe.c_str());
+  RemoveDirectoryW(dir.c_str());
+}
+
 TEST(Win32LogSink, AppendsAndCreates) {
   Win32LogSink sink;
   Win32Files files;
@@ -38,7 +64,7 @@ TEST(Win32LogSink, AppendsAndCreates) {
   EXPECT_EQ(got, "uno\r\ndos\r\n");
   std::unique_ptr<NamedMutex> m(sink.createMutex("C:/Descargas/setup_081224.log"));
   ASSERT_TRUE(m);
-  m->lock();
+  ASSERT_TRUE(m->lock(1000));
   m->unlock();
   EXPECT_TRUE(files.deleteFile(path));
 }

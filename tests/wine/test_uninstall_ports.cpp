@@ -12,6 +12,7 @@
 #include "platform/win32/text.h"
 #include "sys/comando.h"
 #include "sys/servicios.h"
+#include "core/texto.h"
 #include "sys/utilidades.h"
 
 using namespace tf;

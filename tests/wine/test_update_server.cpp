@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <regex>
@@ -13,6 +14,7 @@
 #include "core/log.h"
 #include "app/principal.h"
 #include "install/descarga_paquete.h"
+#include "platform/error.h"
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/sys_win32.h"
 #include "platform/win32/registry_win32.h"
@@ -105,6 +107,7 @@ struct ServerTest : ::testing::Test {
   InternetUpdateHttp http{internet};
   Win32UpdateSystem sys;
   Win32UpdateArchives arch;
+  Win32Processes processes;
   NoUi ui;
   std::unique_ptr<Win32UpdateUi> updateUi;
   std::string host = env("TF_VENDOR_HOST");
@@ -184,7 +187,7 @@ struct UpdateServer : ServerTest {
   void SetUp() override {
     ServerTest::SetUp();
     if (IsSkipped()) return;
-    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
+    wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi, processes});
     wu.UpdateUpdate = upSilent;
     wu.VersionCheck = vcAlways;
     wu.ExtractCAB = true;
@@ -308,13 +311,48 @@ TEST_F(UpdateServer, BodyCutShortKeepsTheOldTarget) {
   EXPECT_EQ(tempFiles("UPD*.tmp"), before);
 }
 
+TEST_F(UpdateServer, ACountOfAMillionWithTwoFileSectionsFetchesTwo) {
+  serve("a.zip", "package a");
+  serve("b.sql", "script b");
+  serve("control.inf", "[update]\r\nunconditional=1\r\n[files]\r\ncount=1000000\r\n[file1]\r\nurl=" + url("a.zip") +
+                           "\r\ntargetdir=" + dir + "Temp\r\n[file2]\r\nurl=" + url("b.sql") + "\r\ntargetdir=" + dir +
+                           "Temp\r\n");
+  wu.RunUpdate(false);
+  EXPECT_EQ(content(dir + "Temp\\a.zip"), "package a");
+  EXPECT_EQ(content(dir + "Temp\\b.sql"), "script b");
+  EXPECT_EQ(std::count_if(wu.reports.begin(), wu.reports.end(), [](const Status& r) { return r.id == 971; }), 2)
+      << ids();
+  EXPECT_EQ(success, 1) << ids();
+  EXPECT_NE(content(dir + "UPDATE.LOG").find(" : Files count 1000000 in the update control file, 2 file sections found\r\n"),
+            std::string::npos);
+}
+
+namespace {
+// The system cannot tell the local application-data folder.
+struct SinAppDataLocal : Win32UpdateSystem {
+  bool localAppDataDir(std::string&) override { return false; }
+};
+}  // namespace
+
+TEST_F(UpdateServer, AFolderThatCannotBeNamedMidRunLeavesNothingOpenOrBehind) {
+  serve("a.zip", "package a");
+  serveControl({{"a.zip", "{LAD}\\tf_updsrv"}});
+  SinAppDataLocal noLad;
+  wu.conectar(UpdateEnginePorts{files, clock, sink, http, noLad, arch, *updateUi, processes});
+  auto before = tempFiles("UPD*.tmp");
+  EXPECT_THROW(wu.RunUpdate(false), Error);
+  ASSERT_NE(indexOf(926), std::string::npos) << ids();  // the control file had arrived
+  EXPECT_EQ(wu.reports.back().id, 949) << ids();        // the connection is closed
+  EXPECT_FALSE(files.fileExists(files.tempFolder() + "control.inf"));
+  EXPECT_EQ(tempFiles("UPD*.tmp"), before);
+}
+
 namespace {
 
 // The package download step on the window object, with the Win32 ports setup.exe uses.
 struct PackageStep : ServerTest {
   Win32SystemInfo sysInfo;
   Win32Internet internet;
-  Win32Processes processes;
   Win32Services services;
   Win32Registry registry;
   Win32ShellLinks links;
@@ -333,7 +371,7 @@ struct PackageStep : ServerTest {
     // The installation log goes to this test's folder; the packages to {APP}\Temp.
     log.reset(new ULog(clock, sink, dir + "setup.exe"));
     frm.reset(new TfrmPrincipal(Puertos{sysInfo, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, *log}, {}));
-    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch, *updateUi});
+    frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch,  *updateUi, processes});
     frm->servidorDescarga = host;
     temp = sys.programDir() + "\\Temp\\";
     for (const char* p : packages) files.deleteFile(temp + p);
@@ -397,5 +435,43 @@ TEST_F(PackageStep, MissingControlFileIsLoggedAndTheStepStillEnds) {
   ASSERT_GE(inst.size(), 2u);
   EXPECT_TRUE(endsWith(inst[inst.size() - 2], "] Update control file not found\rUpdate discontinued"))
       << inst[inst.size() - 2];
+  EXPECT_TRUE(endsWith(inst.back(), "] Software TurnaliaFree downloaded successfully !")) << inst.back();
+}
+
+namespace {
+// The machine's own disk, full once the control file is written.
+class DiscoLleno : public Win32Files {
+ public:
+  int libres = 1;  // files that may still be written
+  std::unique_ptr<OutputFile> createFile(const std::string& path) override {
+    std::unique_ptr<OutputFile> f = Win32Files::createFile(path);
+    if (!f || libres-- > 0) return f;
+    struct Lleno : OutputFile {
+      std::unique_ptr<OutputFile> f;
+      bool write(const void*, size_t) override { return false; }
+      bool close() override { return f->close(); }
+    };
+    auto lleno = std::make_unique<Lleno>();
+    lleno->f = std::move(f);
+    return lleno;
+  }
+};
+}  // namespace
+
+TEST_F(PackageStep, ADiskFullMidRunClosesEverythingAndTheStepStillEnds) {
+  DiscoLleno disco;
+  frm->UpdateEngine1.conectar(UpdateEnginePorts{disco, clock, sink, http, sys, arch, *updateUi, processes});
+  auto before = tempFiles("UPD*.tmp");
+  EXPECT_NO_THROW(descargarPaqueteInstalacion(*frm));
+  for (const char* p : packages) EXPECT_FALSE(files.fileExists(temp + p)) << p;
+  EXPECT_FALSE(files.fileExists(files.tempFolder() + "pack3.inf"));
+  EXPECT_EQ(tempFiles("UPD*.tmp"), before);
+  auto wl = lines(updateLog());
+  ASSERT_FALSE(wl.empty());
+  EXPECT_TRUE(endsWith(wl.back(), " : [949] Closed Internet connection (Status:3) (Error:0)")) << wl.back();
+  auto inst = lines(log->getFicheroLog());
+  ASSERT_GE(inst.size(), 2u);
+  EXPECT_NE(inst[inst.size() - 2].find("] Cannot write file : "), std::string::npos) << inst[inst.size() - 2];
+  EXPECT_TRUE(endsWith(inst[inst.size() - 2], "\rUpdate discontinued")) << inst[inst.size() - 2];
   EXPECT_TRUE(endsWith(inst.back(), "] Software TurnaliaFree downloaded successfully !")) << inst.back();
 }

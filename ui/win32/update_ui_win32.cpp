@@ -3,6 +3,7 @@
 #include <richedit.h>
 
 #include "app/principal.h"
+#include "core/mensajes.h"
 #include "platform/win32/text.h"
 
 namespace tf {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/mensajes.h"
 #include "platform/win32/text.h"
 
 namespace tf {
@@ -215,7 +216,7 @@ bool Win32View::create(HINSTANCE instance) {
   });
   for (const Control* c : order) createControl(*c);
   SetTimer(hwnd_, kMarqueeTimer, 40, nullptr);
-  sync();
+  sync(true);
   return true;
 }
 
@@ -382,15 +383,40 @@ void Win32View::applyControl(const Control& c, HWND h, const Control* before) {
   if (changed) InvalidateRect(h, nullptr, TRUE);
 }
 
-void Win32View::sync() {
+namespace {
+// Everything applyControl mirrors; equal states need no window call.
+bool sameState(const Control& a, const Control& b) {
+  return a.caption == b.caption && a.text == b.text && a.visible == b.visible && a.enabled == b.enabled &&
+         a.checked == b.checked && a.underline == b.underline && a.bold == b.bold && a.clearType == b.clearType &&
+         a.parent == b.parent && a.zOrder == b.zOrder && a.fontSize == b.fontSize && a.color == b.color &&
+         a.fontColor == b.fontColor && a.position == b.position && a.maximum == b.maximum;
+}
+}  // namespace
+
+void Win32View::sync(bool evenUnchanged) {
   if (!hwnd_ || !frm_) return;
+  ++stats_.calls;
+  // Called on every message pump (a download pumps every few milliseconds): a model whose
+  // revision did not move costs nothing.
+  uint64_t revision = frm_->form.revision();
+  if (!evenUnchanged && everSynced_ && revision == syncedRevision_) return;
+  everSynced_ = true;
+  syncedRevision_ = revision;
+  ++stats_.passes;
+  LARGE_INTEGER t0, t1, f;
+  QueryPerformanceCounter(&t0);
   for (const Control& c : frm_->form.controls()) {
     auto it = windows_.find(c.name);
     if (it == windows_.end()) continue;
     auto was = synced_.find(c.name);
+    if (was != synced_.end() && sameState(was->second, c)) continue;
     applyControl(c, it->second, was == synced_.end() ? nullptr : &was->second);
     synced_[c.name] = c;
+    ++stats_.applied;
   }
+  QueryPerformanceCounter(&t1);
+  QueryPerformanceFrequency(&f);
+  stats_.ms += (double)(t1.QuadPart - t0.QuadPart) * 1000.0 / (double)f.QuadPart;
   // A new page takes the keyboard to its main button, unless the focus is already on it.
   std::string panel = frm_->panelVisible();
   if (panel != shownPanel_) {
@@ -411,7 +437,7 @@ void Win32View::show(int nCmdShow) {
   ShowWindow(hwnd_, nCmdShow);
   UpdateWindow(hwnd_);
   shownPanel_.clear();
-  sync();
+  sync(true);
 }
 
 void Win32View::pullInput() {
@@ -444,11 +470,11 @@ void Win32View::dispatch(const std::string& name) {
   try {
     frm_->alPulsar(name);
   } catch (const std::exception& e) {
-    sync();
+    sync(true);
     standardError(e.what());
   }
   --depth_;
-  if (IsWindow(hwnd_)) sync();
+  if (IsWindow(hwnd_)) sync(true);
   if (depth_ == 0 && closePending_ && IsWindow(hwnd_)) {
     closePending_ = false;
     PostMessageW(hwnd_, WM_CLOSE, 0, 0);
@@ -768,7 +794,7 @@ void Win32View::messageBox(const std::string& text, const std::string& caption, 
     case MessageIcon::Question: flags |= MB_ICONQUESTION; break;
     case MessageIcon::None: break;
   }
-  sync();
+  sync(true);
   MessageBoxW(hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr, widen(text).c_str(), widen(caption).c_str(), flags);
 }
 
@@ -800,7 +826,7 @@ void Win32View::closeWindow() {
 }
 
 void Win32View::setFocus(const std::string& control) {
-  sync();  // the page that holds it must be showing
+  sync(true);  // the page that holds it must be showing
   auto it = windows_.find(control);
   if (it != windows_.end()) SetFocus(it->second);
 }

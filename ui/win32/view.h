@@ -22,8 +22,17 @@ class Win32View : public Ui {
   // Creates the main window and its children from the model (not shown yet).
   bool create(HINSTANCE instance);
   void show(int nCmdShow);
-  // Mirrors the model into the windows; only what changed since the last call is touched.
-  void sync();
+  // Mirrors the model into the windows when its revision moved (always with `evenUnchanged`,
+  // for a handler that changed the model without touch()); only the controls that differ from
+  // what was last mirrored are touched.
+  void sync(bool evenUnchanged = false);
+  struct SyncStats {
+    uint64_t calls = 0;     // sync() called (once per message pump)
+    uint64_t passes = 0;    // of those, passes over the model
+    uint64_t applied = 0;   // controls mirrored again
+    double ms = 0;          // time spent in passes
+  };
+  const SyncStats& syncStats() const { return stats_; }
   HWND hwnd() const { return hwnd_; }
   // The window's keyboard handling (Enter, Esc, Tab) and dispatch of one message.
   void handleMessage(MSG& m);
@@ -65,6 +74,9 @@ class Win32View : public Ui {
   std::map<std::string, HWND> windows_;
   std::map<HWND, std::string> names_;
   std::map<std::string, Control> synced_;  // the model as last mirrored
+  uint64_t syncedRevision_ = 0;
+  bool everSynced_ = false;
+  SyncStats stats_;
   std::map<std::string, HFONT> fonts_;
   std::map<std::string, ATOM> atoms_;
   std::map<HWND, int> marquee_;  // animation phase per marquee bar

@@ -1,0 +1,32 @@
+// The real Win32 ports, as setup.exe holds them, for adapter tests that build the window.
+// New ports get their Win32 class here, so tests build the window one way.
+#pragma once
+#include "install/ventana.h"
+#include "platform/win32/crypto_win32.h"
+#include "platform/win32/internet_win32.h"
+#include "platform/win32/net_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/shell_win32.h"
+#include "platform/win32/sys_win32.h"
+#include "platform/win32/system_win32.h"
+
+namespace tf {
+
+struct MaquinaWin32 {
+  Win32SystemInfo sys;
+  Win32Clock clock;
+  Win32Files files;
+  Win32Internet internet;
+  Win32Processes processes;
+  Win32Services services;
+  Win32Registry registry;
+  Win32ShellLinks links;
+  Win32Shell shell;
+  Win32Network net;
+  Win32Hashes hashes;
+  Puertos puertos(Ui& ui, ULog& log) {
+    return Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, log};
+  }
+};
+
+}  // namespace tf
