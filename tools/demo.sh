@@ -5,6 +5,8 @@
 set -uo pipefail
 # "client": the time-clock client installation instead (tools/demo_client.sh).
 [[ "${1:-}" == client ]] && exec "$(dirname "$0")/demo_client.sh"
+# "uninstall": a full installation, then the uninstaller (tools/demo_uninstall.sh).
+[[ "${1:-}" == uninstall ]] && exec "$(dirname "$0")/demo_uninstall.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 demo=$WINEPREFIX/drive_c/Descargas
 work=$TF_RUN_DIR/demo
