@@ -1,12 +1,13 @@
 #include "install/dbms.h"
 
+#include <cstdio>
+
 #include "core/carpetas.h"
 #include "core/mensajes.h"
 #include "install/aplicacion.h"
 #include "install/comandos.h"
 #include "platform/error.h"
 #include "sys/servicios.h"
-#include "sys/utilidades.h"
 
 namespace tf {
 
@@ -19,12 +20,25 @@ std::string programa(Ventana& v, const char* nombre) {
   return rutaCortaPrograma(v, v.directorioDBMS + "\\bin\\" + nombre);
 }
 
-// An old product database would be mixed with the new schema: it goes before anything else.
-void eliminarBaseAnterior(Ventana& v) {
+std::string sello(const LocalTime& t) {
+  char b[24];
+  std::snprintf(b, sizeof b, "%04d%02d%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  return b;
+}
+
+// An old product database would be mixed with the new schema, so it leaves the server's data
+// folder before anything else. It holds a customer's records: it is moved aside, beside the
+// server (which the uninstaller keeps), never deleted; when it cannot be kept, nothing goes on.
+void apartarBaseAnterior(Ventana& v) {
   const std::string carpeta = v.directorioDBMS + "\\data\\turnaliafree";
   if (!v.puertos.files.folderExists(carpeta)) return;
   v.registrarLog("Eliminando directorio " + carpeta);
-  borrarDirectorio(carpeta, false, "", v.puertos.files, v.puertos.log);
+  const std::string copias = v.directorioDBMS + "\\BackUp";
+  const std::string copia = copias + "\\turnaliafree_" + sello(v.puertos.clock.now());
+  if (!v.puertos.files.createFolders(copias) || !v.puertos.files.moveFile(carpeta, copia, false))
+    throw Error("No se pudo guardar la base de datos anterior " + carpeta + " en " + copia +
+                ", instalaci\xF3n detenida !");
+  v.registrarLog("Base de datos anterior guardada en " + copia);
 }
 
 void expandirDBMS(Ventana& v, const std::string& paquete) {
@@ -123,7 +137,7 @@ void instalarSoftware(Ventana& v) {
   v.form["lblMensajeAviso"].caption = formatear(msgInstalandoSoftware, {"TurnaliaFree"});
   v.form.touch();
   v.registrarLog("check if DBMS file exists ...");
-  eliminarBaseAnterior(v);
+  apartarBaseAnterior(v);
 
   const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.ficheroDBMS);
   if (!v.puertos.files.fileExists(paquete)) throw Error(msgDBMSNoDescargado);

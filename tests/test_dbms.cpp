@@ -119,16 +119,26 @@ TEST_F(Dbms, AProgramPathWithABlankIsQuotedAndTheLineSurvivesCmd) {
                       "\\data\\my.ini\"\"");
 }
 
-TEST_F(Dbms, AnOldProductDatabaseGoesFirstEvenWhenThePackageIsMissing) {
-  files.put(kDbms + "\\data\\turnaliafree\\empleados.frm", "old");
+TEST_F(Dbms, AnOldProductDatabaseIsSetAsideBeforeAnythingElseAndNeverDeleted) {
+  files.put(kDbms + "\\data\\turnaliafree\\empleados.ibd", "registros");
   files.deleteFile(kTemp + "\\dbms.zip");
-  try {
-    instalarSoftware(*frm);
-  } catch (const std::exception&) {
-  }
+  EXPECT_THROW(instalarSoftware(*frm), std::exception);  // the package is missing
   EXPECT_FALSE(files.folderExists(kDbms + "\\data\\turnaliafree"));
+  const std::string copia = kDbms + "\\BackUp\\turnaliafree_20241208_103105";
+  EXPECT_EQ(files.content(copia + "\\empleados.ibd"), "registros");
   auto l = mensajes();
-  EXPECT_NE(std::find(l.begin(), l.end(), "Eliminando directorio " + kDbms + "\\data\\turnaliafree"), l.end());
+  auto it = std::find(l.begin(), l.end(), "Eliminando directorio " + kDbms + "\\data\\turnaliafree");
+  ASSERT_NE(it, l.end());
+  EXPECT_EQ(*(it + 1), "Base de datos anterior guardada en " + copia);
+
+  // Where it cannot be kept, it stays where it is and the run stops.
+  Banco t;
+  t.preparar();
+  t.files.put(kDbms + "\\data\\turnaliafree\\empleados.ibd", "registros");
+  t.files.put(kDbms + "\\BackUp", "a file where the folder should be");
+  EXPECT_EQ(t.instalar().substr(0, 44), "No se pudo guardar la base de datos anterior");
+  EXPECT_EQ(t.files.content(kDbms + "\\data\\turnaliafree\\empleados.ibd"), "registros");
+  EXPECT_TRUE(t.processes.started.empty());
 }
 
 TEST_F(Dbms, EachFailureEndsTheRunWithItsMessage) {

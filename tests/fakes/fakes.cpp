@@ -216,8 +216,21 @@ bool FakeFiles::moveFile(const std::string& from, const std::string& to, bool re
   auto dst = nodes.find(key(to));
   if (dst != nodes.end() && (!replace || dst->second.second.readOnly || dst->second.second.folder)) return false;
   Node n = src->second.second;
+  const std::string desde = key(from) + "\\", hasta = key(to) + "\\";
   nodes.erase(src);
   nodes[key(to)] = {to, n};
+  // A folder takes what it holds along.
+  std::vector<std::pair<std::string, std::pair<std::string, Node>>> hijos;
+  for (auto it = nodes.begin(); it != nodes.end();) {
+    if (it->first.compare(0, desde.size(), desde) == 0) {
+      std::string resto = it->second.first.substr(desde.size());
+      hijos.push_back({hasta + it->first.substr(desde.size()), {to + "\\" + resto, it->second.second}});
+      it = nodes.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto& h : hijos) nodes[h.first] = h.second;
   return true;
 }
 

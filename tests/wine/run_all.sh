@@ -24,11 +24,19 @@ timeout 30 python3 "$root/tests/e2e/vendor.py" wait || echo "vendor test server 
 export TF_MYSQL_PASSWORD=2912745123
 mariadb=$root/tests/fixtures/test_mariadb.sh
 "$mariadb" start "$TF_RUN_DIR/mariadb" 3307 "$TF_MYSQL_PASSWORD" || { echo "test database server did not start"; rc=1; }
-(cd "$TF_RUN_DIR" && timeout 600 "$WINE" "$TF_WIN_BUILD/wine_tests.exe" --gtest_brief=1 >"$TF_RUN_DIR/wine_tests.out" 2>&1)
+(cd "$TF_RUN_DIR" && timeout 600 "$WINE" "$TF_WIN_BUILD/wine_tests.exe" --gtest_brief=1 --gtest_filter=-Dbms.* \
+  >"$TF_RUN_DIR/wine_tests.out" 2>&1)
 wrc=$?
 "$mariadb" stop "$TF_RUN_DIR/mariadb"
-kill "$vendor_pid" 2>/dev/null; wait "$vendor_pid" 2>/dev/null
 tr -d "\r" <"$TF_RUN_DIR/wine_tests.out"
+[[ $wrc -eq 0 ]] || rc=1
+# The database server stand-ins start their own server on the product's port, now free again
+# (tests/wine/test_dbms.cpp).
+(cd "$TF_RUN_DIR" && timeout 600 "$WINE" "$TF_WIN_BUILD/wine_tests.exe" --gtest_brief=1 --gtest_filter=Dbms.* \
+  >"$TF_RUN_DIR/wine_tests_dbms.out" 2>&1)
+wrc=$?
+kill "$vendor_pid" 2>/dev/null; wait "$vendor_pid" 2>/dev/null
+tr -d "\r" <"$TF_RUN_DIR/wine_tests_dbms.out"
 [[ $wrc -eq 0 ]] || rc=1
 echo "== end-to-end tests under Wine"
 python3 "$root/tests/e2e/run.py" || rc=1

@@ -28,8 +28,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/shell_win32.h"
-#include "platform/win32/text.h"
 
 namespace {
 
@@ -264,17 +262,6 @@ int key(const std::wstring& which) {
   return 0;
 }
 
-// A shortcut read back through the shell link interface: target|working folder|description|
-// arguments|icon file|icon index|show command.
-int link(const std::wstring& file) {
-  tf::Win32ShellLinks links;
-  tf::ShellLink l;
-  if (!links.load(tf::narrow(file), l)) return 1;
-  out(utf8(tf::widen(l.target + "|" + l.workingFolder + "|" + l.description + "|" + l.arguments + "|" + l.iconFile +
-                     "|" + std::to_string(l.iconIndex) + "|" + std::to_string(l.showCommand))) + "\n");
-  return 0;
-}
-
 // A service's state as the service control manager tells it: RUNNING, STOPPED, START_PENDING,
 // STOP_PENDING, OTHER, or ABSENT when no service has that key name.
 int service(const std::wstring& name) {
@@ -303,7 +290,7 @@ int usage() {
                "usage: tfctl wait-window MS | close | wait-gone MS | list | text NAME | click CAPTION [MS] |\n"
                "       click-name NAME [MS] | check CAPTION on|off | type NAME TEXT | wait-visible NAME MS |\n"
                "       wait-text CAPTION MS | msgbox MS | key enter|esc|tab | screenshot FILE.bmp |\n"
-               "       link FILE.lnk | service NAME\n");
+               "       service NAME\n");
   return 2;
 }
 
@@ -380,7 +367,6 @@ int main() {
   if (cmd == L"msgbox") return msgbox(num(2, 10000));
   if (cmd == L"key" && a.size() >= 3) return key(a[2]);
   if (cmd == L"screenshot" && a.size() >= 3) return screenshot(a[2]);
-  if (cmd == L"link" && a.size() >= 3) return link(a[2]);
   if (cmd == L"service" && a.size() >= 3) return service(a[2]);
   return usage();
 }

@@ -1,0 +1,93 @@
+"""One full installation under Wine from the vendor test server, as a person goes through it.
+The tests that look at an installed machine (the installation itself, a second run, the
+uninstaller) share it: it is made on first use in a run and kept until a test forgets it."""
+import binascii
+import os
+import re
+import subprocess
+
+import harness
+from harness import BUILD, PREFIX, wait_until
+from test_ticador import folders, reg, serve_packages, unix, walk_to_options, wine
+
+SUCCESS = "La Instalación se realizó con éxito !"
+INSTALL_MINUTES = 10
+
+_made = None
+
+
+def product_id():
+    _, out = reg("query", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion", "/v", "ProductId")
+    m = re.search(r"ProductId\s+REG_SZ\s+(\S*)", out)
+    return m.group(1) if m else ""
+
+
+def derived_password():
+    return str(binascii.crc32(("mimo" + product_id()).encode("cp1252")))
+
+
+def messages_of(log_path):
+    out = []
+    for line in log_path.read_bytes().split(b"\r\n"):
+        m = re.match(rb"^    \[[^\]]*\] (.*)$", line, re.S)
+        if m:
+            out.append(m.group(1).decode("cp1252"))
+    return out
+
+
+def service_state(name):
+    r = subprocess.run([harness.WINE, str(BUILD / "tools" / "tfctl.exe"), "service", name], capture_output=True,
+                       timeout=60)
+    return r.stdout.decode().strip()
+
+
+def mariadb(*sql_args, password=None):
+    """(exit code, output) of Debian's client against the installed server on 127.0.0.1:3307."""
+    pw = derived_password() if password is None else password
+    r = subprocess.run(["mariadb", "--no-defaults", "--protocol=TCP", "-h127.0.0.1", "-P3307", "-uroot",
+                        f"-p{pw}", *sql_args], capture_output=True, timeout=60)
+    return r.returncode, r.stdout.decode("utf-8", "replace") + r.stderr.decode("utf-8", "replace")
+
+
+def install(h, welcome="pnlBienvenida", args=(), screenshots=None):
+    """Walks the wizard to "Instalar" and waits for the outcome; (process, outcome texts)."""
+    p = h.start_setup(*args)
+    h.tfctl("wait-window", "60000")
+    walk_to_options(h, welcome)
+    h.tfctl("click", "Instalar")
+    if screenshots:
+        try:  # a run refused at once never shows the progress panel for long
+            h.wait_visible("pnlProgreso", 5000)
+            h.screenshot(screenshots + "_pnlProgreso")
+        except AssertionError:
+            pass
+    h.wait_visible("pnlFinalizacion", INSTALL_MINUTES * 60000)
+    texts = {c["name"]: c["text"] for c in h.controls()}
+    if screenshots:
+        h.screenshot(screenshots + "_pnlFinalizacion")
+    return p, texts
+
+
+def installation():
+    """The shared full installation: dict with folders, log (messages), outcome texts, requests."""
+    global _made
+    if _made:
+        return _made
+    h = harness.Harness("completa")
+    try:
+        v = serve_packages(h)
+        f = folders()
+        p, texts = install(h, screenshots="i1")
+        h.tfctl("click", "Cerrar")
+        assert h.wait_exit(p, 60) == 0
+        _made = {"folders": f, "dir": h.dir, "texts": texts, "requests": v.requests(),
+                 "log": messages_of(h.log_path()), "docroot": v.docroot}
+    finally:
+        h.close()
+    return _made
+
+
+def forget():
+    """After a test removed or changed the installation: the next one makes a new one."""
+    global _made
+    _made = None

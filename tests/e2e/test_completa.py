@@ -1,0 +1,172 @@
+"""The full installation under Wine, from the vendor test server, with the real database server
+behind the stand-ins: what lands on the machine, what the vendor receives, and what a second
+run does while the product's server runs or after it stopped."""
+import binascii
+import os
+import re
+
+import completa
+from completa import derived_password, mariadb, product_id, service_state
+from harness import BUILD, PREFIX, RUN_DIR, wait_until
+from test_ticador import RECORDS, reg, unix, wine, read_link
+
+REFUSED = "Ya existe una instalación de MySQL para TurnaliaFree en este Equipo, no es posible continuar"
+WOW64 = "mingw-i686" in str(BUILD)  # a 32-bit program on this 64-bit prefix
+UNINSTALL_ROOT = (r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall" if WOW64
+                  else r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall")
+ENVIRONMENT = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"
+TABLES = {"empleados", "turnos", "fichajes"}
+
+
+def exported(key):
+    """The values of a registry key as reg export writes them (exact text): name -> value text."""
+    out = RUN_DIR / "export.reg"
+    out.unlink(missing_ok=True)
+    rc, _ = wine("reg", "export", key, "Z:" + str(out).replace("/", "\\"), "/y")
+    assert rc == 0, key
+    text = re.sub(r"\\\r?\n\s*", "", out.read_bytes().decode("utf-16"))  # continued lines
+    values = {}
+    for m in re.finditer(r'^"([^"]+)"=(.*)$', text, re.M):
+        v = m.group(2).strip()
+        if v.startswith('"'):
+            v = v[1:-1].replace("\\\\", "\\").replace('\\"', '"')
+        elif v.startswith("hex(2):"):  # an expandable string: UTF-16 bytes with their terminator
+            v = bytes(int(b, 16) for b in v[7:].split(",") if b).decode("utf-16-le").rstrip("\0")
+        values[m.group(1)] = v
+    return values
+
+
+def path_entries():
+    values = exported(ENVIRONMENT)
+    path = next(v for k, v in values.items() if k.lower() == "path")
+    assert not path.startswith("hex"), path
+    return path.split(";")
+
+
+def in_order(lines, wanted):
+    """The wanted lines appear in lines in this order (others may come between)."""
+    at = 0
+    for w in wanted:
+        assert w in lines[at:], f"{w!r} missing after line {at}"
+        at = lines.index(w, at) + 1
+
+
+def test_1_full_installation_lands_everything(h):
+    inst = completa.installation()
+    f = inst["folders"]
+    root = f["programfiles"] + "\\TurnaliaFree"
+    dbms = f["programfiles"] + "\\MySQL\\MariaDB 10.1"
+    assert inst["texts"]["lblFinalizacion"] == completa.SUCCESS, inst["texts"]
+    log = inst["log"]
+    in_order(log, ["checkMySQL", "Comprobando servicios en ejecución ...", "Descargando librerías ...",
+                   "Registering file biokey.ocx", "Registering file zkemkeeper.dll", "Registering file midas.dll",
+                   "Downloading software TurnaliaFree", "Software TurnaliaFree downloaded successfully !",
+                   "Install software TurnaliaFree", "check if DBMS file exists ...", "DBMS file exists !",
+                   "expanding DBMS file ...", "DBMS file expanded successfully !", "DBMS managed successfully !",
+                   "updating ini file ...", "ini file updated successfully !", "installing DBMS as service ...",
+                   "Service successfully installed.", "starting DBMS ...", "DBMS started !",
+                   "setting root password ...", "generating script database file ...",
+                   "check if TurnaliaFree package file exists ...", "Application file exists !",
+                   "Instaling utils service ...", "starting KVT service ...", "Instaling zkteco service ...",
+                   "starting zkteco service ...", "Creating a Shortcut on the Desktop ...",
+                   "Application Shortcut created on the Desktop", "Uninstall Shortcut created on the Windows Start Menu",
+                   "Mostrando panel pnlFinalizacion ..."])
+    assert not any(derived_password() in line for line in log)
+
+    # The database server: configured, registered, running, with the password and the schema.
+    ini = unix(dbms + "\\data\\my.ini").read_bytes().split(b"\r\n")
+    assert ini[1] == ('datadir="' + dbms + '\\Data\\"').encode("cp1252"), ini[:3]
+    temp = inst["dir"] / "Temp"
+    assert not (temp / "dbms.zip").exists() and (temp / "TurnaliaFree.zip").exists()
+    for service in ("KVTDB", "srvKVT_service", "srvKVT_zkteco"):
+        assert service_state(service) == "RUNNING", service
+    rc, out = mariadb("turnaliafree", "-e", "SHOW TABLES")
+    assert rc == 0, out
+    assert TABLES <= set(out.split()), out
+    rc, out = mariadb("-e", "SELECT 1", password="")
+    assert rc != 0 and "Access denied" in out, out
+
+    # The application, the utilities and their registrations, the uninstaller.
+    assert unix(root + "\\TurnaliaFree.exe").exists() and unix(root + "\\Informes\\plantilla.txt").exists()
+    for name in ("midas.dll", "zkemkeeper.dll", "biokey.ocx", "kvt_comun.dll"):
+        assert unix(f["system"] + "\\" + name).exists(), name
+    assert unix(root + "\\Utils\\kvt_utilidad.exe").exists()
+    for name in ("midas.dll", "zkemkeeper.dll", "biokey.ocx"):
+        record = RECORDS / f"{name}.txt"
+        wait_until(lambda: record.exists() and b"DllRegisterServer|" in record.read_bytes(), 60, name)
+        assert (f["system"] + "\\" + name).lower().encode() in record.read_bytes().lower(), name
+    assert unix(f["windows"] + "\\TurnaliaFree\\uninstall.exe").read_bytes() == (BUILD / "setup.exe").read_bytes()
+
+    # The installed-programs entry, in the view of the build that ran.
+    values = exported(UNINSTALL_ROOT + "\\TurnaliaFree.exe")
+    site = "https://" + os.environ["TF_VENDOR_HOST"]
+    expected = {"DisplayName": "TurnaliaFree™ - Gestión de Turnos y Control de Presencia",
+                "DisplayIcon": root + "\\TurnaliaFree.exe", "Publisher": "HALVEX CORPORATION",
+                "URLInfoAbout": site, "HelpLink": site, "URLUpdateInfo": site,
+                "NoModify": "dword:00000001", "NoRepair": "dword:00000001", "InstallLocation": root,
+                "UninstallString": '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt',
+                "DisplayVersion": "19.04.002"}
+    for name, value in expected.items():
+        assert values.get(name) == value, (name, values.get(name))
+    assert re.fullmatch(r"20\d{6}", values["InstallDate"]), values["InstallDate"]
+    assert int(values["EstimatedSize"].split(":")[1], 16) > 0
+
+    # The Path holds the Utils folder once; the shortcuts point where they should.
+    assert [e.lower() for e in path_entries()].count((root + "\\Utils").lower()) == 1
+    program = root + "\\TurnaliaFree.exe"
+    app = [f"{program}|TurnaliaFree|{root}\\||{program}|0|0|1"]
+    assert read_link(f["desktop"] + "\\Turnalia Free.lnk") == app
+    assert read_link(f["programs"] + "\\TurnaliaFree\\TurnaliaFree.lnk") == app
+    uninstaller = f["windows"] + "\\TurnaliaFree\\uninstall.exe"
+    assert read_link(f["programs"] + "\\TurnaliaFree\\Desinstalar.lnk") == [
+        f"{uninstaller}|Desinstalar|{f['windows']}\\TurnaliaFree\\||{uninstaller}|0|0|1"]
+
+    # The vendor got the packages and, last, the installation report.
+    posts = [q for q in inst["requests"] if q["method"] == "POST"]
+    assert len(posts) == 1
+    wid = binascii.crc32(product_id().encode("cp1252"))
+    assert posts[0]["body"] == f"op=instalacion&version=19.04.002&wid={wid}".encode()
+    headers = {k.lower(): v for k, v in posts[0]["headers"]}
+    assert headers["content-type"] == "application/x-www-form-urlencoded"
+    assert headers["user-agent"] == "FormPoster"
+    assert inst["requests"][-1]["method"] == "POST"
+
+
+def test_2_second_run_is_refused_while_the_products_server_runs(h):
+    inst = completa.installation()
+    f = inst["folders"]
+    uninstaller = unix(f["windows"] + "\\TurnaliaFree\\uninstall.exe")
+    before = (uninstaller.stat().st_mtime_ns, path_entries())
+    v = completa.serve_packages(h)
+    p, texts = completa.install(h, screenshots="i2")
+    assert texts["lblFinalizacion2"] == REFUSED, texts
+    h.tfctl("click", "Cerrar")
+    assert h.wait_exit(p, 60) == 0
+    log = completa.messages_of(h.log_path())
+    in_order(log, ["checkMySQL", "Comprobando servicios en ejecución ...", REFUSED])
+    assert "Descargando librerías ..." not in log
+    assert [q for q in v.requests() if q["method"] == "POST"] == []
+    assert (uninstaller.stat().st_mtime_ns, path_entries()) == before
+    assert not (h.dir / "Temp" / "dbms.zip").exists() and not (h.dir / "Temp" / "TurnaliaFree.zip").exists()
+    assert service_state("KVTDB") == "RUNNING"
+
+
+def test_3_a_reinstallation_with_the_services_stopped_keeps_one_path_entry(h):
+    inst = completa.installation()
+    root = inst["folders"]["programfiles"] + "\\TurnaliaFree"
+    # As an administrator would before installing again: the product's services stopped.
+    for service in ("srvKVT_zkteco", "srvKVT_service", "KVTDB"):
+        wine("net", "stop", service)
+        wait_until(lambda: service_state(service) == "STOPPED", 90, service + " stopped")
+    v = completa.serve_packages(h)
+    p, texts = completa.install(h)
+    assert texts["lblFinalizacion"] == completa.SUCCESS, texts
+    h.tfctl("click", "Cerrar")
+    assert h.wait_exit(p, 60) == 0
+    assert [e.lower() for e in path_entries()].count((root + "\\Utils").lower()) == 1
+    assert service_state("KVTDB") == "RUNNING"
+    assert len([q for q in v.requests() if q["method"] == "POST"]) == 1
+    # The earlier installation's database left the server's data folder but was kept.
+    dbms = unix(inst["folders"]["programfiles"] + "\\MySQL\\MariaDB 10.1")
+    kept = [d for d in (dbms / "BackUp").iterdir() if d.name.startswith("turnaliafree_")]
+    assert len(kept) == 1 and any(p.suffix in (".frm", ".ibd") for p in kept[0].iterdir()), kept
