@@ -1,4 +1,4 @@
-"""The uninstaller under Wine after a full installation in the same prefix, started from the
+"""The uninstaller under Wine after the shared full installation (completa.py), started from the
 installed-programs entry's command line: what it shows, what it removes, what it keeps, and
 what it leaves alone (a folder behind a link, another product's "mysqld.exe")."""
 import os
@@ -6,10 +6,10 @@ import re
 import shutil
 import subprocess
 
+import completa
 from harness import BUILD, PREFIX, WINE, wait_until
-from test_ticador import remove, serve_packages, walk_to_options
+from test_ticador import remove
 
-INSTALADO = "La Instalación se realizó con éxito !"
 EXITO = "La desinstalación se realizó con éxito !"
 EXITO1 = "Las aplicaciones seleccionadas se ha desinstalado correctamente."
 NADA = "No es necesaria la desinstalación de aplicaciones !"
@@ -102,40 +102,43 @@ def files_left(folder):
     return sorted(out)
 
 
-def machine_without_product(h, f):
-    """The product goes before and after the test: its services stopped and deleted (a database
-    server left running would hold its port), its folders, shortcuts and uninstaller removed."""
-    def tidy():
-        left = [s for s, registered in services(h).items() if registered]
-        if left:
-            probe(h, "-stop", *left, timeout=200)
-            for s in left:
-                wine(h, "sc", "delete", s)
-        for p in (f["raiz"], f["dbms"].rsplit("\\", 1)[0], f["programas"] + "\\TurnaliaFree",
-                  f["escritorio"] + "\\Turnalia Free.lnk", f["windows"] + "\\TurnaliaFree", "C:\\Otro", "C:\\Fuera"):
-            remove(unix(p))
-        wine(h, "reg", "delete", "HKLM\\" + f["clave"] + "TurnaliaFree.exe", "/f")
-    tidy()
-    h.on_close(tidy)
+def remove_product(h, f):
+    """The product's services stopped and deleted (a database server left running would hold its
+    port), its folders, shortcuts, uninstaller and entry removed, and the test's own leftovers."""
+    left = [s for s, registered in services(h).items() if registered]
+    if left:
+        probe(h, "-stop", *left, timeout=200)
+        for s in left:
+            wine(h, "sc", "delete", s)
+    for p in (f["raiz"], f["dbms"].rsplit("\\", 1)[0], f["programas"] + "\\TurnaliaFree",
+              f["escritorio"] + "\\Turnalia Free.lnk", f["windows"] + "\\TurnaliaFree", "C:\\Otro", "C:\\Fuera"):
+        remove(unix(p))
+    wine(h, "reg", "delete", "HKLM\\" + f["clave"] + "TurnaliaFree.exe", "/f")
 
 
-def full_installation(h):
-    serve_packages(h)
-    p = h.start_setup()
-    h.tfctl("wait-window", "60000")
-    walk_to_options(h, "pnlBienvenida")
-    h.tfctl("click", "Instalar")
-    h.wait_visible("pnlFinalizacion", 600000)
-    assert h.tfctl("text", "lblFinalizacion") == INSTALADO, h.tfctl("text", "lblFinalizacion2")
-    h.tfctl("click", "Cerrar")
-    assert h.wait_exit(p, 60) == 0
+def installed(h, f):
+    return (entry(h, f["clave"]) is not None and all(services(h).values())
+            and unix(f["raiz"] + "\\TurnaliaFree.exe").exists())
+
+
+def full_installation(h, f):
+    """The shared installation, made again when another test changed the machine since."""
+    inst = completa.installation()
+    if not installed(h, f):
+        remove_product(h, f)
+        completa.forget()
+        inst = completa.installation()
+    assert inst["texts"]["lblFinalizacion"] == completa.SUCCESS, inst["texts"]
+    assert installed(h, f)
+    # From here on the machine holds no installation for the next test to share.
+    h.on_close(completa.forget)
+    h.on_close(lambda: remove_product(h, f))
 
 
 def test_uninstall_after_full_installation(h):
     f = values(probe(h, "-folders"))
     raiz, dbms = unix(f["raiz"]), unix(f["dbms"])
-    machine_without_product(h, f)
-    full_installation(h)
+    full_installation(h, f)
     assert all(services(h).values())
     mine = processes(h, "mysqld.exe")
     assert len(mine) == 1 and mine[0].lower().startswith(f["dbms"].lower() + "\\"), mine
