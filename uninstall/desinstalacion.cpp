@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "core/carpetas.h"
 #include "core/mensajes.h"
+#include "core/texto.h"
 #include "install/comandos.h"
 #include "install/registro.h"
 #include "platform/error.h"

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/carpetas.h"
 #include "core/mensajes.h"
 #include "install/registro.h"
 
