@@ -87,6 +87,15 @@ def installation():
     return _made
 
 
+def stop_services():
+    """Stops the product's services where they run (as before installing again or removing the
+    product's folders by hand): a running server would otherwise answer the next installation."""
+    for service in ("srvKVT_zkteco", "srvKVT_service", "KVTDB"):
+        if service_state(service) not in ("ABSENT", "STOPPED"):
+            wine("net", "stop", service)
+            wait_until(lambda: service_state(service) == "STOPPED", 90, service + " stopped")
+
+
 def forget():
     """After a test removed or changed the installation: the next one makes a new one."""
     global _made

@@ -154,10 +154,7 @@ def test_2_second_run_is_refused_while_the_products_server_runs(h):
 def test_3_a_reinstallation_with_the_services_stopped_keeps_one_path_entry(h):
     inst = completa.installation()
     root = inst["folders"]["programfiles"] + "\\TurnaliaFree"
-    # As an administrator would before installing again: the product's services stopped.
-    for service in ("srvKVT_zkteco", "srvKVT_service", "KVTDB"):
-        wine("net", "stop", service)
-        wait_until(lambda: service_state(service) == "STOPPED", 90, service + " stopped")
+    completa.stop_services()  # as an administrator would before installing again
     v = completa.serve_packages(h)
     p, texts = completa.install(h)
     assert texts["lblFinalizacion"] == completa.SUCCESS, texts

@@ -77,6 +77,9 @@ def product_folders_removed(h, f):
     def tidy():
         for p in placed:
             remove(p)
+    import completa  # a shared full installation, if one was made, is gone with its folders
+    completa.stop_services()
+    completa.forget()
     tidy()
     h.on_close(tidy)
 
