@@ -81,9 +81,8 @@ def files_left(folder):
 def remove_product(f):
     """The product's services stopped and deleted (a database server left running would hold its
     port), its folders, shortcuts, uninstaller and entry removed, and the test's own leftovers."""
-    left = [s for s, registered in services().items() if registered]
-    for s in left:
-        probe("-stop", s)
+    completa.stop_services()
+    for s in [s for s, registered in services().items() if registered]:
         wine("sc", "delete", s)
     for p in (f["raiz"], f["dbms"].rsplit("\\", 1)[0], f["programas"] + "\\TurnaliaFree",
               f["escritorio"] + "\\Turnalia Free.lnk", f["windows"] + "\\TurnaliaFree", "C:\\Otro", "C:\\Fuera"):
