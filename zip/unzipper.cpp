@@ -132,7 +132,6 @@ class Reader {
 };
 
 const char* const kErrDirectorio = "el directorio central está dañado";
-const char* const kErrIncompleto = kZipIncomplete;
 
 }  // namespace
 
@@ -183,13 +182,13 @@ void UnZipper::open(const std::string& fileName) {
 }
 
 void UnZipper::readAt(uint64_t offset, void* data, size_t n, const ZipEntry* e) {
-  if (offset > archiveSize_ || n > archiveSize_ - offset) fail(kErrIncompleto, e);
+  if (offset > archiveSize_ || n > archiveSize_ - offset) fail(kZipIncomplete, e);
   if (!input_->seek(offset)) fail("error de lectura", e);
   unsigned char* p = static_cast<unsigned char*>(data);
   while (n > 0) {
     long long got = input_->read(p, n);
     if (got < 0) fail("error de lectura", e);
-    if (got == 0) fail(kErrIncompleto, e);
+    if (got == 0) fail(kZipIncomplete, e);
     p += got;
     n -= (size_t)got;
   }
