@@ -46,6 +46,9 @@ class InputFile {
   }
 };
 
+// Calls may come from several threads at once (the unzipper's workers each write their own
+// files): implementations keep no state between calls, or guard it. An OutputFile or InputFile
+// is used by one thread at a time.
 class Files {
  public:
   virtual ~Files() = default;

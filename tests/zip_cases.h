@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -34,6 +35,7 @@ class ZipCase : public ::testing::Test {
     return s;
   }
   std::string source(const std::string& rel) { return read(fix("src\\" + rel)); }
+  std::string manySource(const std::string& rel) { return read(fix("many_src\\" + rel)); }
   // Names in a folder, sorted, without "." and "..".
   std::vector<std::string> names(const std::string& folder) {
     std::vector<tf::FileEntry> list;
@@ -41,6 +43,22 @@ class ZipCase : public ::testing::Test {
     fs.list(folder + "\\*", list);
     for (auto& e : list)
       if (e.name != "." && e.name != "..") r.push_back(e.name + (e.isFolder ? "\\" : ""));
+    std::sort(r.begin(), r.end());
+    return r;
+  }
+  // Files under a folder and its subfolders, relative, sorted.
+  std::vector<std::string> allFiles(const std::string& folder, const std::string& prefix = "") {
+    std::vector<tf::FileEntry> list;
+    std::vector<std::string> r;
+    fs.list(folder + "\\*", list);
+    for (auto& e : list) {
+      if (e.name == "." || e.name == "..") continue;
+      if (!e.isFolder) {
+        r.push_back(prefix + e.name);
+        continue;
+      }
+      for (auto& f : allFiles(folder + "\\" + e.name, prefix + e.name + "\\")) r.push_back(f);
+    }
     std::sort(r.begin(), r.end());
     return r;
   }
@@ -196,7 +214,8 @@ TEST_F(ZipCase, HostilePathsAreRefusedAndNothingIsWritten) {
                {"hostile_drive.zip", "C:\\evil.txt"},
                {"hostile_drive_relative.zip", "C:evil.txt"},
                {"hostile_stream.zip", "ok.txt:oculto"},
-               {"bad_name.zip", "sub/con.txt"}};
+               {"bad_name.zip", "sub/con.txt"},
+               {"many_climb_last.zip", "../evil.txt"}};  // after enough entries for every worker
   for (const Case& c : cases) {
     SCOPED_TRACE(c.archive);
     tf::UnZipper zip(fs);
@@ -225,7 +244,8 @@ TEST_F(ZipCase, DamagedEntriesNameArchiveAndEntryAndLeaveNoFile) {
                {"short_size.zip", "corto.txt", "no coincide con el declarado", false},
                {"cut_entry.zip", "cortado.bin", "incompleto", true},
                {"method.zip", "bzip2.bin", "no soportado (12)", false},
-               {"encrypted.zip", "secreto.txt", "cifrada", false}};
+               {"encrypted.zip", "secreto.txt", "cifrada", false},
+               {"many_encrypted_last.zip", "secreto.txt", "cifrada", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.archive);
     tf::UnZipper zip(fs);
@@ -274,4 +294,58 @@ TEST_F(ZipCase, ArchivesThatCannotBeOpened) {
   EXPECT_TRUE(zip.entries().empty());
   EXPECT_EQ(zip.extractFiles("*.*"), 0);
   EXPECT_FALSE(fs.folderExists(out));
+}
+
+// The archives of many entries keep several workers busy; threads 0 takes one per core, 4 makes
+// workers share cores wherever the tests run.
+TEST_F(ZipCase, ManyEntriesOnEveryCore) {
+  for (int threads : {0, 4}) {
+    SCOPED_TRACE(threads);
+    tf::UnZipper zip(fs);
+    zip.threads = threads;
+    std::vector<int> seen;
+    bool elsewhere = false;
+    std::thread::id caller = std::this_thread::get_id();
+    zip.onArchiveProgress = [&](int p) {
+      seen.push_back(p);
+      elsewhere = elsewhere || std::this_thread::get_id() != caller;
+    };
+    zip.open(fix("many.zip"));
+    std::string base = out + "\\" + std::to_string(threads);
+    zip.baseDirectory = base;
+    EXPECT_EQ(zip.extractFiles("*.*"), 99);
+    std::vector<std::string> files = allFiles(base);
+    ASSERT_EQ(files, allFiles(fix("many_src")));
+    for (const std::string& f : files) ASSERT_TRUE(read(base + "\\" + f) == manySource(f)) << f;
+    EXPECT_FALSE(elsewhere) << "progress raised off the caller's thread";
+    ASSERT_GE(seen.size(), 10u);
+    EXPECT_EQ(seen.front(), 0);
+    EXPECT_EQ(seen.back(), 100);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) &&
+                std::adjacent_find(seen.begin(), seen.end()) == seen.end());
+  }
+}
+
+// The bad entry fails while others are being written: it alone is named, and what stays on
+// disk is whole files only, never a temporary one.
+TEST_F(ZipCase, FailureInTheMiddleLeavesOnlyWholeFiles) {
+  for (const char* archive : {"many_bad_crc_middle.zip", "many_cut_middle.zip"}) {
+    SCOPED_TRACE(archive);
+    tf::UnZipper zip(fs);
+    zip.threads = 4;
+    std::string base = out + "\\" + archive;
+    zip.baseDirectory = base;
+    zip.open(fix(archive));
+    std::string msg = errorOf([&] { zip.extractFiles("*.*"); });
+    EXPECT_EQ(msg.find("Error al extraer \"roto/medio.txt\" del archivo \"" + fix(archive) + "\": "), 0u) << msg;
+    std::vector<std::string> left = allFiles(base);
+    for (const std::string& f : left) {
+      EXPECT_EQ(f.find(".tfz~"), std::string::npos) << f;
+      EXPECT_NE(f, "roto\\medio.txt");
+      if (f.find(".tfz~") == std::string::npos && f != "roto\\medio.txt") {
+        EXPECT_TRUE(read(base + "\\" + f) == manySource(f)) << f;
+      }
+    }
+    zip.close();
+  }
 }

@@ -8,18 +8,19 @@
 #include "core/texto.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "zip/entry_writer.h"
+#include "zip/extraction.h"
 
 namespace tf {
 
 namespace {
 
-const uint32_t kLocalHeaderSig = 0x04034b50;
 const uint32_t kCentralHeaderSig = 0x02014b50;
 const uint32_t kEndSig = 0x06054b50;
 const uint32_t kEnd64Sig = 0x06064b50;
 const uint32_t kEnd64LocatorSig = 0x07064b50;
-const size_t kEndSize = 22, kEnd64Size = 56, kLocatorSize = 20, kCentralSize = 46, kLocalSize = 30;
-const size_t kInSize = 128 * 1024, kOutSize = 256 * 1024;
+const size_t kEndSize = 22, kEnd64Size = 56, kLocatorSize = 20, kCentralSize = 46;
+const size_t kInSize = 128 * 1024;
 
 uint16_t le16(const unsigned char* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
 uint32_t le32(const unsigned char* p) { return (uint32_t)le16(p) | ((uint32_t)le16(p + 2) << 16); }
@@ -121,7 +122,6 @@ class Reader {
 };
 
 const char* const kErrDirectorio = "el directorio central está dañado";
-const char* const kErrIncompleto = "el archivo está incompleto o dañado";
 
 }  // namespace
 
@@ -134,11 +134,6 @@ bool zipMaskMatches(const std::string& mask, const std::string& name) {
   if (m.find('\\') == std::string::npos) s = s.substr(s.find_last_of('\\') + 1);
   return wildcard(m.c_str(), s.c_str());
 }
-
-struct UnZipper::Target {
-  const ZipEntry* entry;
-  std::string path;  // full target path; for a folder entry, the folder
-};
 
 UnZipper::UnZipper(Files& files) : files_(files) {}
 
@@ -157,7 +152,7 @@ void UnZipper::close() {
 }
 
 void UnZipper::fail(const std::string& what, const ZipEntry* e) const {
-  if (e) throw Error("Error al extraer \"" + e->name + "\" del archivo \"" + fileName_ + "\": " + what);
+  if (e) throw Error(zipEntryError(fileName_, *e, what));
   throw Error("Error al abrir el archivo \"" + fileName_ + "\": " + what);
 }
 
@@ -167,8 +162,6 @@ void UnZipper::open(const std::string& fileName) {
   fileName_ = fileName;
   input_ = files_.openRead(fileName);
   if (!input_) fail("no se encuentra o no se puede leer", nullptr);
-  inBuf_.resize(kInSize);
-  outBuf_.resize(kOutSize);
   try {
     readDirectory();
   } catch (...) {
@@ -179,13 +172,13 @@ void UnZipper::open(const std::string& fileName) {
 }
 
 void UnZipper::readAt(uint64_t offset, void* data, size_t n, const ZipEntry* e) {
-  if (offset > archiveSize_ || n > archiveSize_ - offset) fail(kErrIncompleto, e);
+  if (offset > archiveSize_ || n > archiveSize_ - offset) fail(kZipIncomplete, e);
   if (!input_->seek(offset)) fail("error de lectura", e);
   unsigned char* p = static_cast<unsigned char*>(data);
   while (n > 0) {
     long long got = input_->read(p, n);
     if (got < 0) fail("error de lectura", e);
-    if (got == 0) fail(kErrIncompleto, e);
+    if (got == 0) fail(kZipIncomplete, e);
     p += got;
     n -= (size_t)got;
   }
@@ -253,7 +246,8 @@ void UnZipper::readDirectory() {
   bias_ = cdEnd - cdSize - cdOffset;
   directoryStart_ = cdOffset + bias_;
 
-  Reader in(*input_, inBuf_, directoryStart_, cdSize);
+  std::vector<unsigned char> buffer(kInSize);
+  Reader in(*input_, buffer, directoryStart_, cdSize);
   uint64_t used = 0, count = 0;
   std::vector<unsigned char> h(kCentralSize);
   std::string rawName, extra, skip;
@@ -331,7 +325,7 @@ void UnZipper::readDirectory() {
 }
 
 void UnZipper::progress(uint64_t done, uint64_t total) {
-  int percent = total == 0 || done >= total ? 100 : (int)(done * 100 / total);
+  int percent = zipPercent(done, total);
   if (percent <= lastPercent_) return;
   lastPercent_ = percent;
   if (onArchiveProgress) onArchiveProgress(percent);
@@ -339,13 +333,13 @@ void UnZipper::progress(uint64_t done, uint64_t total) {
 
 int UnZipper::extractFiles(const std::string& mask) {
   if (!input_) throw Error("Error al extraer: no hay ningún archivo comprimido abierto");
+  if (extracting_) throw Error("Error al extraer del archivo \"" + fileName_ + "\": hay una extracción en curso");
   std::string base = baseDirectory.empty() ? files_.currentFolder() : baseDirectory;
   while (base.size() > 1 && isSeparator(base.back()) && !(base.size() == 3 && base[1] == ':')) base.pop_back();
 
   // First every target is worked out and checked, so a hostile or unreadable entry stops the
   // call before anything is written.
-  std::vector<Target> targets;
-  uint64_t total = 0;
+  std::vector<ZipTarget> targets;
   for (const ZipEntry& e : entries_) {
     if (!zipMaskMatches(mask, e.name)) continue;
     std::vector<std::string> parts = splitPath(e.name);
@@ -381,29 +375,24 @@ int UnZipper::extractFiles(const std::string& mask) {
     std::string path = base;
     for (const std::string& k : keep) path = unirRuta(path, k);
     targets.push_back({&e, path});
-    total += e.compressedSize + 1;
   }
 
+  // Then worker threads write them; this thread reports progress, which pumps the window.
+  ZipSource source;
+  source.files = &files_;
+  source.archive = fileName_;
+  source.size = archiveSize_;
+  source.bias = bias_;
+  source.directoryStart = directoryStart_;
+  source.createFolders = createFolders;
+  Extraction extraction(source, targets, threads);
   lastPercent_ = -1;
-  madeFolders_.clear();
   extracting_ = true;
   closePending_ = false;
-  int written = 0;
   try {
-    progress(0, total + 1);
-    uint64_t done = 0;
-    for (const Target& t : targets) {
-      if (t.entry->isFolder) {
-        ensureFolder(t.path, *t.entry);
-        ++done;
-      } else {
-        ensureFolder(extraerDirectorio(t.path), *t.entry);
-        extractEntry(*t.entry, t.path, done, total);
-      }
-      ++written;
-      progress(done, total);
-    }
-    progress(total, total);
+    progress(0, extraction.total() + 1);
+    extraction.run(*input_, [this](uint64_t done, uint64_t total) { progress(done, total); });
+    progress(extraction.total(), extraction.total());
   } catch (...) {
     extracting_ = false;
     if (closePending_) close();
@@ -411,102 +400,7 @@ int UnZipper::extractFiles(const std::string& mask) {
   }
   extracting_ = false;
   if (closePending_) close();
-  return written;
-}
-
-void UnZipper::ensureFolder(const std::string& folder, const ZipEntry& e) {
-  if (folder.empty() || std::find(madeFolders_.begin(), madeFolders_.end(), folder) != madeFolders_.end()) return;
-  if (createFolders) {
-    if (!files_.createFolders(folder)) fail("no se pudo crear el directorio \"" + folder + "\"", &e);
-  } else if (!files_.folderExists(folder)) {
-    fail("no existe el directorio \"" + folder + "\"", &e);
-  }
-  // Few distinct folders per call; keep the most recent first.
-  madeFolders_.insert(madeFolders_.begin(), folder);
-  if (madeFolders_.size() > 64) madeFolders_.pop_back();
-}
-
-void UnZipper::extractEntry(const ZipEntry& e, const std::string& path, uint64_t& done, uint64_t total) {
-  unsigned char lh[kLocalSize];
-  uint64_t at = e.localHeaderOffset + bias_;
-  readAt(at, lh, kLocalSize, &e);
-  if (le32(lh) != kLocalHeaderSig) fail("la cabecera local de la entrada está dañada", &e);
-  uint64_t dataStart = at + kLocalSize + le16(lh + 26) + le16(lh + 28);
-  if (dataStart > directoryStart_ || e.compressedSize > directoryStart_ - dataStart) fail(kErrIncompleto, &e);
-  if (!input_->seek(dataStart)) fail("error de lectura", &e);
-
-  std::string temp = path + ".tfz~";
-  std::unique_ptr<OutputFile> out = files_.createFile(temp);
-  if (!out) fail("no se pudo escribir el fichero \"" + path + "\"", &e);
-  z_stream z;
-  std::memset(&z, 0, sizeof z);
-  bool inflating = false;
-  try {
-    uLong crc = crc32(0, nullptr, 0);
-    uint64_t left = e.compressedSize, produced = 0;
-    auto readChunk = [&]() -> size_t {
-      size_t want = (size_t)std::min<uint64_t>(left, inBuf_.size());
-      size_t got = 0;
-      while (got < want) {
-        long long n = input_->read(inBuf_.data() + got, want - got);
-        if (n < 0) fail("error de lectura", &e);
-        if (n == 0) fail(kErrIncompleto, &e);
-        got += (size_t)n;
-      }
-      left -= got;
-      done += got;
-      progress(done, total);
-      return got;
-    };
-    auto emit = [&](const unsigned char* p, size_t n) {
-      if (n > e.size - produced) fail("los datos descomprimidos superan el tamaño declarado", &e);
-      produced += n;
-      crc = crc32(crc, p, (uInt)n);
-      if (!out->write(p, n)) fail("no se pudo escribir el fichero \"" + path + "\"", &e);
-    };
-
-    if (e.method == 0) {
-      while (left > 0) {
-        size_t n = readChunk();
-        emit(inBuf_.data(), n);
-      }
-    } else {
-      if (inflateInit2(&z, -MAX_WBITS) != Z_OK) fail("no hay memoria suficiente", &e);
-      inflating = true;
-      for (;;) {
-        if (z.avail_in == 0 && left > 0) {
-          z.avail_in = (uInt)readChunk();
-          z.next_in = inBuf_.data();
-        }
-        z.next_out = outBuf_.data();
-        z.avail_out = (uInt)outBuf_.size();
-        int rc = inflate(&z, Z_NO_FLUSH);
-        size_t n = outBuf_.size() - z.avail_out;
-        if (n) emit(outBuf_.data(), n);
-        if (rc == Z_STREAM_END) break;
-        if (rc == Z_BUF_ERROR && z.avail_in == 0 && left == 0) fail(kErrIncompleto, &e);
-        if (rc != Z_OK && rc != Z_BUF_ERROR) fail("los datos comprimidos están dañados", &e);
-      }
-      inflateEnd(&z);
-      inflating = false;
-    }
-    if (!out->close()) fail("no se pudo escribir el fichero \"" + path + "\"", &e);
-    if (produced != e.size) fail("el tamaño descomprimido no coincide con el declarado", &e);
-    if ((uint32_t)crc != e.crc) fail("el CRC-32 no coincide, los datos están dañados", &e);
-    out.reset();
-    if (!files_.moveFile(temp, path, true)) {
-      // A read-only file is replaced too, as an installer expects.
-      bool moved = files_.fileExists(path) && files_.clearReadOnlyAndHidden(path) && files_.moveFile(temp, path, true);
-      if (!moved) fail("no se pudo reemplazar el fichero \"" + path + "\"; puede estar en uso", &e);
-    }
-  } catch (...) {
-    if (inflating) inflateEnd(&z);
-    if (out) out->close();
-    out.reset();
-    files_.deleteFile(temp);
-    throw;
-  }
-  ++done;
+  return (int)targets.size();
 }
 
 }  // namespace tf

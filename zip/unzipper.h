@@ -28,6 +28,12 @@
 // climbs out with "..", or names no file is refused, so nothing lands outside baseDirectory.
 // An entry that inflates beyond its declared size is refused while it is being written.
 //
+// Threads: the entries are inflated, checked and written by worker threads, one per core, in
+// batches (zip/extraction.h); the calling thread meanwhile only reports progress, so the
+// progress handler and everything it does run on the caller's thread. The first entry that
+// fails stops the others, whose temporary files are removed; entries already in place stay.
+// The Files port must allow calls from several threads at once on distinct files.
+//
 // Errors are tf::Error with a Spanish message naming the archive and the entry.
 #pragma once
 #include <cstdint>
@@ -62,9 +68,10 @@ class UnZipper {
   std::string baseDirectory;
   bool createFolders = true;       // create the base folder and the entries' folders as needed
   bool restoreStoredPaths = true;  // keep the entries' folders; otherwise only file names
-  // Archive progress of extractFiles, in percent; called with 0 first and 100 at the end,
-  // then only when the value grows.
+  // Archive progress of extractFiles, in percent, on the calling thread; called with 0 first
+  // and 100 at the end, in between only when the value grows.
   std::function<void(int percent)> onArchiveProgress;
+  int threads = 0;  // worker threads for extractFiles; 0: one per core (at most 8)
 
   void open(const std::string& fileName);  // closes an archive already open
   void close();  // from the progress handler: once the running extraction returns
@@ -75,11 +82,8 @@ class UnZipper {
   int extractFiles(const std::string& mask);
 
  private:
-  struct Target;
   void readDirectory();
-  void extractEntry(const ZipEntry& e, const std::string& path, uint64_t& done, uint64_t total);
   void readAt(uint64_t offset, void* data, size_t n, const ZipEntry* e);
-  void ensureFolder(const std::string& folder, const ZipEntry& e);
   void progress(uint64_t done, uint64_t total);
   [[noreturn]] void fail(const std::string& what, const ZipEntry* e) const;
 
@@ -90,10 +94,8 @@ class UnZipper {
   uint64_t bias_ = 0;        // bytes before the archive proper (a self-extracting stub)
   uint64_t directoryStart_ = 0;
   std::vector<ZipEntry> entries_;
-  std::vector<std::string> madeFolders_;
   int lastPercent_ = -1;
   bool extracting_ = false, closePending_ = false;
-  std::vector<unsigned char> inBuf_, outBuf_;
 };
 
 // True when `name` (an entry's stored path, either separator) matches `mask` as described above.

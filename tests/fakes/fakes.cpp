@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <mutex>
 
 #include "platform/error.h"
 
@@ -82,6 +83,7 @@ std::string FakeFiles::parentOf(const std::string& path) {
 }
 
 void FakeFiles::put(const std::string& path, const std::string& data, bool readOnly) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   createFolders(parentOf(path));
   Node n;
   n.data = data;
@@ -90,6 +92,7 @@ void FakeFiles::put(const std::string& path, const std::string& data, bool readO
 }
 
 void FakeFiles::link(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   createFolders(parentOf(path));
   Node n;
   n.folder = true;
@@ -97,25 +100,32 @@ void FakeFiles::link(const std::string& path) {
   nodes[key(path)] = {path, n};
 }
 
-bool FakeFiles::has(const std::string& path) const { return nodes.count(key(path)) != 0; }
+bool FakeFiles::has(const std::string& path) const {
+  std::lock_guard<std::recursive_mutex> lock(guard);
+  return nodes.count(key(path)) != 0;
+}
 
 std::string FakeFiles::content(const std::string& path) const {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   auto it = nodes.find(key(path));
   return it == nodes.end() ? std::string() : it->second.second.data;
 }
 
 std::vector<std::string> FakeFiles::paths() const {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   std::vector<std::string> out;
   for (const auto& n : nodes) out.push_back(n.second.first);
   return out;
 }
 
 bool FakeFiles::fileExists(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   auto it = nodes.find(key(path));
   return it != nodes.end() && !it->second.second.folder;
 }
 
 bool FakeFiles::folderExists(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   std::string k = key(path);
   if (k.size() == 3 && k[1] == ':') return true;  // drive roots always exist
   auto it = nodes.find(k);
@@ -131,6 +141,7 @@ static bool wildMatch(const char* p, const char* s) {
 }
 
 bool FakeFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   out.clear();
   size_t cut = pattern.find_last_of("\\/");
   std::string folder = cut == std::string::npos ? current : pattern.substr(0, cut + 1);
@@ -168,6 +179,7 @@ bool FakeFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
 }
 
 bool FakeFiles::deleteFile(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   auto it = nodes.find(key(path));
   if (it == nodes.end() || it->second.second.readOnly) return false;
   if (it->second.second.folder && !it->second.second.reparse) return false;
@@ -176,6 +188,7 @@ bool FakeFiles::deleteFile(const std::string& path) {
 }
 
 bool FakeFiles::removeFolder(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   std::string k = key(path);
   auto it = nodes.find(k);
   if (it == nodes.end() || !it->second.second.folder) return false;
@@ -186,6 +199,7 @@ bool FakeFiles::removeFolder(const std::string& path) {
 }
 
 bool FakeFiles::createFolders(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   std::string k = key(path);
   if (k.empty()) return false;
   if (folderExists(k)) return true;
@@ -201,6 +215,7 @@ bool FakeFiles::createFolders(const std::string& path) {
 }
 
 bool FakeFiles::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   if (!fileExists(from) || (failIfExists && has(to)) || !folderExists(parentOf(to))) return false;
   auto it = nodes.find(key(to));
   if (it != nodes.end() && (it->second.second.readOnly || it->second.second.folder)) return false;
@@ -211,6 +226,7 @@ bool FakeFiles::copyFile(const std::string& from, const std::string& to, bool fa
 }
 
 bool FakeFiles::moveFile(const std::string& from, const std::string& to, bool replace) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   auto src = nodes.find(key(from));
   if (src == nodes.end() || !folderExists(parentOf(to))) return false;
   auto dst = nodes.find(key(to));
@@ -235,12 +251,14 @@ bool FakeFiles::moveFile(const std::string& from, const std::string& to, bool re
 }
 
 bool FakeFiles::readFile(const std::string& path, std::string& out) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   if (!fileExists(path)) return false;
   out = content(path);
   return true;
 }
 
 bool FakeFiles::writeFile(const std::string& path, const std::string& data) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   auto f = createFile(path);
   return f && f->write(data.data(), data.size()) && f->close();
 }
@@ -250,6 +268,7 @@ class FakeOutput : public OutputFile {
  public:
   FakeOutput(FakeFiles& fs, std::string k) : fs_(fs), k_(std::move(k)) {}
   bool write(const void* data, size_t n) override {
+    std::lock_guard<std::recursive_mutex> lock(fs_.guard);
     auto it = fs_.nodes.find(k_);
     if (it == fs_.nodes.end() || n > fs_.room) return false;
     fs_.room -= n;
@@ -286,6 +305,7 @@ class FakeInput : public InputFile {
 }  // namespace
 
 std::unique_ptr<OutputFile> FakeFiles::createFile(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   std::string k = key(path);
   auto it = nodes.find(k);
   if (it != nodes.end() && (it->second.second.readOnly || it->second.second.folder)) return nullptr;
@@ -296,11 +316,13 @@ std::unique_ptr<OutputFile> FakeFiles::createFile(const std::string& path) {
 }
 
 std::unique_ptr<InputFile> FakeFiles::openRead(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   if (!fileExists(path)) return nullptr;
   return std::make_unique<FakeInput>(content(path));
 }
 
 bool FakeFiles::setReadOnly(const std::string& path, bool readOnly) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   auto it = nodes.find(key(path));
   if (it == nodes.end()) return false;
   it->second.second.readOnly = readOnly;
@@ -308,6 +330,7 @@ bool FakeFiles::setReadOnly(const std::string& path, bool readOnly) {
 }
 
 bool FakeFiles::clearReadOnlyAndHidden(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   auto it = nodes.find(key(path));
   if (it == nodes.end()) return false;
   it->second.second.readOnly = false;
@@ -316,12 +339,14 @@ bool FakeFiles::clearReadOnlyAndHidden(const std::string& path) {
 }
 
 bool FakeFiles::fileSize(const std::string& path, uint64_t& size) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   if (!fileExists(path)) return false;
   size = content(path).size();
   return true;
 }
 
 bool FakeFiles::lastWriteTime(const std::string& path, LocalTime& t) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   auto it = nodes.find(key(path));
   if (it == nodes.end()) return false;
   t = it->second.second.time;

@@ -2,6 +2,7 @@
 #pragma once
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -110,8 +111,11 @@ class FakeUi : public Ui {
 };
 
 // An in-memory Windows-like file system: names compare without case, "\" separates.
+// Every call holds `guard`, so threads may share it as they share a real file system (the
+// unzipper's workers do); tests reading `nodes` directly do so while no worker runs.
 class FakeFiles : public Files {
  public:
+  mutable std::recursive_mutex guard;
   struct Node {
     bool folder = false;
     bool readOnly = false;

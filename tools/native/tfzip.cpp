@@ -1,8 +1,10 @@
 // Developer tool over the installer's unzipper, on the native file system.
 //   tfzip list ARCHIVE
-//   tfzip extract [--flat] [--no-create] [--progress] ARCHIVE BASEDIR [MASK]   (MASK "*.*" by default)
+//   tfzip extract [--flat] [--no-create] [--progress] [--threads=N] ARCHIVE BASEDIR [MASK]
+//     MASK "*.*" by default; N worker threads, one per core by default
 // Arguments and output are UTF-8; the unzipper itself works in Windows-1252.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -16,7 +18,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: tfzip list ARCHIVE\n"
-               "       tfzip extract [--flat] [--no-create] [--progress] ARCHIVE BASEDIR [MASK]\n");
+               "       tfzip extract [--flat] [--no-create] [--progress] [--threads=N] ARCHIVE BASEDIR [MASK]\n");
   return 2;
 }
 
@@ -26,11 +28,13 @@ int main(int argc, char** argv) {
   if (argc < 3) return usage();
   std::string command = argv[1];
   bool flat = false, noCreate = false, showProgress = false;
+  int threads = 0;
   int i = 2;
   for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
     if (!std::strcmp(argv[i], "--flat")) flat = true;
     else if (!std::strcmp(argv[i], "--no-create")) noCreate = true;
     else if (!std::strcmp(argv[i], "--progress")) showProgress = true;
+    else if (!std::strncmp(argv[i], "--threads=", 10) && (threads = std::atoi(argv[i] + 10)) > 0) continue;
     else return usage();
   }
   auto arg = [&](int k) { return tf::cp1252FromUtf8(argv[k], '?'); };
@@ -51,6 +55,7 @@ int main(int argc, char** argv) {
       zip.baseDirectory = arg(i + 1);
       zip.restoreStoredPaths = !flat;
       zip.createFolders = !noCreate;
+      zip.threads = threads;
       if (showProgress) zip.onArchiveProgress = [](int p) { std::fprintf(stderr, "\r%3d%%", p); };
       int n = zip.extractFiles(i + 3 == argc ? arg(i + 2) : std::string("*.*"));
       if (showProgress) std::fprintf(stderr, "\n%d written\n", n);
