@@ -8,6 +8,7 @@
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
+#include "tests/wine/casos_corte.h"
 #include "tests/wine/vendor_test.h"
 #include "transfer/file_transfer.h"
 #include "transfer/form_poster.h"
@@ -21,11 +22,18 @@ void pump() {
   while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
 }
 
+// The installation log as the engine writes to it.
+struct Lineas : Log {
+  std::vector<std::string> lineas;
+  void registrarLog(const std::string& m) override { lineas.push_back(m); }
+};
+
 struct Vendor : ::testing::Test {
   Win32Internet net;
   Win32Files files;
   Win32Clock clock;
-  TFileTransfer wc{net, files, clock, pump};
+  Lineas log;
+  TFileTransfer wc{net, files, clock, pump, &log};
   std::string host = env("TF_VENDOR_HOST");
   std::string docroot, dir;
   struct Ev {
@@ -41,6 +49,8 @@ struct Vendor : ::testing::Test {
     docroot = winPath(env("TF_VENDOR_DOCROOT"));
     setFaults("{}");
     dir = files.tempFolder() + "tf_transfer_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : dir)
+      if (c == '/') c = '_';  // a parameterised test's name
     clean();
     files.createFolders(dir);
     wc.OnFileStart = [this](TFileTransfer&, int i) { events.push_back({"start", i, 0, 0, ""}); };
@@ -139,7 +149,9 @@ TEST_F(Vendor, NoLengthEmptyBodyAndCutShort) {
   serve("sinlongitud.bin", data);
   serve("vacio.txt", "");
   serve("cortado.zip", data);
-  setFaults(R"({"/tfw/sinlongitud.bin": {"fault": "nolength"}, "/tfw/cortado.zip": {"fault": "cut", "at": 10000}})");
+  // Without ranges the cut file starts over once, is cut again and fails.
+  setFaults(R"({"/tfw/sinlongitud.bin": {"fault": "nolength"},
+                "/tfw/cortado.zip": {"fault": "cut", "at": 10000, "ranges": "off"}})");
   ASSERT_TRUE(files.writeFile(dir + "\\cortado.zip", "anterior"));
   add("sinlongitud.bin", dir);
   add("vacio.txt", dir);
@@ -262,3 +274,53 @@ TEST_F(Vendor, CertificateForAnotherNameIsRefusedByTheEngine) {
   EXPECT_EQ(events[1].what, "notfound");
   EXPECT_EQ(net.lastError(), 12038u);  // ERROR_INTERNET_SEC_CERT_CN_INVALID
 }
+
+namespace {
+struct VendorCortes : Vendor, ::testing::WithParamInterface<CasoCorte> {};
+}  // namespace
+
+TEST_P(VendorCortes, CutBodies) {
+  const CasoCorte& c = GetParam();
+  std::string rel = std::string("corte_") + c.nombre + ".bin", otro = std::string("corte_") + c.nombre + "_b.bin";
+  std::string data = pattern(c.tamano), other = pattern(c.tamano, 88172645u);
+  serve(rel, data);
+  serve(otro, other);
+  setFaults("{\"/tfw/" + rel + "\": " + falloDe(c, "/tfw/" + otro) + "}");
+  ASSERT_TRUE(files.writeFile(dir + "\\" + rel, "older package"));
+  add(rel, dir);
+  wc.Execute();
+
+  std::string got = content(dir + "\\" + rel);
+  const std::string& want = c.final == CasoCorte::LlegaElOtro ? other : c.final == CasoCorte::Llega ? data : got;
+  if (c.final == CasoCorte::NoLlega) EXPECT_EQ(got, "older package");
+  else EXPECT_TRUE(got == want) << got.size() << " bytes, not the " << (&want == &other ? "changed" : "served") << " file";
+  EXPECT_EQ(wc.Items[0].Success, c.final != CasoCorte::NoLlega);
+  std::string served;
+  ASSERT_TRUE(files.readFile(winPath(env("TF_VENDOR_LOG")), served));
+  std::vector<PeticionVista> asked = peticionesA(served, "/tfw/" + rel), expected = peticionesDe(c);
+  EXPECT_EQ(asked, expected);
+  for (const auto& e : events) EXPECT_TRUE(e.what != "error" && e.what != "notfound") << e.what << " " << e.a;
+  ASSERT_EQ(log.lineas.size(), expected.size() - 1);
+  if (expected.size() > 1 && !expected[1].rango.empty()) {
+    EXPECT_NE(log.lineas[0].find(" en el byte " + expected[1].rango.substr(6, expected[1].rango.size() - 7) + ": "),
+              std::string::npos)
+        << log.lineas[0];
+  }
+  // The progress goes back only for a file that starts over.
+  int back = 0;
+  uint32_t last = 0;
+  for (const auto& e : progress()) {
+    if (e.size < last) ++back;
+    last = e.size;
+    EXPECT_EQ(e.tot, (uint32_t)c.tamano);
+  }
+  bool startsOver = expected.size() > 1 && expected.back().status == 200;
+  EXPECT_EQ(back, startsOver ? 1 : 0);
+  if (c.final != CasoCorte::NoLlega) {
+    EXPECT_EQ(last, (uint32_t)c.tamano);
+  }
+  noPartFiles();
+}
+
+INSTANTIATE_TEST_SUITE_P(Reanudacion, VendorCortes, ::testing::ValuesIn(casosCorte()),
+                         [](const ::testing::TestParamInfo<CasoCorte>& i) { return std::string(i.param.nombre); });

@@ -23,6 +23,7 @@
 #include "platform/win32/crypto_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
+#include "tests/wine/casos_corte.h"
 #include "tests/wine/vendor_test.h"
 #include "platform/win32/update_win32.h"
 #include "tests/wine/cabinet.h"
@@ -118,6 +119,8 @@ struct ServerTest : ::testing::Test {
     if (env("TF_VENDOR_DOCROOT").empty()) GTEST_SKIP() << "no vendor test server (run through run_all.sh)";
     docroot = winPath(env("TF_VENDOR_DOCROOT"));
     name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+      if (c == '/') c = '_';  // a parameterised test's name
     dir = files.tempFolder() + "tf_updsrv_" + name;
     removeTree(dir);
     ASSERT_TRUE(files.createFolders(dir));
@@ -296,7 +299,8 @@ TEST_F(UpdateServer, BodyCutShortKeepsTheOldTarget) {
   serve("cut.zip", data);
   serve("ok.txt", "whole");
   serveControl({{"cut.zip", dir + "Temp"}, {"ok.txt", dir + "Temp"}});
-  writeFaults({{path("cut.zip"), R"({"fault": "cut", "at": 20000})"}});
+  // Without ranges the cut file starts over once, is cut again and fails.
+  writeFaults({{path("cut.zip"), R"({"fault": "cut", "at": 20000, "ranges": "off"})"}});
   ASSERT_TRUE(files.createFolders(dir + "Temp"));
   ASSERT_TRUE(files.writeFile(dir + "Temp\\cut.zip", "previous package"));
   auto before = tempFiles("UPD*.tmp");
@@ -326,6 +330,61 @@ TEST_F(UpdateServer, ACountOfAMillionWithTwoFileSectionsFetchesTwo) {
   EXPECT_NE(content(dir + "UPDATE.LOG").find(" : Files count 1000000 in the update control file, 2 file sections found\r\n"),
             std::string::npos);
 }
+
+namespace {
+struct UpdateCortes : UpdateServer, ::testing::WithParamInterface<CasoCorte> {};
+}  // namespace
+
+TEST_P(UpdateCortes, CutBodies) {
+  const CasoCorte& c = GetParam();
+  std::string data = pattern(c.tamano), other = pattern(c.tamano, 88172645u);
+  serve("paquete.bin", data);
+  serve("otro.bin", other);
+  serveControl({{"paquete.bin", dir + "Temp"}});
+  writeFaults({{path("paquete.bin"), falloDe(c, path("otro.bin"))}});
+  ASSERT_TRUE(files.createFolders(dir + "Temp"));
+  ASSERT_TRUE(files.writeFile(dir + "Temp\\paquete.bin", "older package"));
+  auto before = tempFiles("UPD*.tmp");
+  wu.RunUpdate(false);
+
+  std::string got = content(dir + "Temp\\paquete.bin");
+  if (c.final == CasoCorte::NoLlega) EXPECT_EQ(got, "older package");
+  else EXPECT_TRUE(got == (c.final == CasoCorte::Llega ? data : other)) << got.size() << " bytes";
+  EXPECT_EQ(success, c.final == CasoCorte::NoLlega ? 0 : 1) << ids();
+  EXPECT_EQ(indexOf(946) != std::string::npos, c.final == CasoCorte::NoLlega) << ids();
+  EXPECT_EQ(indexOf(916), std::string::npos) << ids();
+  EXPECT_EQ(indexOf(917), std::string::npos) << ids();
+  EXPECT_EQ(tempFiles("UPD*.tmp"), before);
+  std::string served;
+  ASSERT_TRUE(files.readFile(winPath(env("TF_VENDOR_LOG")), served));
+  std::vector<PeticionVista> expected = peticionesDe(c);
+  EXPECT_EQ(peticionesA(served, path("paquete.bin")), expected);
+  std::vector<std::string> retries;
+  std::string log = content(dir + "UPDATE.LOG");
+  for (size_t at = log.find(" : Download of "); at != std::string::npos; at = log.find(" : Download of ", at + 1))
+    retries.push_back(log.substr(at, log.find("\r\n", at) - at));
+  ASSERT_EQ(retries.size(), expected.size() - 1);
+  if (expected.size() > 1 && !expected[1].rango.empty()) {
+    EXPECT_NE(retries[0].find(" cut at byte " + expected[1].rango.substr(6, expected[1].rango.size() - 7) + ": "),
+              std::string::npos)
+        << retries[0];
+  }
+  int back = 0;
+  int64_t last = 0;
+  for (const auto& p : progress) {
+    if (p.file.find("paquete.bin") == std::string::npos) continue;
+    if (p.pos < last) ++back;
+    last = p.pos;
+    EXPECT_EQ(p.size, (int64_t)c.tamano);
+  }
+  EXPECT_EQ(back, expected.size() > 1 && expected.back().status == 200 ? 1 : 0);
+  if (c.final != CasoCorte::NoLlega) {
+    EXPECT_EQ(last, (int64_t)c.tamano);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Reanudacion, UpdateCortes, ::testing::ValuesIn(casosCorte()),
+                         [](const ::testing::TestParamInfo<CasoCorte>& i) { return std::string(i.param.nombre); });
 
 namespace {
 // The system cannot tell the local application-data folder.
