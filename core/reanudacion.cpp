@@ -83,8 +83,9 @@ bool admiteReanudar(const CabecerasRespuesta& c) {
 }
 
 unsigned pausaReintentoMs(int n) {
+  static const unsigned pausas[] = {100, 1000, 4000};
   if (n < 1) return 0;
-  return 1000u << std::min(n - 1, 2);
+  return pausas[std::min(n, kReintentosDescarga) - 1];
 }
 
 void pausarAtendiendo(Clock& clock, unsigned ms, const std::function<void()>& atender,
