@@ -301,13 +301,7 @@ bool TFileTransfer::recibirFichero(TFileTransferItem& item, const std::string& u
 
   if (cancel_) return false;
   if (!completo) {
-    // Only the file that finally fails reports, with what its last request met.
-    if (ultimo.sinRespuesta) {
-      if (OnURLNotFound) OnURLNotFound(*this, url);
-    } else if (ultimo.status >= 300) {
-      if (OnError) OnError(*this, ultimo.status);
-      if (OnErrorInfo) OnErrorInfo(*this, ultimo.status, "Returned http error code " + std::to_string(ultimo.status));
-    }
+    avisarFallo(url, ultimo);
     return false;
   }
   if (totalAnunciado != 0 && received != totalAnunciado) return false;
@@ -317,6 +311,17 @@ bool TFileTransfer::recibirFichero(TFileTransferItem& item, const std::string& u
   }
   tmp.conservar();
   return gotData;
+}
+
+void TFileTransfer::avisarFallo(const std::string& url, const UltimoIntento& ultimo) {
+  // Only the file that finally fails reports, with what its last request met; a cut alone says
+  // nothing, as before.
+  if (ultimo.sinRespuesta) {
+    if (OnURLNotFound) OnURLNotFound(*this, url);
+  } else if (ultimo.status >= 300) {
+    if (OnError) OnError(*this, ultimo.status);
+    if (OnErrorInfo) OnErrorInfo(*this, ultimo.status, "Returned http error code " + std::to_string(ultimo.status));
+  }
 }
 
 ReintentosDescarga::Paso TFileTransfer::reintentar(TFileTransferItem& item, const std::string& url,

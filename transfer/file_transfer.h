@@ -150,6 +150,7 @@ class TFileTransfer {
   ReintentosDescarga::Paso reintentar(TFileTransferItem& item, const std::string& url, Internet::Handle session,
                                       ReintentosDescarga& reintentos, uint64_t received, InternetHandle& req,
                                       UltimoIntento& ultimo);
+  void avisarFallo(const std::string& url, const UltimoIntento& ultimo);
   std::string cabecerasPeticion(const TFileTransferItem& item, const std::string& rango) const;
   uint32_t flagsPeticion() const;
   bool pedirCredenciales(TFileTransferItem& item, const std::string& url);

@@ -789,26 +789,11 @@ bool TUpdateEngine::receiveBody(std::unique_ptr<UpdateRequest> req, const std::s
   LastTry last;
   int64_t total = 0;
   bool complete = false;
-  std::string block(4096, '\0');
   for (;;) {
-    int64_t size = hasLength ? (int64_t)announced : 0;
-    bool failed = false;
-    for (;;) {
-      p.ui.processMessages();
-      long long n = req->read(&block[0], block.size());
-      if (n < 0) {
-        failed = true;
-        break;
-      }
-      if (n > 0 && !out->write(block.data(), (size_t)n)) throw Error("Cannot write file : " + path);
-      total += n;
-      ReportFileProgress(target, total, size);
-      QueryCancel(cancel_);
-      if (n == 0 || cancel_) break;
-    }
+    bool endOfData = readBlocks(*req, *out, path, target, hasLength ? (int64_t)announced : 0, total);
     req.reset();
     if (cancel_) break;
-    if (!retries.cortado((uint64_t)total, !failed)) {
+    if (!retries.cortado((uint64_t)total, endOfData)) {
       complete = true;
       break;
     }
@@ -833,6 +818,22 @@ bool TUpdateEngine::receiveBody(std::unique_ptr<UpdateRequest> req, const std::s
     return false;
   }
   return true;
+}
+
+bool TUpdateEngine::readBlocks(UpdateRequest& req, OutputFile& out, const std::string& path, const std::string& target,
+                              int64_t size, int64_t& total) {
+  char block[4096];
+  for (;;) {
+    ports().ui.processMessages();
+    long long n = req.read(block, sizeof block);
+    if (n < 0) return false;
+    if (n > 0 && !out.write(block, (size_t)n)) throw Error("Cannot write file : " + path);
+    total += n;
+    ReportFileProgress(target, total, size);
+    QueryCancel(cancel_);
+    if (n == 0) return true;
+    if (cancel_) return false;
+  }
 }
 
 ReintentosDescarga::Paso TUpdateEngine::retryBody(const std::string& plainUrl, ReintentosDescarga& retries,
