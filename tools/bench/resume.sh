@@ -70,8 +70,11 @@ print(f"{mib} MiB, cut at 90% once; {len(whole)} rounds; load average {load_befo
 print(f"{'':34}{'best':>9}{'median':>9}")
 for name, t in (("whole", whole), ("cut, resumed with a range", resumed), ("cut, no ranges: started over", restarted)):
     print(f"{name:34}{min(t):>7} ms{statistics.median(t):>7.0f} ms")
+# Each round's downloads ran next to each other: their ratio is the steadiest figure.
 for name, t in (("resumed", resumed), ("started over", restarted)):
-    print(f"{name} / whole: best {min(t) / min(whole):.2f}x, median {statistics.median(t) / statistics.median(whole):.2f}x"
+    paired = sorted(a / b for a, b in zip(t, whole))
+    print(f"{name} / whole: best {min(t) / min(whole):.2f}x, median {statistics.median(t) / statistics.median(whole):.2f}x, "
+          f"per round median {statistics.median(paired):.2f}x ({paired[0]:.2f}-{paired[-1]:.2f})"
           + ("  (goal <= 1.15x)" if name == "resumed" else ""))
 print(f"ranged requests: {len(ranged)} (one per resumed download), "
       f"answered {sorted(set(r['status'] for r in ranged))}")
