@@ -337,7 +337,7 @@ struct UpdateCortes : UpdateServer, ::testing::WithParamInterface<CasoCorte> {};
 
 TEST_P(UpdateCortes, CutBodies) {
   const CasoCorte& c = GetParam();
-  std::string data = pattern(c.tamano), other = pattern(c.tamano, 88172645u);
+  std::string data = pattern(c.tamano), other = pattern(c.tamano, 88172645u), served;
   serve("paquete.bin", data);
   serve("otro.bin", other);
   serveControl({{"paquete.bin", dir + "Temp"}});
@@ -346,41 +346,21 @@ TEST_P(UpdateCortes, CutBodies) {
   ASSERT_TRUE(files.writeFile(dir + "Temp\\paquete.bin", "older package"));
   auto before = tempFiles("UPD*.tmp");
   wu.RunUpdate(false);
-
-  std::string got = content(dir + "Temp\\paquete.bin");
-  if (c.final == CasoCorte::NoLlega) EXPECT_EQ(got, "older package");
-  else EXPECT_TRUE(got == (c.final == CasoCorte::Llega ? data : other)) << got.size() << " bytes";
-  EXPECT_EQ(success, c.final == CasoCorte::NoLlega ? 0 : 1) << ids();
+  ASSERT_TRUE(files.readFile(winPath(env("TF_VENDOR_LOG")), served));
+  std::vector<std::string> lines;
+  std::string log = content(dir + "UPDATE.LOG");
+  for (size_t at = log.find(" : Download of "); at != std::string::npos; at = log.find(" : Download of ", at + 1))
+    lines.push_back(log.substr(at, log.find("\r\n", at) - at));
+  std::vector<int64_t> bytes;
+  for (const auto& p : progress)
+    if (p.file.find("paquete.bin") != std::string::npos) bytes.push_back(p.pos);
+  comprobarCorte(c, success == 1, content(dir + "Temp\\paquete.bin"), data, other,
+                 peticionesA(served, path("paquete.bin")), lines, bytes);
+  // A file that failed is reported once it finally fails; a cut is no 916 or 917.
   EXPECT_EQ(indexOf(946) != std::string::npos, c.final == CasoCorte::NoLlega) << ids();
   EXPECT_EQ(indexOf(916), std::string::npos) << ids();
   EXPECT_EQ(indexOf(917), std::string::npos) << ids();
   EXPECT_EQ(tempFiles("UPD*.tmp"), before);
-  std::string served;
-  ASSERT_TRUE(files.readFile(winPath(env("TF_VENDOR_LOG")), served));
-  std::vector<PeticionVista> expected = peticionesDe(c);
-  EXPECT_EQ(peticionesA(served, path("paquete.bin")), expected);
-  std::vector<std::string> retries;
-  std::string log = content(dir + "UPDATE.LOG");
-  for (size_t at = log.find(" : Download of "); at != std::string::npos; at = log.find(" : Download of ", at + 1))
-    retries.push_back(log.substr(at, log.find("\r\n", at) - at));
-  ASSERT_EQ(retries.size(), expected.size() - 1);
-  if (expected.size() > 1 && !expected[1].rango.empty()) {
-    EXPECT_NE(retries[0].find(" cut at byte " + expected[1].rango.substr(6, expected[1].rango.size() - 7) + ": "),
-              std::string::npos)
-        << retries[0];
-  }
-  int back = 0;
-  int64_t last = 0;
-  for (const auto& p : progress) {
-    if (p.file.find("paquete.bin") == std::string::npos) continue;
-    if (p.pos < last) ++back;
-    last = p.pos;
-    EXPECT_EQ(p.size, (int64_t)c.tamano);
-  }
-  EXPECT_EQ(back, expected.size() > 1 && expected.back().status == 200 ? 1 : 0);
-  if (c.final != CasoCorte::NoLlega) {
-    EXPECT_EQ(last, (int64_t)c.tamano);
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Reanudacion, UpdateCortes, ::testing::ValuesIn(casosCorte()),
