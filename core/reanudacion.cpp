@@ -27,6 +27,38 @@ std::string sinEspacios(const std::string& s) {
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
+// "bytes first-last/total"; false for anything else, an unknown ("*") total included.
+bool leerContentRange(const std::string& texto, uint64_t& primero, uint64_t& ultimo, uint64_t& total) {
+  std::string s = sinEspacios(texto);
+  if (!empiezaSinMayusculas(s, "bytes ")) return false;
+  size_t i = s.find_first_not_of(' ', 6);
+  uint64_t a = 0, b = 0, t = 0;
+  if (i == std::string::npos || !leerNumero(s, i, a) || i >= s.size() || s[i++] != '-') return false;
+  if (!leerNumero(s, i, b) || i >= s.size() || s[i++] != '/') return false;
+  if (!leerNumero(s, i, t) || i != s.size()) return false;
+  if (a > b || b >= t) return false;
+  primero = a;
+  ultimo = b;
+  total = t;
+  return true;
+}
+
+// Whether the rest of this answer's body could be asked for later: it announced byte ranges, a
+// length and something that tells the same file again (a strong ETag or a Last-Modified date).
+bool admiteReanudar(const CabecerasRespuesta& c) {
+  bool bytes = false;
+  size_t inicio = 0;
+  while (inicio <= c.acceptRanges.size()) {
+    size_t coma = c.acceptRanges.find(',', inicio);
+    if (coma == std::string::npos) coma = c.acceptRanges.size();
+    if (igualesSinMayusculas(sinEspacios(c.acceptRanges.substr(inicio, coma - inicio)), "bytes")) bytes = true;
+    inicio = coma + 1;
+  }
+  // A weak ETag may name a file whose bytes changed: only a strong one vouches for a splice.
+  bool etagFuerte = !c.etag.empty() && c.etag.compare(0, 2, "W/") != 0;
+  return bytes && c.hayLongitud && c.longitud > 0 && (etagFuerte || !c.lastModified.empty());
+}
+
 }  // namespace
 
 CabecerasRespuesta leerCabeceras(Internet& net, Internet::Handle request) {
@@ -51,35 +83,6 @@ bool leerLongitud(const std::string& texto, uint64_t& valor) {
   if (!leerNumero(s, i, v) || i != s.size()) return false;
   valor = v;
   return true;
-}
-
-bool leerContentRange(const std::string& texto, uint64_t& primero, uint64_t& ultimo, uint64_t& total) {
-  std::string s = sinEspacios(texto);
-  if (!empiezaSinMayusculas(s, "bytes ")) return false;
-  size_t i = s.find_first_not_of(' ', 6);
-  uint64_t a = 0, b = 0, t = 0;
-  if (i == std::string::npos || !leerNumero(s, i, a) || i >= s.size() || s[i++] != '-') return false;
-  if (!leerNumero(s, i, b) || i >= s.size() || s[i++] != '/') return false;
-  if (!leerNumero(s, i, t) || i != s.size()) return false;
-  if (a > b || b >= t) return false;
-  primero = a;
-  ultimo = b;
-  total = t;
-  return true;
-}
-
-bool admiteReanudar(const CabecerasRespuesta& c) {
-  bool bytes = false;
-  size_t inicio = 0;
-  while (inicio <= c.acceptRanges.size()) {
-    size_t coma = c.acceptRanges.find(',', inicio);
-    if (coma == std::string::npos) coma = c.acceptRanges.size();
-    if (igualesSinMayusculas(sinEspacios(c.acceptRanges.substr(inicio, coma - inicio)), "bytes")) bytes = true;
-    inicio = coma + 1;
-  }
-  // A weak ETag may name a file whose bytes changed: only a strong one vouches for a splice.
-  bool etagFuerte = !c.etag.empty() && c.etag.compare(0, 2, "W/") != 0;
-  return bytes && c.hayLongitud && c.longitud > 0 && (etagFuerte || !c.lastModified.empty());
 }
 
 unsigned pausaReintentoMs(int n) {

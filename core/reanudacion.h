@@ -25,11 +25,6 @@ CabecerasRespuesta leerCabeceras(Internet& net, Internet::Handle request);
 
 // A Content-Length text (digits only, 64 bits).
 bool leerLongitud(const std::string& texto, uint64_t& valor);
-// "bytes first-last/total"; false for anything else, an unknown ("*") total included.
-bool leerContentRange(const std::string& texto, uint64_t& primero, uint64_t& ultimo, uint64_t& total);
-// Whether the rest of this answer's body could be asked for later: it announced byte ranges, a
-// length and something that tells the same file again (a strong ETag or a Last-Modified date).
-bool admiteReanudar(const CabecerasRespuesta& c);
 
 constexpr int kReintentosDescarga = 3;
 // Pause before retry n (1-based): 100 ms, 1 s, 4 s. Most drops are one reset connection after
@@ -65,23 +60,20 @@ class ReintentosDescarga {
   int numero() const { return numero_; }
   unsigned pausaMs() const { return pausaReintentoMs(numero_); }
   bool pideResto() const { return pideResto_; }
-  uint64_t desde() const { return desde_; }
   // The request header of this retry: "Range: bytes=N-" and its line end, or "".
   std::string cabeceraRango() const;
   // Judges the answer to this retry's request.
   Paso juzgar(const CabecerasRespuesta& r);
-  // The answer whose body is now being written.
-  const CabecerasRespuesta& vigente() const { return vigente_; }
 
  private:
   bool esElResto(const CabecerasRespuesta& r) const;
   void empezar(const CabecerasRespuesta& r);
 
-  CabecerasRespuesta vigente_;
+  CabecerasRespuesta vigente_;  // the answer whose body is being written
   int numero_ = 0;
   uint64_t desde_ = 0;
   bool pideResto_ = false;
-  bool rechazado_ = false;     // the bytes held cannot be continued: the next request is whole
+  bool rechazado_ = false;        // the bytes held cannot be continued: the next request is whole
   bool empezadoDeNuevo_ = false;  // bytes were already thrown away once
 };
 
