@@ -86,7 +86,7 @@ bool leerLongitud(const std::string& texto, uint64_t& valor) {
 }
 
 unsigned pausaReintentoMs(int n) {
-  static const unsigned pausas[] = {100, 1000, 4000};
+  static const unsigned pausas[] = {0, 1000, 4000};
   if (n < 1) return 0;
   return pausas[std::min(n, kReintentosDescarga) - 1];
 }

@@ -27,10 +27,10 @@ CabecerasRespuesta leerCabeceras(Internet& net, Internet::Handle request);
 bool leerLongitud(const std::string& texto, uint64_t& valor);
 
 constexpr int kReintentosDescarga = 3;
-// Pause before retry n (1-based): 100 ms, 1 s, 4 s. Most drops are one reset connection after
-// which the next one works at once, so the first retry comes practically at once (a resumed
-// download then costs little more than an uncut one, even on a fast line); a retry that failed
-// means an outage that lasts, so the later pauses grow. About five seconds in all before a file fails.
+// Pause before retry n (1-based): none, 1 s, 4 s. Most drops are one reset connection (a NAT or
+// proxy dropping a long transfer, a Wi-Fi handover) after which the next one works at once, so
+// the first retry is made at once: a resumed download then costs hardly more than an uncut one,
+// however fast the line. A retry that failed means an outage that lasts: the later ones wait.
 unsigned pausaReintentoMs(int n);
 constexpr unsigned kTramoPausaMs = 50;
 
