@@ -36,6 +36,10 @@ const char* const msgDesinstalacionCorrecta = "La desinstalación se realizó co
 const char* const msgAplicacionesDesinstaladas = "Las aplicaciones seleccionadas se ha desinstalado correctamente.";
 const char* const msgCompletado = "completado";
 const char* const msgArchivoNoEncontrado = "No se encontró el archivo %s en el directorio %s !";
+const char* const msgReintentoPidiendoResto =
+    "Descarga de %s interrumpida en el byte %s: reintento %s de %s, pidiendo el resto";
+const char* const msgReintentoDesdeElPrincipio =
+    "Descarga de %s interrumpida en el byte %s: reintento %s de %s, desde el principio";
 
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;

@@ -38,6 +38,9 @@ extern const char* const msgDesinstalacionCorrecta;
 extern const char* const msgAplicacionesDesinstaladas;
 extern const char* const msgCompletado;
 extern const char* const msgArchivoNoEncontrado;
+// Installation log lines of a download retried after a dropped connection.
+extern const char* const msgReintentoPidiendoResto;
+extern const char* const msgReintentoDesdeElPrincipio;
 
 // Fills each "%s" of `tmpl` with the next argument, in order; extra places stay empty.
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args);

@@ -6,7 +6,8 @@ namespace tf {
 
 Ventana::Ventana(Puertos p)
     : puertos(p),
-      FileTransfer1(p.internet, p.files, p.clock, [this] { puertos.ui.processMessages(); }),
+      // Downloads retried after a dropped connection say so in the installation log.
+      FileTransfer1(p.internet, p.files, p.clock, [this] { puertos.ui.processMessages(); }, &p.log),
       FormPoster1(p.internet, p.ui, [this] { puertos.ui.processMessages(); }),
       UnZipper1(p.files) {}
 

@@ -41,6 +41,9 @@ constexpr uint32_t kAutodialForceUnattended = 2;
 constexpr uint32_t kQueryContentLength = 5;
 constexpr uint32_t kQueryLastModified = 11;
 constexpr uint32_t kQueryStatusCode = 19;
+constexpr uint32_t kQueryAcceptRanges = 42;
+constexpr uint32_t kQueryContentRange = 53;
+constexpr uint32_t kQueryETag = 54;
 // Error codes: the Internet library's own lie in kErrorFirst..kErrorLast.
 constexpr uint32_t kErrorFirst = 12000;
 constexpr uint32_t kErrorExtended = 12003;
@@ -63,7 +66,7 @@ class Internet {
   virtual bool autodial(uint32_t flags) = 0;
   virtual void autodialHangup() = 0;
 
-  // A GET request by URL; `headers` is raw header text ("" for none).
+  // A GET request by URL; `headers` is raw header text, each line ended by CR LF ("" for none).
   virtual Handle openUrl(Handle session, const std::string& url, const std::string& headers, uint32_t flags) = 0;
   // A header as a number (false when absent or not a number).
   virtual bool queryNumber(Handle request, uint32_t query, uint32_t& value) = 0;

@@ -86,3 +86,26 @@ TEST_F(DescargaWeb, WithoutALengthKilobytesAreCountedAndRepaintsAreSpaced) {
   frm->FileTransfer1CopyProgress(wc, 1, 655360, 0);
   EXPECT_EQ(frm->form["ProgressBar2"].position, 10);
 }
+
+TEST_F(DescargaWeb, ACutDownloadIsContinuedAndSaysSoInTheInstallationLog) {
+  files.mkdir("C:\\TF\\Temp");
+  const std::string url = "https://www.turnaliafree.com/version/downloads/utils.zip";
+  std::string data(9000, 'u');
+  FakeResponse whole;
+  whole.body = data;
+  whole.cutAfter = 4096;
+  whole.headers = {{inet::kQueryAcceptRanges, "bytes"}, {inet::kQueryETag, "\"1\""}};
+  FakeResponse rest = whole;
+  rest.status = 206;
+  rest.body = data.substr(4096);
+  rest.cutAfter = -1;
+  rest.headers[inet::kQueryContentRange] = "bytes 4096-8999/9000";
+  net.next[url] = {whole, rest};
+  frm->decargarArchivoWeb(url, "C:\\TF\\Temp");
+  EXPECT_EQ(files.content("C:\\TF\\Temp\\utils.zip"), data);
+  EXPECT_EQ(label(), "100% completado");
+  EXPECT_FALSE(ui.busy);
+  std::vector<std::string> lines = mensajes();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "Descarga de " + url + " interrumpida en el byte 4096: reintento 1 de 3, pidiendo el resto");
+}

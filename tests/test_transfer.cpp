@@ -170,9 +170,21 @@ TEST_F(Motor, IncompleteTransfersNeverReplaceTheTarget) {
   add("https://h/cut.zip");
   add("https://h/broken.zip");
   wc.Execute();
-  std::vector<std::string> want = {"start 0",          "progress 1 4096 9000", "progress 1 5000 9000",
-                                   "progress 1 5000 9000", "done 0",           "start 1",
-                                   "progress 2 4096 0",    "progress 2 5000 0", "done 1",
+  // Neither server offers ranges: each file starts over once, is cut again, and fails quietly.
+  std::vector<std::string> want = {"start 0",
+                                   "progress 1 4096 9000",
+                                   "progress 1 5000 9000",
+                                   "progress 1 5000 9000",
+                                   "progress 1 4096 9000",
+                                   "progress 1 5000 9000",
+                                   "progress 1 5000 9000",
+                                   "done 0",
+                                   "start 1",
+                                   "progress 2 4096 0",
+                                   "progress 2 5000 0",
+                                   "progress 2 4096 0",
+                                   "progress 2 5000 0",
+                                   "done 1",
                                    "copydone"};
   EXPECT_EQ(events, want);
   EXPECT_EQ(files.content("C:\\T\\cut.zip"), "old");

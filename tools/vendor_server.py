@@ -2,15 +2,25 @@
 """Stand-in for the vendor's web server, for tests inside the sandbox (Python stdlib only).
 
 Serves a docroot over HTTPS (threaded), logs every request as one JSON line (method, path,
-headers, body in base64, status), and injects faults per path on demand. The fault file is
-JSON, read again for every request, so a test changes faults by rewriting it:
+headers, body in base64, status), and injects faults per path on demand. Files are served with
+Accept-Ranges, ETag and Last-Modified; a single byte range ("Range: bytes=N-", "N-M", "-N") gets
+206 with Content-Range, a range past the end 416. The fault file is JSON, read again for every
+request, so a test changes faults by rewriting it:
 
   {"/version/a.zip": {"status": 404},           any status, with a small body
-   "/version/b.zip": {"fault": "cut", "at": 1000},        Content-Length of the whole file,
-                                                           connection closed after `at` bytes
+   "/version/b.zip": {"fault": "cut", "at": 1000},        Content-Length of the whole answer,
+                                                           connection closed after `at` bytes of it
    "/version/c.zip": {"fault": "nolength"},               no Content-Length, close to end
    "/version/d.zip": {"fault": "trickle", "chunk": 512, "delay": 0.05},
-   "/version/e.zip": {"fault": "reset", "at": 1000}}      TCP reset after `at` bytes
+   "/version/e.zip": {"fault": "reset", "at": 1000},      TCP reset after `at` bytes
+   "/version/f.zip": {"ranges": "ignore"},                announces ranges, answers 200 to them
+   "/version/g.zip": {"ranges": "off"},                   no Accept-Ranges, answers 200 to ranges
+   "/version/h.zip": {"serve": "/version/h2.zip"},        another file's bytes (the file changed)
+   "/version/i.zip": [{"fault": "cut", "at": 1000, "times": 2}, {"status": 503, "times": 1}]}
+
+A fault holds for its first `times` requests to the path (default: all of them). A list is a
+sequence: each entry covers its `times` requests, then the next one; after the last, none. The
+requests are counted per path from the moment the fault file last changed.
 
 POST requests to any path are recorded and answered "OK" (or by their fault's status).
 
@@ -24,6 +34,7 @@ import http.server
 import json
 import os
 import pathlib
+import re
 import socket
 import ssl
 import struct
@@ -46,11 +57,31 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def _faults(self):
         path = self.server.faults_path
         if not path:
-            return {}
+            return "", {}
         try:
-            return json.loads(pathlib.Path(path).read_text() or "{}")
+            text = pathlib.Path(path).read_text()
+            return text, json.loads(text or "{}")
         except (OSError, ValueError):
-            return {}
+            return "", {}
+
+    def _fault(self):
+        """This request's fault for its path, counting the request."""
+        path = urllib.parse.urlsplit(self.path).path
+        text, faults = self._faults()
+        with self.server.log_lock:
+            if text != self.server.faults_seen:
+                self.server.faults_seen = text
+                self.server.counts.clear()
+            n = self.server.counts.get(path, 0)
+            self.server.counts[path] = n + 1
+        entry = faults.get(path, {})
+        for e in entry if isinstance(entry, list) else [entry]:
+            if "times" not in e:
+                return e
+            if n < int(e["times"]):
+                return e
+            n -= int(e["times"])
+        return {}
 
     def _record(self, body, status):
         entry = {
@@ -65,8 +96,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with open(self.server.log_path, "a", encoding="utf-8") as f:
                 f.write(json.dumps(entry) + "\n")
 
-    def _local_file(self):
-        rel = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path).lstrip("/")
+    def _local_file(self, url_path=None):
+        rel = urllib.parse.unquote(url_path or urllib.parse.urlsplit(self.path).path).lstrip("/")
         root = self.server.docroot.resolve()
         target = (root / rel).resolve()
         if root != target and root not in target.parents:
@@ -87,37 +118,74 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         self.close_connection = True
 
+    def _range(self, size, fault):
+        """(first, last) of a single byte range asked for; None for the whole file; "past" when
+        it starts past the end."""
+        value = self.headers.get("Range")
+        if not value or fault.get("ranges") in ("ignore", "off"):
+            return None
+        m = re.fullmatch(r"\s*bytes=(\d*)-(\d*)\s*", value)
+        if not m or (m.group(1) == "" and m.group(2) == ""):
+            return None
+        if m.group(1) == "":
+            n = int(m.group(2))
+            return (max(size - n, 0), size - 1) if n > 0 and size > 0 else "past"
+        first = int(m.group(1))
+        last = min(int(m.group(2)), size - 1) if m.group(2) else size - 1
+        if first >= size or last < first:
+            return "past"
+        return first, last
+
     # --- verbs
     def do_GET(self, head_only=False):
-        fault = self._faults().get(urllib.parse.urlsplit(self.path).path, {})
+        fault = self._fault()
         if "status" in fault:
             self._record(b"", fault["status"])
             self._simple(fault["status"], f"Error {fault['status']}\n", head_only)
             return
-        target = self._local_file()
+        target = self._local_file(fault.get("serve"))
         if target is None:
             self._record(b"", 404)
             self._simple(404, "Not found\n", head_only)
             return
-        self._record(b"", 200)
-        size = target.stat().st_size
+        st = target.stat()
+        size = st.st_size
+        etag = f'"{st.st_mtime_ns:x}-{size:x}"'
+        wanted = self._range(size, fault)
+        if wanted == "past":
+            self._record(b"", 416)
+            self.send_response(416)
+            self.send_header("Content-Range", f"bytes */{size}")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        first, last = wanted if wanted else (0, size - 1)
+        status = 206 if wanted else 200
+        self._record(b"", status)
         kind = fault.get("fault")
-        self.send_response(200)
+        self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Last-Modified", email.utils.formatdate(target.stat().st_mtime, usegmt=True))
+        self.send_header("Last-Modified", email.utils.formatdate(st.st_mtime, usegmt=True))
+        self.send_header("ETag", etag)
+        if fault.get("ranges") != "off":
+            self.send_header("Accept-Ranges", "bytes")
+        if wanted:
+            self.send_header("Content-Range", f"bytes {first}-{last}/{size}")
+        length = last - first + 1
         if kind == "nolength":
             self.send_header("Connection", "close")
             self.close_connection = True
         else:
-            self.send_header("Content-Length", str(size))
+            self.send_header("Content-Length", str(length))
         self.end_headers()
         if head_only:
             return
-        limit = size if kind not in ("cut", "reset") else min(size, int(fault.get("at", size // 2)))
+        limit = length if kind not in ("cut", "reset") else min(length, int(fault.get("at", length // 2)))
         step = int(fault.get("chunk", 512)) if kind == "trickle" else CHUNK
         delay = float(fault.get("delay", 0.05)) if kind == "trickle" else 0
         sent = 0
         with open(target, "rb") as f:
+            f.seek(first)
             while sent < limit:
                 data = f.read(min(step, limit - sent))
                 if not data:
@@ -137,7 +205,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         length = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(length) if length > 0 else b""
-        fault = self._faults().get(urllib.parse.urlsplit(self.path).path, {})
+        fault = self._fault()
         status = int(fault.get("status", 200))
         self._record(body, status)
         self._simple(status, "OK" if status < 300 else f"Error {status}\n")
@@ -152,6 +220,8 @@ class Server(http.server.ThreadingHTTPServer):
         self.context = context
         self.__dict__.update(kw)
         self.log_lock = threading.Lock()
+        self.faults_seen = ""
+        self.counts = {}  # requests per path since the fault file last changed
 
     def get_request(self):
         sock, addr = super().get_request()

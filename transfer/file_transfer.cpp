@@ -1,5 +1,6 @@
 #include "transfer/file_transfer.h"
 
+#include "core/mensajes.h"
 #include "core/texto.h"
 
 namespace tf {
@@ -65,8 +66,8 @@ std::string nombreUnico(const std::string& path, const std::function<bool(const 
   }
 }
 
-TFileTransfer::TFileTransfer(Internet& net, Files& files, Clock& clock, std::function<void()> pump)
-    : net_(net), files_(files), clock_(clock), pump_(std::move(pump)) {}
+TFileTransfer::TFileTransfer(Internet& net, Files& files, Clock& clock, std::function<void()> pump, Log* log)
+    : net_(net), files_(files), clock_(clock), pump_(std::move(pump)), log_(log) {}
 
 void TFileTransfer::servirCola() {
   // Blocks arrive far faster than a window can use its messages, and each look at the queue
@@ -176,18 +177,27 @@ bool TFileTransfer::descargarHttp(TFileTransferItem& item, int idx, Internet::Ha
   std::string path = unirRuta(item.TargetDir, name);
   if ((item.CopyNewerOnly || OnFileDateCheck) && !esMasNuevo(item, idx, req.get(), path)) return false;
   if (!prepararDestino(path)) return false;
-  return recibirFichero(req, !name.empty(), path);
+  return recibirFichero(item, url, session, req, !name.empty(), path);
+}
+
+uint32_t TFileTransfer::flagsPeticion() const {
+  uint32_t flags = inet::kFlagReload | inet::kFlagNoCacheWrite;
+  if (HTTPKeepAliveAuthentication) flags |= inet::kFlagKeepConnection;
+  return flags;
+}
+
+std::string TFileTransfer::cabecerasPeticion(const TFileTransferItem& item, const std::string& rango) const {
+  std::string headers = rango;
+  if (!item.HTTPUserID.empty() || !item.HTTPPassword.empty())
+    headers += "Authorization: Basic " + codificarBase64(item.HTTPUserID + ":" + item.HTTPPassword) + "\r\n\r\n";
+  return headers;
 }
 
 InternetHandle TFileTransfer::abrirPeticion(TFileTransferItem& item, const std::string& url,
                                             Internet::Handle session) {
-  uint32_t flags = inet::kFlagReload | inet::kFlagNoCacheWrite;
-  if (HTTPKeepAliveAuthentication) flags |= inet::kFlagKeepConnection;
   for (;;) {
-    std::string headers;
-    if (!item.HTTPUserID.empty() || !item.HTTPPassword.empty())
-      headers = "Authorization: Basic " + codificarBase64(item.HTTPUserID + ":" + item.HTTPPassword) + "\r\n\r\n";
-    InternetHandle req(net_, session ? net_.openUrl(session, url, headers, flags) : nullptr);
+    InternetHandle req(net_, session ? net_.openUrl(session, url, cabecerasPeticion(item, ""), flagsPeticion())
+                                     : nullptr);
     if (pump_) pump_();
     if (!req) {
       if (OnURLNotFound) OnURLNotFound(*this, url);
@@ -238,37 +248,109 @@ bool TFileTransfer::prepararDestino(std::string& path) {
   return true;
 }
 
-bool TFileTransfer::recibirFichero(InternetHandle& req, bool conNombre, const std::string& path) {
+bool TFileTransfer::recibirFichero(TFileTransferItem& item, const std::string& url, Internet::Handle session,
+                                   InternetHandle& req, bool conNombre, const std::string& path) {
   // The data goes to a temporary file beside the target, moved over it only once complete, so a
   // cut connection never leaves a truncated file under the real name.
   FicheroTemporal tmp(files_);
+  const std::string parte = path + ".part";
   std::unique_ptr<OutputFile> out;
   if (conNombre && !files_.folderExists(path)) {
-    out = files_.createFile(path + ".part");
-    if (out) tmp.asignar(path + ".part");
+    out = files_.createFile(parte);
+    if (out) tmp.asignar(parte);
   }
   if (!out) {
     req.reset();
     errorFichero(path);
     return false;
   }
-  uint32_t total = 0;
-  if (!net_.queryNumber(req.get(), inet::kQueryContentLength, total)) total = 0;
+  auto total = [this](Internet::Handle r) {
+    uint32_t n = 0;
+    return net_.queryNumber(r, inet::kQueryContentLength, n) ? n : 0u;
+  };
+  uint32_t totalAnunciado = total(req.get());
+  ReintentosDescarga reintentos(leerCabeceras(net_, req.get()));
+  UltimoIntento ultimo;
   uint64_t received = 0;
-  bool gotData = false;
-  bool endOfData = leerBloques(req.get(), *out, total, received, gotData);
+  bool gotData = false, completo = false;
+  for (;;) {
+    bool endOfData = leerBloques(req.get(), *out, totalAnunciado, received, gotData);
+    req.reset();
+    if (cancel_) break;
+    if (!reintentos.cortado(received, endOfData)) {
+      completo = true;
+      break;
+    }
+    ReintentosDescarga::Paso paso = reintentar(item, url, session, reintentos, received, req, ultimo);
+    if (paso == ReintentosDescarga::Paso::DesdeCero) {
+      // The bytes held belong to no file any more: the new body is written from its first byte.
+      if (!out->close()) throw RunAborted();
+      out = files_.createFile(parte);
+      if (!out) throw RunAborted();
+      totalAnunciado = total(req.get());
+      received = 0;
+      gotData = false;
+    } else if (paso != ReintentosDescarga::Paso::Anadir) {
+      break;
+    }
+  }
   bool written = out->close();
   out.reset();
   if (!written) throw RunAborted();
   req.reset();
 
-  if (!endOfData || cancel_ || (total != 0 && received != total)) return false;
+  if (cancel_) return false;
+  if (!completo) {
+    avisarFallo(url, ultimo);
+    return false;
+  }
+  if (totalAnunciado != 0 && received != totalAnunciado) return false;
   if (!files_.moveFile(tmp.ruta(), path, true)) {
     errorFichero(path);
     return false;
   }
   tmp.conservar();
   return gotData;
+}
+
+void TFileTransfer::avisarFallo(const std::string& url, const UltimoIntento& ultimo) {
+  // Only the file that finally fails reports, with what its last request met; a cut alone says
+  // nothing, as before.
+  if (ultimo.sinRespuesta) {
+    if (OnURLNotFound) OnURLNotFound(*this, url);
+  } else if (ultimo.status >= 300) {
+    if (OnError) OnError(*this, ultimo.status);
+    if (OnErrorInfo) OnErrorInfo(*this, ultimo.status, "Returned http error code " + std::to_string(ultimo.status));
+  }
+}
+
+ReintentosDescarga::Paso TFileTransfer::reintentar(TFileTransferItem& item, const std::string& url,
+                                                   Internet::Handle session, ReintentosDescarga& reintentos,
+                                                   uint64_t received, InternetHandle& req, UltimoIntento& ultimo) {
+  using Paso = ReintentosDescarga::Paso;
+  while (reintentos.siguiente(received)) {
+    // The item's own URL: the request's may carry the proxy password.
+    if (log_)
+      log_->registrarLog(formatear(reintentos.pideResto() ? msgReintentoPidiendoResto : msgReintentoDesdeElPrincipio,
+                                   {item.URL, std::to_string(received), std::to_string(reintentos.numero()),
+                                    std::to_string(kReintentosDescarga)}));
+    pausarAtendiendo(clock_, reintentos.pausaMs(), pump_, [this] { return cancel_; });
+    if (cancel_) return Paso::Fallar;
+    req.reset(net_.openUrl(session, url, cabecerasPeticion(item, reintentos.cabeceraRango()), flagsPeticion()));
+    if (pump_) pump_();
+    ultimo = UltimoIntento{};
+    if (!req) {
+      ultimo.sinRespuesta = true;
+      continue;
+    }
+    CabecerasRespuesta c = leerCabeceras(net_, req.get());
+    ultimo.status = c.status;
+    Paso paso = reintentos.juzgar(c);
+    if (paso == Paso::Anadir || paso == Paso::DesdeCero) return paso;
+    req.reset();
+    if (paso == Paso::Fallar) return paso;
+  }
+  return Paso::Fallar;
 }
 
 bool TFileTransfer::leerBloques(Internet::Handle req, OutputFile& out, uint32_t total, uint64_t& received,

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
+#include "core/reanudacion.h"
 #include "core/texto.h"
 #include "platform/files.h"
 #include "platform/internet.h"
@@ -71,8 +73,9 @@ class TFileTransferItems {
 
 class TFileTransfer {
  public:
-  // `pump` services the caller's window event queue.
-  TFileTransfer(Internet& net, Files& files, Clock& clock, std::function<void()> pump);
+  // `pump` services the caller's window event queue; `log`, when given, gets one line per retry
+  // of a download whose connection dropped.
+  TFileTransfer(Internet& net, Files& files, Clock& clock, std::function<void()> pump, Log* log = nullptr);
   TFileTransfer(const TFileTransfer&) = delete;
   TFileTransfer& operator=(const TFileTransfer&) = delete;
 
@@ -135,8 +138,21 @@ class TFileTransfer {
   InternetHandle abrirPeticion(TFileTransferItem& item, const std::string& url, Internet::Handle session);
   bool esMasNuevo(TFileTransferItem& item, int idx, Internet::Handle req, const std::string& path);
   bool prepararDestino(std::string& path);
-  bool recibirFichero(InternetHandle& req, bool conNombre, const std::string& path);
+  bool recibirFichero(TFileTransferItem& item, const std::string& url, Internet::Handle session, InternetHandle& req,
+                      bool conNombre, const std::string& path);
   bool leerBloques(Internet::Handle req, OutputFile& out, uint32_t total, uint64_t& received, bool& gotData);
+  // What the last try of a file left, for the events of a file that finally fails.
+  struct UltimoIntento {
+    bool sinRespuesta = false;  // the request could not be opened
+    int status = 0;
+  };
+  // After a cut: retries until an answer has a body to write (left in `req`) or the file fails.
+  ReintentosDescarga::Paso reintentar(TFileTransferItem& item, const std::string& url, Internet::Handle session,
+                                      ReintentosDescarga& reintentos, uint64_t received, InternetHandle& req,
+                                      UltimoIntento& ultimo);
+  void avisarFallo(const std::string& url, const UltimoIntento& ultimo);
+  std::string cabecerasPeticion(const TFileTransferItem& item, const std::string& rango) const;
+  uint32_t flagsPeticion() const;
   bool pedirCredenciales(TFileTransferItem& item, const std::string& url);
   void errorFichero(const std::string& path);
   void servirCola();
@@ -145,6 +161,7 @@ class TFileTransfer {
   Files& files_;
   Clock& clock_;
   std::function<void()> pump_;
+  Log* log_;
   bool running_ = false;
   bool cancel_ = false;
   int fileNumber_ = 0;

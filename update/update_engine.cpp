@@ -704,7 +704,7 @@ bool TUpdateEngine::DownloadUrl(const std::string& URL_, const std::string& Fold
   std::unique_ptr<UpdateRequest> req = openRequest(url);
   if (!req) return false;
   FicheroTemporal tmp(ports().files);
-  if (!receiveBody(std::move(req), target, tmp)) return false;
+  if (!receiveBody(std::move(req), url, target, tmp)) return false;
   if (!replaceFile(tmp.ruta(), target)) return false;
   tmp.conservar();
   ReportFileDownloaded(target);
@@ -719,26 +719,46 @@ bool TUpdateEngine::askCredentials(const std::string& url) {
   return false;
 }
 
-std::unique_ptr<UpdateRequest> TUpdateEngine::openRequest(std::string url) {
-  UpdateHttp& http = ports().http;
+std::string TUpdateEngine::requestUrl(const std::string& url) const {
   if (!ProxyUserID.empty() && empiezaSinMayusculas(url, "HTTP://"))
-    url = "http://" + ProxyUserID + ":" + ProxyPassword + "@" + url.substr(7);
+    return "http://" + ProxyUserID + ":" + ProxyPassword + "@" + url.substr(7);
+  return url;
+}
+
+UpdateRequestFlags TUpdateEngine::requestFlags() const {
   UpdateRequestFlags flags;
   flags.keepAlive = HTTPKeepAliveAuthentication;
   flags.existingConnection = ExistingConnection;
   flags.ignoreCertNameAndDate = CertCheck == ccDisable;
+  return flags;
+}
+
+std::string TUpdateEngine::authorization() const {
+  if (UserID.empty() && Password.empty()) return {};
+  return "Authorization: Basic " + codificarBase64(UserID + ":" + Password) + "\r\n\r\n";
+}
+
+void TUpdateEngine::reportFailedRequest(const std::string& url, const LastTry& last) {
+  if (last.noAnswer) {
+    if (last.error != 0) ReportStatus(976, last.errorText, 1, (int)last.error);
+    ReportStatus(917, url, 2, 1);
+  } else if (last.status >= 300) {
+    ReportStatus(916, std::to_string(last.status), 6, last.status);
+  }
+}
+
+std::unique_ptr<UpdateRequest> TUpdateEngine::openRequest(const std::string& plainUrl) {
+  UpdateHttp& http = ports().http;
+  std::string url = requestUrl(plainUrl);
   if (Authenticate == taAlways && (UserID.empty() || Password.empty()) && !askCredentials(url)) return nullptr;
   // A server that keeps refusing the credentials given gets a bounded number of tries.
   for (int attempt = 0;; ++attempt) {
-    std::string headers;
-    if (!UserID.empty() || !Password.empty())
-      headers = "Authorization: Basic " + codificarBase64(UserID + ":" + Password) + "\r\n\r\n";
-    std::unique_ptr<UpdateRequest> req = http.openUrl(url, headers, flags);
+    std::unique_ptr<UpdateRequest> req = http.openUrl(url, authorization(), requestFlags());
+    LastTry last;
     if (!req) {
-      std::string text;
-      uint32_t code = http.lastError(text);
-      if (code != 0) ReportStatus(976, text, 1, (int)code);
-      ReportStatus(917, url, 2, 1);
+      last.noAnswer = true;
+      last.error = http.lastError(last.errorText);
+      reportFailedRequest(url, last);
       return nullptr;
     }
     int status = req->statusCode();
@@ -748,14 +768,16 @@ std::unique_ptr<UpdateRequest> TUpdateEngine::openRequest(std::string url) {
       continue;
     }
     if (status >= 300) {
-      ReportStatus(916, std::to_string(status), 6, status);
+      last.status = status;
+      reportFailedRequest(url, last);
       return nullptr;
     }
     return req;
   }
 }
 
-bool TUpdateEngine::receiveBody(std::unique_ptr<UpdateRequest> req, const std::string& target, FicheroTemporal& tmp) {
+bool TUpdateEngine::receiveBody(std::unique_ptr<UpdateRequest> req, const std::string& url, const std::string& target,
+                                FicheroTemporal& tmp) {
   UpdateEnginePorts& p = ports();
   std::string path = p.sys.uniqueTempFile(tempDir(), "UPD");
   tmp.asignar(path);
@@ -763,31 +785,88 @@ bool TUpdateEngine::receiveBody(std::unique_ptr<UpdateRequest> req, const std::s
   if (!out) throw Error("Cannot create file : " + (path.empty() ? tempDir() + "UPD" : path));
   uint64_t announced = 0;
   bool hasLength = req->contentLength(announced);
-  int64_t size = hasLength ? (int64_t)announced : 0;
+  ReintentosDescarga retries(req->headers());
+  LastTry last;
   int64_t total = 0;
-  bool failed = false;
-  std::string block(4096, '\0');
+  bool complete = false;
   for (;;) {
-    p.ui.processMessages();
-    long long n = req->read(&block[0], block.size());
-    if (n < 0) {
-      failed = true;
+    bool endOfData = readBlocks(*req, *out, path, target, hasLength ? (int64_t)announced : 0, total);
+    req.reset();
+    if (cancel_) break;
+    if (!retries.cortado((uint64_t)total, endOfData)) {
+      complete = true;
       break;
     }
-    if (n > 0 && !out->write(block.data(), (size_t)n)) throw Error("Cannot write file : " + path);
-    total += n;
-    ReportFileProgress(target, total, size);
-    QueryCancel(cancel_);
-    if (n == 0 || cancel_) break;
+    ReintentosDescarga::Paso step = retryBody(url, retries, total, req, last);
+    if (step == ReintentosDescarga::Paso::DesdeCero) {
+      // The bytes held belong to no file any more: the new body is written from its first byte.
+      if (!out->close()) throw Error("Cannot write file : " + path);
+      out = p.files.createFile(path);
+      if (!out) throw Error("Cannot create file : " + path);
+      hasLength = req->contentLength(announced);
+      total = 0;
+    } else if (step != ReintentosDescarga::Paso::Anadir) {
+      break;
+    }
   }
   req.reset();
   if (!out->close()) throw Error("Cannot write file : " + path);
   // A body shorter than announced, or none at all, is not the file: the old target stays.
-  if (failed || cancel_ || total == 0 || (hasLength && (uint64_t)total < announced)) {
+  if (!complete || cancel_ || total == 0 || (hasLength && (uint64_t)total < announced)) {
+    if (!complete && !cancel_) reportFailedRequest(requestUrl(url), last);
     if (!tmp.descartar()) logLine("Unable to delete file " + path);
     return false;
   }
   return true;
+}
+
+bool TUpdateEngine::readBlocks(UpdateRequest& req, OutputFile& out, const std::string& path, const std::string& target,
+                              int64_t size, int64_t& total) {
+  char block[4096];
+  for (;;) {
+    ports().ui.processMessages();
+    long long n = req.read(block, sizeof block);
+    if (n < 0) return false;
+    if (n > 0 && !out.write(block, (size_t)n)) throw Error("Cannot write file : " + path);
+    total += n;
+    ReportFileProgress(target, total, size);
+    QueryCancel(cancel_);
+    if (n == 0) return true;
+    if (cancel_) return false;
+  }
+}
+
+ReintentosDescarga::Paso TUpdateEngine::retryBody(const std::string& plainUrl, ReintentosDescarga& retries,
+                                                  int64_t held, std::unique_ptr<UpdateRequest>& req, LastTry& last) {
+  using Paso = ReintentosDescarga::Paso;
+  UpdateEnginePorts& p = ports();
+  std::string url = requestUrl(plainUrl);
+  while (retries.siguiente((uint64_t)held)) {
+    logLine("Download of " + plainUrl + " cut at byte " + std::to_string(held) + ": retry " +
+            std::to_string(retries.numero()) + " of " + std::to_string(kReintentosDescarga) + ", " +
+            (retries.pideResto() ? "asking for the rest" : "starting over"));
+    pausarAtendiendo(
+        p.clock, retries.pausaMs(), [&p] { p.ui.processMessages(); },
+        [this] {
+          QueryCancel(cancel_);
+          return cancel_;
+        });
+    if (cancel_) return Paso::Fallar;
+    req = p.http.openUrl(url, retries.cabeceraRango() + authorization(), requestFlags());
+    last = LastTry{};
+    if (!req) {
+      last.noAnswer = true;
+      last.error = p.http.lastError(last.errorText);
+      continue;
+    }
+    CabecerasRespuesta answer = req->headers();
+    last.status = answer.status;
+    Paso step = retries.juzgar(answer);
+    if (step == Paso::Anadir || step == Paso::DesdeCero) return step;
+    req.reset();
+    if (step == Paso::Fallar) return step;
+  }
+  return Paso::Fallar;
 }
 
 // ---- the file list ----

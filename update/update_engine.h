@@ -124,7 +124,8 @@ class TUpdateEngine {
   // written to disk or the local application-data folder is unknown, and then only after the
   // connection is closed, a dial-up hung up and the control-file copy deleted.
   void RunUpdate(bool SwitchToProgramFolder);
-  // Downloads one URL into Folder under the name taken from the URL.
+  // Downloads one URL into Folder under the name taken from the URL. A body cut short is asked
+  // for again (the rest of it, or all of it once), after the rules of core/reanudacion.h.
   bool DownloadUrl(const std::string& URL, const std::string& Folder, bool Unpack);
 
   std::string tempDir() const;         // with a trailing "\"
@@ -173,8 +174,26 @@ class TUpdateEngine {
   bool acceptTexts();      // the what's-new and licence texts; false when one is declined
   // One download, in order.
   bool askCredentials(const std::string& url);
-  std::unique_ptr<UpdateRequest> openRequest(std::string url);
-  bool receiveBody(std::unique_ptr<UpdateRequest> req, const std::string& target, FicheroTemporal& tmp);
+  std::string requestUrl(const std::string& url) const;  // with the proxy credentials for "http://"
+  UpdateRequestFlags requestFlags() const;
+  std::string authorization() const;
+  std::unique_ptr<UpdateRequest> openRequest(const std::string& url);
+  // What the last try of a download met, reported only when the file finally fails.
+  struct LastTry {
+    bool noAnswer = false;  // the request could not be opened
+    uint32_t error = 0;
+    std::string errorText;
+    int status = 0;
+  };
+  void reportFailedRequest(const std::string& url, const LastTry& last);
+  bool receiveBody(std::unique_ptr<UpdateRequest> req, const std::string& url, const std::string& target,
+                   FicheroTemporal& tmp);
+  // Appends the body to `out`, `total` counting the bytes held; true when its end was read.
+  bool readBlocks(UpdateRequest& req, OutputFile& out, const std::string& path, const std::string& target,
+                  int64_t size, int64_t& total);
+  // After a cut: retries until an answer has a body to write (left in `req`) or the file fails.
+  ReintentosDescarga::Paso retryBody(const std::string& url, ReintentosDescarga& retries, int64_t held,
+                                     std::unique_ptr<UpdateRequest>& req, LastTry& last);
   // One entry of the file list: downloaded, then moved or unpacked into place.
   bool downloadEntry(int index, const TFileDescription& d);
   bool unpackEntry(const TFileDescription& d, const std::string& ext, const std::string& current);

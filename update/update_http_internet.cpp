@@ -1,7 +1,5 @@
 #include "update/update_http_internet.h"
 
-#include <limits>
-
 namespace tf {
 
 namespace {
@@ -19,16 +17,7 @@ class InternetUpdateRequest : public UpdateRequest {
   // Queried as text: a package may pass 4 GB, beyond the number query.
   bool contentLength(uint64_t& length) override {
     std::string text;
-    if (!net_.queryText(h_.get(), inet::kQueryContentLength, text) || text.empty()) return false;
-    uint64_t v = 0;
-    for (char c : text) {
-      if (c < '0' || c > '9') return false;
-      uint64_t d = (uint64_t)(c - '0');
-      if (v > (std::numeric_limits<uint64_t>::max() - d) / 10) return false;
-      v = v * 10 + d;
-    }
-    length = v;
-    return true;
+    return net_.queryText(h_.get(), inet::kQueryContentLength, text) && leerLongitud(text, length);
   }
   long long read(void* data, size_t n) override {
     uint32_t want = n > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)n;
@@ -36,6 +25,7 @@ class InternetUpdateRequest : public UpdateRequest {
     if (!net_.read(h_.get(), data, want, got)) return -1;
     return got;
   }
+  CabecerasRespuesta headers() override { return leerCabeceras(net_, h_.get()); }
 
  private:
   Internet& net_;

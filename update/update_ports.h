@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "core/reanudacion.h"
 #include "platform/ports.h"
 #include "platform/processes.h"
 #include "update/control_file.h"
@@ -19,6 +20,8 @@ class UpdateRequest {
   virtual bool contentLength(uint64_t& length) = 0;
   // Bytes read (0 at the end of the body); -1 when the read fails.
   virtual long long read(void* data, size_t n) = 0;
+  // Status, length, byte ranges and validators: what decides whether a cut body can be continued.
+  virtual CabecerasRespuesta headers() = 0;
 };
 
 struct UpdateRequestFlags {
@@ -42,7 +45,7 @@ class UpdateHttp {
   virtual bool openSession(const std::string& agent, const std::string& proxy) = 0;
   virtual void setTimeouts(int connectMs, int receiveMs) = 0;  // a value of 0 keeps the system's
   virtual void ignoreCertificateErrors() = 0;  // untrusted issuer, wrong date, wrong name
-  // nullptr when the request cannot be opened (see lastError).
+  // nullptr when the request cannot be opened (see lastError). `headers`: raw header lines.
   virtual std::unique_ptr<UpdateRequest> openUrl(const std::string& url, const std::string& headers,
                                                  const UpdateRequestFlags& flags) = 0;
   // Code and the library's text of the last failure; for 12003 the server's last response text.

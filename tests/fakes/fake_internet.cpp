@@ -64,40 +64,61 @@ Internet::Handle FakeInternet::openUrl(Handle session, const std::string& url, c
   char f[16];
   snprintf(f, sizeof f, "%08X", (unsigned)flags);
   calls.push_back("url " + url + " [" + headers + "] " + f);
+  State s{"request", url};
+  auto queued = next.find(url);
+  if (find(session) && queued != next.end() && !queued->second.empty()) {
+    s.own = std::move(queued->second.front());
+    queued->second.pop_front();
+    if (!s.own) {
+      error = urlError;
+      return nullptr;
+    }
+    return add(s);
+  }
   if (!find(session) || !urls.count(url)) {
     error = urlError;
     return nullptr;
   }
-  State s{"request", url};
   return add(s);
 }
 
+const FakeResponse* FakeInternet::response(Handle h) {
+  State* s = find(h);
+  if (!s) return nullptr;
+  if (s->own) return &*s->own;
+  auto it = urls.find(s->url);
+  return it == urls.end() ? nullptr : &it->second;
+}
+
 bool FakeInternet::queryNumber(Handle request, uint32_t query, uint32_t& value) {
-  State* s = find(request);
-  if (!s || !urls.count(s->url)) return false;
-  const FakeResponse& r = urls[s->url];
+  const FakeResponse* r = response(request);
+  if (!r) return false;
   if (query == inet::kQueryStatusCode) {
-    value = r.status;
+    value = r->status;
     return true;
   }
-  if (query == inet::kQueryContentLength && r.announceLength) {
-    value = (uint32_t)(r.announced >= 0 ? r.announced : (int64_t)r.body.size());
+  if (query == inet::kQueryContentLength && r->announceLength) {
+    value = (uint32_t)(r->announced >= 0 ? r->announced : (int64_t)r->body.size());
     return true;
   }
   return false;
 }
 
 bool FakeInternet::queryText(Handle request, uint32_t query, std::string& value) {
-  State* s = find(request);
-  if (!s || !urls.count(s->url)) return false;
-  const FakeResponse& r = urls[s->url];
+  const FakeResponse* r = response(request);
+  if (!r) return false;
   if (query == inet::kQueryStatusCode) {
-    value = std::to_string(r.status);
+    value = std::to_string(r->status);
     return true;
   }
-  if (query == inet::kQueryContentLength && r.announceLength) {
-    value = !r.lengthText.empty() ? r.lengthText
-                                  : std::to_string(r.announced >= 0 ? r.announced : (int64_t)r.body.size());
+  if (query == inet::kQueryContentLength && r->announceLength) {
+    value = !r->lengthText.empty() ? r->lengthText
+                                   : std::to_string(r->announced >= 0 ? r->announced : (int64_t)r->body.size());
+    return true;
+  }
+  auto h = r->headers.find(query);
+  if (h != r->headers.end()) {
+    value = h->second;
     return true;
   }
   error = 12150;  // header not found
@@ -105,9 +126,9 @@ bool FakeInternet::queryText(Handle request, uint32_t query, std::string& value)
 }
 
 bool FakeInternet::queryTime(Handle request, uint32_t, LocalTime& value) {
-  State* s = find(request);
-  if (!s || !urls.count(s->url) || !urls[s->url].hasDate) return false;
-  value = urls[s->url].lastModified;
+  const FakeResponse* r = response(request);
+  if (!r || !r->hasDate) return false;
+  value = r->lastModified;
   return true;
 }
 
@@ -125,10 +146,14 @@ bool FakeInternet::read(Handle request, void* buffer, uint32_t n, uint32_t& got)
     s->pos += got;
     return true;
   }
-  const FakeResponse& r = urls[s->url];
-  size_t left = r.body.size() - s->pos;
-  if (left == 0 && r.failAtEnd) {
-    error = 12030;
+  const FakeResponse* found = response(request);
+  if (!found) return false;
+  const FakeResponse& r = *found;
+  size_t end = r.body.size();
+  if (r.cutAfter >= 0 && (size_t)r.cutAfter < end) end = (size_t)r.cutAfter;
+  size_t left = end - s->pos;
+  if (left == 0 && (r.failAtEnd || end < r.body.size())) {
+    error = 12030;  // connection aborted
     return false;
   }
   got = (uint32_t)std::min<size_t>(std::min<size_t>(n, r.chunk), left);

@@ -1,7 +1,9 @@
 // A scriptable in-memory Internet port: answers by URL, records every call.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,11 +21,15 @@ struct FakeResponse {
   uint32_t chunk = 4096;        // most bytes one read returns
   bool hasDate = false;
   LocalTime lastModified;
+  std::map<uint32_t, std::string> headers;  // other headers as text, by query (inet::kQuery…)
+  int64_t cutAfter = -1;                   // the read after this many bytes fails (connection lost)
 };
 
 class FakeInternet : public Internet {
  public:
   std::map<std::string, FakeResponse> urls;  // by request URL; others fail with urlError
+  // Answers given once each, in order, before those of `urls`; a nullopt one fails to open.
+  std::map<std::string, std::deque<std::optional<FakeResponse>>> next;
   uint32_t urlError = 12007;                 // name not resolved
   bool openFails = false, connectFails = false, requestFails = false, sendFails = false;
   bool queryOptionFails = false, setOptionFails = false, readFails = false;
@@ -75,7 +81,10 @@ class FakeInternet : public Internet {
     std::string url;
     size_t pos = 0;
     size_t post = 0;
+    std::optional<FakeResponse> own = std::nullopt;  // an answer taken from `next`
   };
+  // The answer a request handle reads: its own, or the URL's current one.
+  const FakeResponse* response(Handle h);
   Handle add(State s);
   State* find(Handle h);
   std::map<uintptr_t, State> handles_;

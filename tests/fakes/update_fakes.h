@@ -86,6 +86,12 @@ class FakeUpdateHttp : public UpdateHttp {
       pos_ += k;
       return (long long)k;
     }
+    CabecerasRespuesta headers() override {
+      CabecerasRespuesta c;
+      c.status = r_.status;
+      c.hayLongitud = contentLength(c.longitud);
+      return c;
+    }
 
    private:
     Response r_;

@@ -102,6 +102,12 @@ class MemoryHttp : public UpdateHttp {
       pos += k;
       return (long long)k;
     }
+    CabecerasRespuesta headers() override {
+      CabecerasRespuesta c;
+      c.status = status;
+      c.hayLongitud = contentLength(c.longitud);
+      return c;
+    }
   };
 };
 

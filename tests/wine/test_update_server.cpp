@@ -23,6 +23,7 @@
 #include "platform/win32/crypto_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
+#include "tests/wine/casos_corte.h"
 #include "tests/wine/vendor_test.h"
 #include "platform/win32/update_win32.h"
 #include "tests/wine/cabinet.h"
@@ -118,6 +119,8 @@ struct ServerTest : ::testing::Test {
     if (env("TF_VENDOR_DOCROOT").empty()) GTEST_SKIP() << "no vendor test server (run through run_all.sh)";
     docroot = winPath(env("TF_VENDOR_DOCROOT"));
     name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+      if (c == '/') c = '_';  // a parameterised test's name
     dir = files.tempFolder() + "tf_updsrv_" + name;
     removeTree(dir);
     ASSERT_TRUE(files.createFolders(dir));
@@ -296,7 +299,8 @@ TEST_F(UpdateServer, BodyCutShortKeepsTheOldTarget) {
   serve("cut.zip", data);
   serve("ok.txt", "whole");
   serveControl({{"cut.zip", dir + "Temp"}, {"ok.txt", dir + "Temp"}});
-  writeFaults({{path("cut.zip"), R"({"fault": "cut", "at": 20000})"}});
+  // Without ranges the cut file starts over once, is cut again and fails.
+  writeFaults({{path("cut.zip"), R"({"fault": "cut", "at": 20000, "ranges": "off"})"}});
   ASSERT_TRUE(files.createFolders(dir + "Temp"));
   ASSERT_TRUE(files.writeFile(dir + "Temp\\cut.zip", "previous package"));
   auto before = tempFiles("UPD*.tmp");
@@ -326,6 +330,41 @@ TEST_F(UpdateServer, ACountOfAMillionWithTwoFileSectionsFetchesTwo) {
   EXPECT_NE(content(dir + "UPDATE.LOG").find(" : Files count 1000000 in the update control file, 2 file sections found\r\n"),
             std::string::npos);
 }
+
+namespace {
+struct UpdateCortes : UpdateServer, ::testing::WithParamInterface<CasoCorte> {};
+}  // namespace
+
+TEST_P(UpdateCortes, CutBodies) {
+  const CasoCorte& c = GetParam();
+  std::string data = pattern(c.tamano), other = pattern(c.tamano, 88172645u), served;
+  serve("paquete.bin", data);
+  serve("otro.bin", other);
+  serveControl({{"paquete.bin", dir + "Temp"}});
+  writeFaults({{path("paquete.bin"), falloDe(c, path("otro.bin"))}});
+  ASSERT_TRUE(files.createFolders(dir + "Temp"));
+  ASSERT_TRUE(files.writeFile(dir + "Temp\\paquete.bin", "older package"));
+  auto before = tempFiles("UPD*.tmp");
+  wu.RunUpdate(false);
+  ASSERT_TRUE(files.readFile(winPath(env("TF_VENDOR_LOG")), served));
+  std::vector<std::string> lines;
+  std::string log = content(dir + "UPDATE.LOG");
+  for (size_t at = log.find(" : Download of "); at != std::string::npos; at = log.find(" : Download of ", at + 1))
+    lines.push_back(log.substr(at, log.find("\r\n", at) - at));
+  std::vector<int64_t> bytes;
+  for (const auto& p : progress)
+    if (p.file.find("paquete.bin") != std::string::npos) bytes.push_back(p.pos);
+  comprobarCorte(c, success == 1, content(dir + "Temp\\paquete.bin"), data, other,
+                 peticionesA(served, path("paquete.bin")), lines, bytes);
+  // A file that failed is reported once it finally fails; a cut is no 916 or 917.
+  EXPECT_EQ(indexOf(946) != std::string::npos, c.final == CasoCorte::NoLlega) << ids();
+  EXPECT_EQ(indexOf(916), std::string::npos) << ids();
+  EXPECT_EQ(indexOf(917), std::string::npos) << ids();
+  EXPECT_EQ(tempFiles("UPD*.tmp"), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reanudacion, UpdateCortes, ::testing::ValuesIn(casosCorte()),
+                         [](const ::testing::TestParamInfo<CasoCorte>& i) { return std::string(i.param.nombre); });
 
 namespace {
 // The system cannot tell the local application-data folder.
