@@ -15,19 +15,13 @@ struct ServiceStatus {
   uint32_t waitHint = 0;  // milliseconds
 };
 
-// An open service (and its manager); destruction closes both.
+// An open service (and its manager); destruction closes both. It was opened with the rights
+// to start or to stop it (see Services), and to query it.
 class ServiceControl {
  public:
   virtual ~ServiceControl() = default;
-  virtual bool start() = 0;  // false when refused (already running, disabled, ...)
-  virtual bool query(ServiceStatus& status) = 0;
-};
-
-// An open service (and its manager) to stop; destruction closes both.
-class ServiceStopper {
- public:
-  virtual ~ServiceStopper() = default;
-  virtual bool stop() = 0;  // false when refused (not running, does not accept a stop, ...)
+  virtual bool start() = 0;  // false when refused (already running, disabled, no right, ...)
+  virtual bool stop() = 0;   // false when refused (not running, does not accept a stop, no right, ...)
   virtual bool query(ServiceStatus& status) = 0;
 };
 
@@ -41,7 +35,7 @@ class Services {
   // nullptr when the manager or the service cannot be opened to start and query it.
   virtual std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) = 0;
   // nullptr when the manager or the service cannot be opened to stop and query it.
-  virtual std::unique_ptr<ServiceStopper> openForStop(const std::string& machine, const std::string& name) = 0;
+  virtual std::unique_ptr<ServiceControl> openForStop(const std::string& machine, const std::string& name) = 0;
   // Sleeps up to ms, waking early when a window message arrives.
   virtual void waitForMessages(unsigned ms) = 0;
 };

@@ -47,7 +47,7 @@ bool iniciarServicioYEsperar(const std::string& maquina, const std::string& nomb
 
 bool detenerServicioYEsperar(const std::string& maquina, const std::string& nombre, Services& services, Ui& ui,
                              Clock& clock) {
-  std::unique_ptr<ServiceStopper> servicio = services.openForStop(maquina, nombre);
+  std::unique_ptr<ServiceControl> servicio = services.openForStop(maquina, nombre);
   if (!servicio) return false;
   ServiceStatus estado;
   // Refused: either it is not running (nothing to wait for) or it cannot take a stop now.

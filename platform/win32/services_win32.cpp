@@ -24,6 +24,10 @@ class Win32ServiceControl : public ServiceControl {
     CloseServiceHandle(manager_);
   }
   bool start() override { return StartServiceW(service_, 0, nullptr) != 0; }
+  bool stop() override {
+    SERVICE_STATUS s;
+    return ControlService(service_, SERVICE_CONTROL_STOP, &s) != 0;
+  }
   bool query(ServiceStatus& status) override {
     SERVICE_STATUS s;
     if (!QueryServiceStatus(service_, &s)) return false;
@@ -80,64 +84,30 @@ std::vector<std::string> Win32Services::serviceNames(const std::string& machine)
   return names;
 }
 
-std::unique_ptr<ServiceControl> Win32Services::openForStart(const std::string& machine, const std::string& name) {
+namespace {
+std::unique_ptr<ServiceControl> abrirServicio(const std::string& machine, const std::string& name, DWORD rights) {
   std::wstring m = widen(machine);
   SC_HANDLE scm = OpenSCManagerW(machineName(m), nullptr, SC_MANAGER_CONNECT);
   if (!scm) return nullptr;
-  SC_HANDLE service = OpenServiceW(scm, widen(name).c_str(), SERVICE_START | SERVICE_QUERY_STATUS);
+  SC_HANDLE service = OpenServiceW(scm, widen(name).c_str(), rights | SERVICE_QUERY_STATUS);
   if (!service) {
     CloseServiceHandle(scm);
     return nullptr;
   }
   return std::make_unique<Win32ServiceControl>(scm, service);
 }
+}  // namespace
+
+std::unique_ptr<ServiceControl> Win32Services::openForStart(const std::string& machine, const std::string& name) {
+  return abrirServicio(machine, name, SERVICE_START);
+}
+
+std::unique_ptr<ServiceControl> Win32Services::openForStop(const std::string& machine, const std::string& name) {
+  return abrirServicio(machine, name, SERVICE_STOP);
+}
 
 void Win32Services::waitForMessages(unsigned ms) {
   MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-}
-
-}  // namespace tf
-
-namespace tf {
-
-namespace {
-
-class Win32ServiceStopper : public ServiceStopper {
- public:
-  Win32ServiceStopper(SC_HANDLE manager, SC_HANDLE service) : manager_(manager), service_(service) {}
-  ~Win32ServiceStopper() override {
-    CloseServiceHandle(service_);
-    CloseServiceHandle(manager_);
-  }
-  bool stop() override {
-    SERVICE_STATUS s;
-    return ControlService(service_, SERVICE_CONTROL_STOP, &s) != 0;
-  }
-  bool query(ServiceStatus& status) override {
-    SERVICE_STATUS s;
-    if (!QueryServiceStatus(service_, &s)) return false;
-    status.state = s.dwCurrentState;
-    status.checkPoint = s.dwCheckPoint;
-    status.waitHint = s.dwWaitHint;
-    return true;
-  }
-
- private:
-  SC_HANDLE manager_, service_;
-};
-
-}  // namespace
-
-std::unique_ptr<ServiceStopper> Win32Services::openForStop(const std::string& machine, const std::string& name) {
-  std::wstring m = widen(machine);
-  SC_HANDLE scm = OpenSCManagerW(m.empty() ? nullptr : m.c_str(), nullptr, SC_MANAGER_CONNECT);
-  if (!scm) return nullptr;
-  SC_HANDLE service = OpenServiceW(scm, widen(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS);
-  if (!service) {
-    CloseServiceHandle(scm);
-    return nullptr;
-  }
-  return std::make_unique<Win32ServiceStopper>(scm, service);
 }
 
 }  // namespace tf

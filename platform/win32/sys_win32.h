@@ -23,7 +23,7 @@ class Win32Services : public Services {
   explicit Win32Services(size_t firstBufferBytes) : firstBufferBytes_(firstBufferBytes) {}
   std::vector<std::string> serviceNames(const std::string& machine) override;
   std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) override;
-  std::unique_ptr<ServiceStopper> openForStop(const std::string& machine, const std::string& name) override;
+  std::unique_ptr<ServiceControl> openForStop(const std::string& machine, const std::string& name) override;
   void waitForMessages(unsigned ms) override;
 
  private:

@@ -51,43 +51,33 @@ class FakeRunningCommand : public RunningCommand {
   bool runningPass_ = false;
 };
 
+// Opened to start, its queries answer the start's statuses; opened to stop, the stop's.
 class FakeServiceControl : public ServiceControl {
  public:
-  explicit FakeServiceControl(FakeServices::Service& s) : s_(s) {}
-  bool start() override {
-    if (s_.startRefused) return false;
-    s_.started = true;
-    return true;
-  }
-  bool query(ServiceStatus& status) override {
-    size_t i = std::min<size_t>((size_t)s_.queries, s_.statuses.size() - 1);
-    ++s_.queries;
-    status = s_.statuses[i];
-    return true;
-  }
-
- private:
-  FakeServices::Service& s_;
-};
-
-class FakeServiceStopper : public ServiceStopper {
- public:
-  explicit FakeServiceStopper(FakeServices::Service& s) : s_(s) {}
+  FakeServiceControl(FakeServices::Service& s, bool paraDetener) : s_(s), paraDetener_(paraDetener) {}
   bool stop() override {
     if (s_.stopRefused) return false;
     s_.stopRequested = true;
     if (s_.onStop) s_.onStop();
     return true;
   }
+  bool start() override {
+    if (s_.startRefused) return false;
+    s_.started = true;
+    return true;
+  }
   bool query(ServiceStatus& status) override {
-    size_t i = std::min<size_t>((size_t)s_.stopQueries, s_.stopStatuses.size() - 1);
-    ++s_.stopQueries;
-    status = s_.stopStatuses[i];
+    std::vector<ServiceStatus>& estados = paraDetener_ ? s_.stopStatuses : s_.statuses;
+    int& consultas = paraDetener_ ? s_.stopQueries : s_.queries;
+    size_t i = std::min<size_t>((size_t)consultas, estados.size() - 1);
+    ++consultas;
+    status = estados[i];
     return true;
   }
 
  private:
   FakeServices::Service& s_;
+  bool paraDetener_;
 };
 
 }  // namespace
@@ -144,13 +134,13 @@ std::vector<std::string> FakeServices::serviceNames(const std::string&) {
 std::unique_ptr<ServiceControl> FakeServices::openForStart(const std::string&, const std::string& name) {
   Service* s = openFails ? nullptr : find(name);
   if (!s) return nullptr;
-  return std::make_unique<FakeServiceControl>(*s);
+  return std::make_unique<FakeServiceControl>(*s, false);
 }
 
-std::unique_ptr<ServiceStopper> FakeServices::openForStop(const std::string&, const std::string& name) {
+std::unique_ptr<ServiceControl> FakeServices::openForStop(const std::string&, const std::string& name) {
   Service* s = openFails ? nullptr : find(name);
   if (!s) return nullptr;
-  return std::make_unique<FakeServiceStopper>(*s);
+  return std::make_unique<FakeServiceControl>(*s, true);
 }
 
 void FakeServices::waitForMessages(unsigned ms) {

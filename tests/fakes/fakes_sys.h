@@ -75,7 +75,7 @@ class FakeServices : public Services {
   Service* find(const std::string& key);
   std::vector<std::string> serviceNames(const std::string& machine) override;
   std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) override;
-  std::unique_ptr<ServiceStopper> openForStop(const std::string& machine, const std::string& name) override;
+  std::unique_ptr<ServiceControl> openForStop(const std::string& machine, const std::string& name) override;
   void waitForMessages(unsigned ms) override;
 
  private:
