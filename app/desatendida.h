@@ -24,17 +24,14 @@ class UiDesatendida : public Ui {
   void processMessages() override {
     if (bombear_) bombear_();
   }
-  // The run ends when its handler returns; nothing is left to close.
-  void closeWindow() override { cerrada_ = true; }
+  // There is no window: the run ends when its handler returns (ejecutarDesatendida).
+  void closeWindow() override {}
   void setFocus(const std::string&) override {}
   bool shellOpen(const std::string& target, std::string& error) override;
-
-  bool cerrada() const { return cerrada_; }
 
  private:
   Log& log_;
   std::function<void()> bombear_;
-  bool cerrada_ = false;
 };
 
 // The update engine's questions and dialogs, answered as their default button would be (Yes,
