@@ -4,8 +4,13 @@
 #include <ole2.h>
 #include <shellapi.h>
 
-#include "core/log.h"
+#include <memory>
+
+#include "app/desatendida.h"
 #include "app/principal.h"
+#include "app/salida.h"
+#include "core/log.h"
+#include "core/texto.h"
 #include "platform/win32/crypto_win32.h"
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/net_win32.h"
@@ -56,29 +61,56 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   }
   tf::ULog log(clock, sink, exe);
 
+  std::vector<std::string> args = arguments();
+  const tf::Argumentos opciones = tf::leerArgumentos(args, tf::nombreFichero(exe) == "uninstall.exe");
+  // A silent run makes no window at all: its boxes are log lines and nothing waits for a person.
+  tf::UiDesatendida desatendida(log, tf::pumpThreadMessages);
+  std::unique_ptr<tf::Win32View> view;
+  if (!opciones.silencioso) view = std::make_unique<tf::Win32View>();
+  tf::Ui& ui = view ? static_cast<tf::Ui&>(*view) : desatendida;
+
+  // One copy at a time on the machine, as setup.exe or as uninstall.exe, from any folder.
+  static tf::Win32InstanceLock instancia("Global\\TurnaliaFree.Instalador");
+  int codigo = tf::kSalidaCorrecta;
+  if (tf::terminaAntesDeLaVentana(opciones, [] { return instancia.acquire(); }, ui, log, codigo)) {
+    if (codigo == tf::kSalidaOtraCopia && view) tf::Win32View::bringRunningToFront();
+    return codigo;
+  }
+
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
                                                ICC_UPDOWN_CLASS | ICC_LINK_CLASS)};
   InitCommonControlsEx(&icc);
   OleInitialize(nullptr);
 
-  std::vector<std::string> args = arguments();
-  tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, registry, links, shell, net, hashes, log}, args);
-  view.attach(&frm);
+  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, log}, args);
+  if (view) view->attach(&frm);
   // The machine the update engine works on (package download step).
   static tf::InternetUpdateHttp updateHttp(internet);
   static tf::Win32UpdateSystem updateSys;
   static tf::Win32UpdateArchives updateArchives;
-  tf::Win32UpdateUi updateUi(view);
-  frm.UpdateEngine1.conectar(tf::UpdateEnginePorts{files, clock, sink, updateHttp, updateSys, updateArchives, updateUi, processes});
+  std::unique_ptr<tf::UpdateUi> updateUi;
+  if (view) updateUi = std::make_unique<tf::Win32UpdateUi>(*view);
+  else updateUi = std::make_unique<tf::UpdateUiDesatendida>(desatendida);
+  frm.UpdateEngine1.conectar(tf::UpdateEnginePorts{files, clock, sink, updateHttp, updateSys, updateArchives, *updateUi, processes});
   frm.FormCreate();
   if (!args.empty()) frm.procesarParametros();
-  if (!view.create(instance)) return 1;
-  shell.setOwner(view.hwnd());
-  view.show(nCmdShow);
+
+  if (!view) {
+    codigo = tf::ejecutarDesatendida(frm);
+    try {
+      frm.FormDestroy();
+    } catch (...) {
+    }
+    OleUninitialize();
+    return codigo;
+  }
+
+  if (!view->create(instance)) return tf::kSalidaFallida;
+  shell.setOwner(view->hwnd());
+  view->show(nCmdShow);
 
   MSG m;
-  while (GetMessageW(&m, nullptr, 0, 0) > 0) view.handleMessage(m);
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) view->handleMessage(m);
   OleUninitialize();
-  return 0;
+  return tf::codigoSalida(frm.desenlace, false);
 }

@@ -34,6 +34,12 @@ std::string textoAnsi(const std::string& bytes) {
 }  // namespace
 
 TfrmPrincipal::TfrmPrincipal(Puertos p, std::vector<std::string> args) : Ventana(p), args_(std::move(args)) {
+  bool desinstalador = false;
+  try {  // a program path the system cannot name fails start-up later, with its message
+    desinstalador = isDesinstalador();
+  } catch (...) {
+  }
+  argumentos_ = leerArgumentos(args_, desinstalador);
   crearFormulario(form);
   configurarComponentes();
 }
@@ -205,6 +211,7 @@ void TfrmPrincipal::FormCreate() {
     try {
       mostrarAlerta(e.what());
     } catch (...) {
+      desenlace = Desenlace::Fallido;
       for (const char* p : kPaneles) form[p].visible = std::string(p) == "pnlFinalizacion";
     }
   }
@@ -224,6 +231,9 @@ void TfrmPrincipal::procesarParametros() {
       break;
     }
   }
+  // Wherever they stand: the loop above stops at "-no_downloads".
+  if (argumentos_.sinAccesoEscritorio) form["chkCreateDesktopShortcut"].checked = false;
+  if (argumentos_.sinAccesoMenu) form["chkCreateStartMenuShortcut"].checked = false;
   form.touch();
 }
 
@@ -382,6 +392,7 @@ void TfrmPrincipal::btnEnviarInformeErroresClick() {
 }
 
 void TfrmPrincipal::mostrarAlerta(const std::string& message) {
+  desenlace = Desenlace::Fallido;
   registrarLog(message);
   form["imgOK"].visible = false;
   form["imgError"].visible = true;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/argumentos.h"
 #include "app/formulario.h"
 #include "install/ventana.h"
 
@@ -68,12 +69,14 @@ class TfrmPrincipal : public Ventana {
 
   std::string panelVisible() const;  // the shown panel's name ("" when none)
   std::string caption() const { return form["frmPrincipal"].caption; }
+  const Argumentos& argumentos() const { return argumentos_; }
 
   // The discovery socket: made by the first question, idle afterwards, closed with the window.
   std::unique_ptr<UdpSocket> UDPClient;
 
  protected:
   std::vector<std::string> args_;  // command-line arguments, without the program name
+  Argumentos argumentos_;
 
  private:
   // The components' design-time settings and the window's handlers for their events.

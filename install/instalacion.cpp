@@ -51,6 +51,8 @@ void instalar(Ventana& v) {
       confirmar_instalacion(v, false);
       v.mostrarPanel("pnlFinalizacion");
     }
+    // A step that showed a failure and went on has already settled the outcome.
+    if (v.desenlace == Desenlace::Pendiente) v.desenlace = Desenlace::Instalado;
   } catch (const std::exception& e) {
     v.mostrarAlerta(e.what());
   }

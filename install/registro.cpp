@@ -69,7 +69,10 @@ void incluirAplicionEnElRegistro(Ventana& v) {
   clave->writeNumber("NoRepair", 1);
   clave->writeString("InstallDate", fechaInstalacion(v.puertos.clock.now()));
   clave->writeString("InstallLocation", raiz);
-  clave->writeString("UninstallString", "\"" + v.puertos.sys.windowsDir() + "\\TurnaliaFree\\uninstall.exe\" kvt");
+  const std::string desinstalar = "\"" + v.puertos.sys.windowsDir() + "\\TurnaliaFree\\uninstall.exe\" kvt";
+  clave->writeString("UninstallString", desinstalar);
+  // What deployment tools run to remove the product without anyone at the machine.
+  clave->writeString("QuietUninstallString", desinstalar + " -silent");
   // What Windows' program list shows beside the name, and what inventory tools read.
   clave->writeString("DisplayVersion", "19.04.002");
   clave->writeNumber("EstimatedSize", (uint32_t)(tamanoCarpeta(v.puertos.files, raiz) / 1024));

@@ -44,6 +44,16 @@ struct Puertos {
   ULog& log;
 };
 
+// How the run has ended so far; the program's exit code is read from it when it ends.
+enum class Desenlace {
+  Pendiente,              // nothing installed or uninstalled yet
+  Instalado,              // an installation ended on the success outcome
+  Fallido,                // the failure outcome was shown (mostrarAlerta)
+  NadaQueDesinstalar,     // the uninstaller found no installation
+  Desinstalado,           // an uninstall run ended
+  DesinstalacionFallida,  // an uninstall run stopped on an error
+};
+
 class Ventana {
  public:
   explicit Ventana(Puertos p);
@@ -84,6 +94,7 @@ class Ventana {
   std::string directorioDBMS;
   std::string passwordDBMS;
   bool dbmsEnEjecucion = false;
+  Desenlace desenlace = Desenlace::Pendiente;
   ParametrosConexion SQLConnection1{parametrosConexionInicial()};
 
   // Components.

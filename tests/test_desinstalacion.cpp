@@ -6,6 +6,7 @@
 
 #include "app/principal.h"
 #include "sys/servicios.h"
+#include "tests/fakes/bancos.h"
 #include "tests/fakes/maquina.h"
 
 using namespace tf;
@@ -17,60 +18,7 @@ const std::string kDbms = "C:\\Program Files (x86)\\MySQL\\MariaDB 10.1";
 const std::string kEntrada = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TurnaliaFree.exe";
 const char* const kExito = "La desinstalaci\xF3n se realiz\xF3 con \xE9xito !";
 
-// The uninstaller in place over what a full installation leaves; every command answers with
-// its own line, so the log shows whose output is whose.
-struct Banco : MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
-  std::vector<std::string> comandos;  // without "cmd /c"
-
-  Banco() {
-    sys.exe = "C:\\windows\\TurnaliaFree\\uninstall.exe";
-    files.put(sys.exe, "MZ");
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
-    processes.onStart = [this](const std::string& linea) {
-      comandos.push_back(linea.substr(linea.find(" /c ") + 4));
-      return FakeCommandScript{{{0, "<" + comandos.back() + ">"}}};
-    };
-    registry.putKey(RegistryRoot::LocalMachine, kEntrada);
-    for (const char* f : {"TurnaliaFree.exe", "KVT_service.exe", "KVT_zkteco.exe", "Utils\\kvt_tools.exe",
-                          "BackUp\\kvt_20240101.zip", "BackUp\\notas.txt"})
-      files.put(kRaiz + "\\" + f, "x");
-    files.shortNames[kRaiz + "\\KVT_service.exe"] = "C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE";
-    files.shortNames[kRaiz + "\\KVT_zkteco.exe"] = "C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE";
-    files.put(kDbms + "\\data\\turnaliafree\\t.frm", "datos");
-    for (const std::string& l : {sys.desktop + "\\Turnalia Free.lnk", sys.programs + "\\TurnaliaFree\\TurnaliaFree.lnk",
-                                 sys.programs + "\\TurnaliaFree\\Desinstalar.lnk",
-                                 sys.commonPrograms + "\\TurnaliaFree\\Turnalia Free.lnk"})
-      files.put(l, "L");
-    for (const char* s : {"KVTDB", "srvKVT_service", "srvKVT_zkteco"}) services.services.push_back({s, s});
-  }
-  void arrancar(std::vector<std::string> args = {"kvt"}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
-  }
-  void pulsar(const std::string& control) {  // as the view: an error goes to the standard box
-    try {
-      frm->alPulsar(control);
-    } catch (const std::exception& e) {
-      ui.standardError(e.what());
-    }
-  }
-  void desinstalar() {
-    arrancar();
-    frm->form["chkKVTDesinstalar"].checked = true;
-    pulsar("chkKVTDesinstalar");
-    pulsar("btnDesinstalar");
-  }
-  std::vector<std::string> lineasRun() {  // between the two panels
-    std::vector<std::string> l = mensajes();
-    auto desde = std::find(l.begin(), l.end(), "Mostrando panel pnlDesinstalar ...");
-    auto hasta = std::find(desde, l.end(), "Mostrando panel pnlFinalizacion ...");
-    return desde == l.end() ? std::vector<std::string>{} : std::vector<std::string>(desde + 1, hasta);
-  }
-  bool exito() { return frm->panelVisible() == "pnlFinalizacion" && frm->form["lblFinalizacion"].caption == kExito; }
-  bool enLog(const std::string& s) { auto l = lineasRun(); return std::find(l.begin(), l.end(), s) != l.end(); }
-};
+using Banco = BancoDesinstalacion;
 
 struct Desinstalador : ::testing::Test, Banco {};
 

@@ -4,6 +4,7 @@
 
 #include "app/principal.h"
 #include "install/instalacion.h"
+#include "tests/fakes/bancos.h"
 #include "tests/fakes/maquina.h"
 #include "tests/fakes/zip_memoria.h"
 
@@ -16,53 +17,7 @@ const std::string kDbms = "C:\\Program Files (x86)\\MySQL\\MariaDB 10.1";
 const std::string kPath = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 const std::string kEntrada = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TurnaliaFree.exe";
 
-// A machine where the packages lie beside the installer and the programs behave: the database
-// server and the product's services register themselves when asked.
-struct Banco : MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
-
-  void preparar() {
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
-    processes.onStart = [this](const std::string& cmd) {
-      auto registra = [&](const char* programa, const char* servicio) {
-        if (cmd.find(programa) != std::string::npos && cmd.find("-install") != std::string::npos &&
-            !services.find(servicio))
-          services.services.push_back({servicio, servicio});
-      };
-      registra("mysqld.exe", "KVTDB");
-      registra("KVT_service.exe", "srvKVT_service");
-      registra("KVT_zkteco.exe", "srvKVT_zkteco");
-      return FakeCommandScript{};
-    };
-    registry.putKey(RegistryRoot::LocalMachine, kPath);
-    files.put(sys.exe, "MZ");
-    files.mkdir(sys.desktop);
-    files.mkdir(sys.programs);
-    files.put("C:\\Descargas\\utils.zip", zipAlmacenado({{"midas.dll", "d"}, {"biokey.ocx", "o"}}));
-    files.put("C:\\Descargas\\dbms.zip",
-              zipAlmacenado({{"MariaDB 10.1/bin/mysqld.exe", "MZ"}, {"MariaDB 10.1/data/my.ini", "[mysqld]\r\nx\r\n"}}));
-    files.put("C:\\Descargas\\temp_turnaliafree.sql", "CREATE DATABASE turnaliafree;");
-    files.put("C:\\Descargas\\TurnaliaFree.zip",
-              zipAlmacenado({{"TurnaliaFree.exe", "MZ"}, {"KVT_service.exe", "MZ"}, {"KVT_zkteco.exe", "MZ"}}));
-  }
-  void instalar(std::vector<std::string> args = {"-no_downloads"}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->UpdateEngine1.conectar(puertosActualizacion());
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
-    frm->alPulsar("btnInstalar");
-  }
-  std::string fallo() { return frm->form["imgOK"].visible ? "" : frm->form["lblFinalizacion2"].caption; }
-  bool registrado(const char* comando) {
-    for (const auto& c : processes.started)
-      if (c.find(comando) != std::string::npos) return true;
-    return false;
-  }
-  bool enLog(const std::string& linea) {
-    auto l = mensajes();
-    return std::find(l.begin(), l.end(), linea) != l.end();
-  }
-};
+using Banco = BancoInstalacion;
 
 struct Instalacion : ::testing::Test, Banco {
   void SetUp() override { preparar(); }

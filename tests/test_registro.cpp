@@ -35,7 +35,8 @@ TEST_F(Entrada, WritesEveryValueInOrderUnderTheRootOfItsView) {
   for (const auto& w : registry.writes) orden.push_back(w.name);
   EXPECT_EQ(orden, (std::vector<std::string>{"DisplayName", "DisplayIcon", "Publisher", "URLInfoAbout", "HelpLink",
                                              "URLUpdateInfo", "NoModify", "NoRepair", "InstallDate", "InstallLocation",
-                                             "UninstallString", "DisplayVersion", "EstimatedSize"}));
+                                             "UninstallString", "QuietUninstallString", "DisplayVersion",
+                                             "EstimatedSize"}));
   EXPECT_EQ(texto(k, "DisplayName"), "TurnaliaFree\x99 - Gesti\xF3n de Turnos y Control de Presencia");
   EXPECT_EQ(texto(k, "DisplayIcon"), "C:\\Program Files (x86)\\TurnaliaFree\\TurnaliaFree.exe");
   EXPECT_EQ(texto(k, "Publisher"), "HALVEX CORPORATION");
@@ -44,6 +45,7 @@ TEST_F(Entrada, WritesEveryValueInOrderUnderTheRootOfItsView) {
   EXPECT_EQ(texto(k, "InstallDate"), "20190613");
   EXPECT_EQ(texto(k, "InstallLocation"), "C:\\Program Files (x86)\\TurnaliaFree");
   EXPECT_EQ(texto(k, "UninstallString"), "\"C:\\windows\\TurnaliaFree\\uninstall.exe\" kvt");
+  EXPECT_EQ(texto(k, "QuietUninstallString"), "\"C:\\windows\\TurnaliaFree\\uninstall.exe\" kvt -silent");
   EXPECT_EQ(texto(k, "DisplayVersion"), "19.04.002");
   EXPECT_EQ(registry.value(RegistryRoot::LocalMachine, k, "EstimatedSize")->number, 5u);  // 5500 bytes in KiB
 

@@ -62,10 +62,12 @@ void btnDesinstalarClick(Ventana& v) {
     desinstalarKVT(v);
   } catch (const std::exception& e) {
     v.puertos.ui.setBusyCursor(false);
+    v.desenlace = Desenlace::DesinstalacionFallida;
     v.registrarLog(e.what());
     throw;
   }
   v.puertos.ui.setBusyCursor(false);
+  v.desenlace = Desenlace::Desinstalado;
   v.form["lblFinalizacion"].caption = msgDesinstalacionCorrecta;
   v.form["lblFinalizacion1"].caption = msgAplicacionesDesinstaladas;
   v.mostrarPanel("pnlFinalizacion");

@@ -204,6 +204,22 @@ class Win32Mutex : public NamedMutex {
 };
 }  // namespace
 
+Win32InstanceLock::~Win32InstanceLock() {
+  if (owned_) ReleaseMutex(handle_);
+  if (handle_) CloseHandle(handle_);
+}
+
+bool Win32InstanceLock::acquire() {
+  if (owned_) return true;
+  if (!handle_) {
+    handle_ = CreateMutexW(nullptr, FALSE, widen(name_).c_str());
+    if (!handle_) return GetLastError() != ERROR_ACCESS_DENIED;
+  }
+  DWORD r = WaitForSingleObject(handle_, 0);
+  owned_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  return owned_;
+}
+
 NamedMutex* Win32LogSink::createMutex(const std::string& name) {
   HANDLE h = CreateMutexW(nullptr, FALSE, widen(name).c_str());
   return h ? new Win32Mutex(h) : nullptr;

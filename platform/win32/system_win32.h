@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "platform/files.h"
 #include "platform/ports.h"
 
@@ -33,6 +35,24 @@ class Win32LogSink : public LogSink {
  public:
   NamedMutex* createMutex(const std::string& name) override;
   bool appendToFile(const std::string& path, const std::string& bytes) override;
+};
+
+// The machine-wide lock one copy of the setup program or uninstaller holds for its whole run:
+// a named mutex, owned until the process ends (the system releases it however the process ends).
+class Win32InstanceLock {
+ public:
+  explicit Win32InstanceLock(const std::string& name) : name_(name) {}
+  ~Win32InstanceLock();
+  Win32InstanceLock(const Win32InstanceLock&) = delete;
+  Win32InstanceLock& operator=(const Win32InstanceLock&) = delete;
+  // False when another copy holds it (also one of another account, whose mutex we may not open).
+  // A mutex the system cannot make at all does not stop the run: true.
+  bool acquire();
+
+ private:
+  std::string name_;
+  void* handle_ = nullptr;
+  bool owned_ = false;
 };
 
 class Win32Files : public Files {

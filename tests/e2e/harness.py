@@ -15,6 +15,29 @@ RUN_DIR = pathlib.Path(os.environ["TF_RUN_DIR"])
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 SCREENSHOTS = ROOT / "build" / "screenshots"
 
+# The program's exit codes. A Unix parent of Wine sees only their low byte (wait_exit); Harness.run
+# reads them whole, as a deployment tool does.
+SUCCESS, INVALID_SWITCH, USER_EXIT, FAILURE, ALREADY_RUNNING = 0, 87, 1602, 1603, 1618
+
+
+def low_byte(code):
+    return code & 0xFF
+
+
+class Run:
+    """A program started through tfctl run: wait() gives (exit code, windows it showed)."""
+
+    def __init__(self, proc, out, ms):
+        self.proc, self.out, self.ms = proc, out, ms
+
+    def wait(self):
+        self.proc.wait(timeout=self.ms / 1000 + 60)
+        lines = self.out.read_bytes().decode("utf-8", "replace").replace("\r\n", "\n").splitlines()
+        windows = [line[len("window|"):] for line in lines if line.startswith("window|")]
+        codes = [int(line[len("exit|"):]) for line in lines if line.startswith("exit|")]
+        assert codes, f"no exit code: {lines}"
+        return codes[0], windows
+
 
 class Harness:
     def __init__(self, name):
@@ -36,6 +59,22 @@ class Harness:
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         self.procs.append(p)
         return p
+
+    def run(self, *args, exe_name="setup.exe", sub=None, exe=None, ms=120000):
+        """Starts the program as a deployment tool does and watches its windows (tfctl run):
+        a copy of setup.exe named exe_name in the test folder (or its subfolder sub), or the
+        Windows path exe as it is."""
+        if exe is None:
+            folder = self.dir / sub if sub else self.dir
+            folder.mkdir(parents=True, exist_ok=True)
+            shutil.copy(BUILD / "setup.exe", folder / exe_name)
+            exe = self.win_dir + ("\\" + sub if sub else "") + "\\" + exe_name
+        out = self.dir / f"run_{len(self.procs)}.out"
+        with open(out, "wb") as f:  # a file, not a pipe: a Wine helper may hold a pipe open
+            p = subprocess.Popen([WINE, str(BUILD / "tools" / "tfctl.exe"), "run", str(ms), exe, *args],
+                                 cwd=self.dir, stdout=f, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.procs.append(p)
+        return Run(p, out, ms)
 
     def tfctl(self, *args, timeout=None, check=True):
         if timeout is None:  # a wait inside tfctl gets its own time plus Wine's start-up

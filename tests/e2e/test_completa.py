@@ -7,7 +7,7 @@ import re
 
 import completa
 from completa import derived_password, mariadb, product_id, service_state
-from harness import BUILD, PREFIX, RUN_DIR, wait_until
+from harness import BUILD, FAILURE, PREFIX, RUN_DIR, low_byte, wait_until
 from test_ticador import RECORDS, reg, unix, wine, read_link
 
 REFUSED = "Ya existe una instalación de MySQL para TurnaliaFree en este Equipo, no es posible continuar"
@@ -53,10 +53,15 @@ def in_order(lines, wanted):
 
 def test_1_full_installation_lands_everything(h):
     inst = completa.installation()
+    assert inst["texts"]["lblFinalizacion"] == completa.SUCCESS, inst["texts"]
+    landed_everything(inst)
+
+
+def landed_everything(inst):
+    """What a full installation leaves (inst as completa.installation() gives it; texts unused)."""
     f = inst["folders"]
     root = f["programfiles"] + "\\TurnaliaFree"
     dbms = f["programfiles"] + "\\MySQL\\MariaDB 10.1"
-    assert inst["texts"]["lblFinalizacion"] == completa.SUCCESS, inst["texts"]
     log = inst["log"]
     in_order(log, ["checkMySQL", "Comprobando servicios en ejecución ...", "Descargando librerías ...",
                    "Registering file biokey.ocx", "Registering file zkemkeeper.dll", "Registering file midas.dll",
@@ -105,6 +110,7 @@ def test_1_full_installation_lands_everything(h):
                 "URLInfoAbout": site, "HelpLink": site, "URLUpdateInfo": site,
                 "NoModify": "dword:00000001", "NoRepair": "dword:00000001", "InstallLocation": root,
                 "UninstallString": '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt',
+                "QuietUninstallString": '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt -silent',
                 "DisplayVersion": "19.04.002"}
     for name, value in expected.items():
         assert values.get(name) == value, (name, values.get(name))
@@ -141,7 +147,7 @@ def test_2_second_run_is_refused_while_the_products_server_runs(h):
     p, texts = completa.install(h, screenshots="i2")
     assert texts["lblFinalizacion2"] == REFUSED, texts
     h.tfctl("click", "Cerrar")
-    assert h.wait_exit(p, 60) == 0
+    assert h.wait_exit(p, 60) == low_byte(FAILURE)
     log = completa.messages_of(h.log_path())
     in_order(log, ["checkMySQL", "Comprobando servicios en ejecución ...", REFUSED])
     assert "Descargando librerías ..." not in log

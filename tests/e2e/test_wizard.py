@@ -3,6 +3,7 @@ of every panel (build/screenshots/)."""
 import re
 
 import vendor
+from harness import USER_EXIT, low_byte
 
 LICENCIA = ("ACUERDO DE LICENCIA DE USUARIO FINAL\r\n"
             "Cláusula única: TurnaliaFree se cede para la gestión de turnos; "
@@ -77,7 +78,7 @@ def test_licence_options_and_back_without_second_download(h):
     assert h.tfctl("text", "txtLicencia") == LICENCIA.replace("\r\n", "\n")
 
     h.tfctl("key", "esc")  # Esc is "Rechazar": the program ends
-    assert h.wait_exit(p, 60) == 0
+    assert h.wait_exit(p, 60) == low_byte(USER_EXIT)
     got = licence_requests(v)
     assert len(got) == 1 and got[0]["method"] == "GET", got
     log = messages(h)
@@ -107,7 +108,7 @@ def test_proxy_panel_from_client_welcome_closes_to_welcome(h):
     h.wait_visible("pnlBienvenida")
     assert not h.visible("pnlProxy")
     h.tfctl("click", "Salir")
-    assert h.wait_exit(p, 60) == 0
+    assert h.wait_exit(p, 60) == low_byte(USER_EXIT)
 
 
 def test_licence_404_shows_error_and_welcome_stays(h):
@@ -130,7 +131,7 @@ def test_licence_404_shows_error_and_welcome_stays(h):
     assert h.tfctl("text", "txtLicencia") == LICENCIA.replace("\r\n", "\n")
     assert [r["status"] for r in licence_requests(v)] == [404, 200]
     h.tfctl("close")
-    assert h.wait_exit(p, 60) == 0
+    assert h.wait_exit(p, 60) == low_byte(USER_EXIT)
 
 
 def test_screenshots_of_the_other_panels(h):

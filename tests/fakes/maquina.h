@@ -37,16 +37,19 @@ struct MaquinaFalsa {
   FakeUpdateArchives updArch{files};
   FakeUpdateUi updUi;
   FakeLogSink sink;
+  // A run's own interface in place of the fakes (the silent run's), when set.
+  Ui* otraUi = nullptr;
+  UpdateUi* otraUpdUi = nullptr;
 
   // Made on first use, so a test can set the program's path first.
   ULog& log() {
     if (!log_) log_ = std::make_unique<ULog>(clock, sink, sys.exe);
     return *log_;
   }
-  Puertos puertos() { return Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, log()}; }
+  Puertos puertos() { return Puertos{sys, clock, files, otraUi ? *otraUi : ui, internet, processes, services, registry, links, shell, net, hashes, log()}; }
   UpdateEnginePorts puertosActualizacion() {
     updSys.program = sys.exe.substr(0, sys.exe.find_last_of('\\'));
-    return UpdateEnginePorts{files, clock, sink, updHttp, updSys, updArch, updUi, processes};
+    return UpdateEnginePorts{files, clock, sink, updHttp, updSys, updArch, otraUpdUi ? *otraUpdUi : updUi, processes};
   }
   // The log's lines without their time stamps.
   std::vector<std::string> mensajes() {

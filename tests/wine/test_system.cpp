@@ -68,3 +68,30 @@ TEST(Win32LogSink, AppendsAndCreates) {
   m->unlock();
   EXPECT_TRUE(files.deleteFile(path));
 }
+
+namespace {
+DWORD WINAPI acquireInOtherThread(LPVOID name) {
+  Win32InstanceLock other(*static_cast<std::string*>(name));
+  return other.acquire() ? 1 : 0;
+}
+// A mutex belongs to a thread: another copy is another thread (or process) asking.
+bool otherCopyAcquires(std::string& name) {
+  HANDLE t = CreateThread(nullptr, 0, acquireInOtherThread, &name, 0, nullptr);
+  WaitForSingleObject(t, 10000);
+  DWORD code = 2;
+  GetExitCodeThread(t, &code);
+  CloseHandle(t);
+  return code == 1;
+}
+}  // namespace
+
+TEST(Win32InstanceLock, OneHolderAtATimeInTheMachinesNamespace) {
+  std::string name = "Global\\TurnaliaFree.Prueba." + std::to_string(GetCurrentProcessId());
+  {
+    Win32InstanceLock mine(name);
+    ASSERT_TRUE(mine.acquire());
+    EXPECT_TRUE(mine.acquire());  // asking again keeps it
+    EXPECT_FALSE(otherCopyAcquires(name));
+  }
+  EXPECT_TRUE(otherCopyAcquires(name));  // released with its holder
+}

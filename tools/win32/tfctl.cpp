@@ -14,6 +14,11 @@
 //   msgbox MS                      wait for a message box, print CAPTION|TEXT, press its button
 //   key enter|esc|tab              press a key in the control that has the keyboard focus
 //   screenshot FILE.bmp            the main window as it is on screen, as a 24-bit BMP
+//   minimize                       minimize the main window
+//   state                          the main window's state: iconic|foreground (yes or no each)
+//   run MS PROGRAM [ARGS]          start a program as a deployment tool does and wait for it (at most
+//                                  MS): prints window|CLASS|TITLE for every top-level window of it
+//                                  that became visible meanwhile, then exit|CODE (the whole code)
 // Exit status: 0 done, 1 not found or timed out, 2 usage.
 #include <windows.h>
 
@@ -285,12 +290,68 @@ int service(const std::wstring& name) {
   return 0;
 }
 
+std::wstring quoted(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring q = L"\"";
+  for (wchar_t c : arg) q += c == L'"' ? std::wstring(L"\\\"") : std::wstring(1, c);
+  return q + L"\"";
+}
+
+struct Watch {
+  DWORD pid;
+  std::vector<HWND>* seen;
+};
+
+BOOL CALLBACK watchWindow(HWND h, LPARAM lp) {
+  auto* w = reinterpret_cast<Watch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid != w->pid || !IsWindowVisible(h)) return TRUE;
+  for (HWND s : *w->seen)
+    if (s == h) return TRUE;
+  w->seen->push_back(h);
+  out("window|" + utf8(className(h)) + "|" + escaped(textOf(h)) + "\n");
+  std::fflush(stdout);
+  return TRUE;
+}
+
+// Polls every 10 ms: a window of the program shown for longer than that is seen.
+int run(DWORD ms, const std::vector<std::wstring>& program) {
+  std::wstring line;
+  for (const std::wstring& p : program) line += (line.empty() ? L"" : L" ") + quoted(p);
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    out("error|" + std::to_string(GetLastError()) + "\n");
+    return 1;
+  }
+  CloseHandle(pi.hThread);
+  std::vector<HWND> seen;
+  Watch w{pi.dwProcessId, &seen};
+  DWORD start = GetTickCount();
+  DWORD r;
+  while ((r = WaitForSingleObject(pi.hProcess, 10)) == WAIT_TIMEOUT) {
+    EnumWindows(watchWindow, (LPARAM)&w);
+    if (GetTickCount() - start > ms) {
+      out("timeout\n");
+      CloseHandle(pi.hProcess);
+      return 1;
+    }
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  out("exit|" + std::to_string(code) + "\n");
+  return 0;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: tfctl wait-window MS | close | wait-gone MS | list | text NAME | click CAPTION [MS] |\n"
                "       click-name NAME [MS] | check CAPTION on|off | type NAME TEXT | wait-visible NAME MS |\n"
                "       wait-text CAPTION MS | msgbox MS | key enter|esc|tab | screenshot FILE.bmp |\n"
-               "       service NAME\n");
+               "       service NAME | minimize | state | run MS PROGRAM [ARGS]\n");
   return 2;
 }
 
@@ -368,5 +429,16 @@ int main() {
   if (cmd == L"key" && a.size() >= 3) return key(a[2]);
   if (cmd == L"screenshot" && a.size() >= 3) return screenshot(a[2]);
   if (cmd == L"service" && a.size() >= 3) return service(a[2]);
+  if (cmd == L"minimize" || cmd == L"state") {
+    HWND main = mainWindow();
+    if (!main) return 1;
+    if (cmd == L"minimize") {
+      ShowWindow(main, SW_MINIMIZE);
+      return 0;
+    }
+    out(std::string(IsIconic(main) ? "yes" : "no") + "|" + (GetForegroundWindow() == main ? "yes" : "no") + "\n");
+    return 0;
+  }
+  if (cmd == L"run" && a.size() >= 4) return run(num(2, 60000), std::vector<std::wstring>(a.begin() + 3, a.end()));
   return usage();
 }

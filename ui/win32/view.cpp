@@ -821,6 +821,26 @@ void Win32View::processMessages() {
   }
 }
 
+bool Win32View::bringRunningToFront() {
+  HWND other = FindWindowW(kMainClass, nullptr);
+  if (!other) return false;
+  if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
+  SetForegroundWindow(other);
+  return true;
+}
+
+void pumpThreadMessages() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (m.message == WM_QUIT) {
+      PostQuitMessage((int)m.wParam);
+      break;
+    }
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
 void Win32View::closeWindow() {
   if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }

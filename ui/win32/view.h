@@ -34,6 +34,8 @@ class Win32View : public Ui {
   };
   const SyncStats& syncStats() const { return stats_; }
   HWND hwnd() const { return hwnd_; }
+  // The window of a copy already running, restored and brought to the front; false when none.
+  static bool bringRunningToFront();
   // The window's keyboard handling (Enter, Esc, Tab) and dispatch of one message.
   void handleMessage(MSG& m);
 
@@ -82,5 +84,9 @@ class Win32View : public Ui {
   std::map<HWND, int> marquee_;  // animation phase per marquee bar
   HBRUSH white_ = nullptr;
 };
+
+// The thread's messages handled without a window of ours (a silent run: COM and the system's
+// own hidden windows still expect them).
+void pumpThreadMessages();
 
 }  // namespace tf

@@ -1,0 +1,57 @@
+#include "app/argumentos.h"
+
+#include "core/texto.h"
+
+namespace tf {
+
+Argumentos leerArgumentos(const std::vector<std::string>& args, bool desinstalador) {
+  Argumentos a;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string s = minusculas(args[i]);
+    if (s == "-silent") {
+      a.silencioso = true;
+    } else if (s == "-?" || s == "-help") {
+      a.ayuda = true;
+    } else if (s == "-no_desktop_shortcut") {
+      a.sinAccesoEscritorio = true;
+    } else if (s == "-no_startmenu_shortcut") {
+      a.sinAccesoMenu = true;
+    } else if (s == "-m" || s == "-no_downloads") {
+      // the wizard's own switches (procesarParametros)
+    } else if (s == "kvt" && desinstalador) {
+      // the installed-programs entry starts the uninstaller with it
+    } else if (s == "-ip") {
+      // Discovery reads the server's name only from the second argument; anywhere else the
+      // switch would be dropped and a full installation made instead of the client's.
+      const bool conValor = i + 1 < args.size();
+      if (i != 0) a.errores.push_back("La opción -ip debe ser la primera, seguida del nombre del servidor");
+      else if (!conValor || args[i + 1].empty()) a.errores.push_back("Falta el nombre del servidor tras la opción -ip");
+      if (conValor) ++i;
+    } else {
+      a.errores.push_back("Opción desconocida: " + args[i]);
+    }
+  }
+  return a;
+}
+
+std::string textoAyuda() {
+  return "Uso: setup.exe [opciones]   -   uninstall.exe kvt [-silent]\n"
+         "\n"
+         "-silent: instalación o desinstalación desatendida, sin ventana; se acepta el Acuerdo de "
+         "Licencia y los mensajes quedan en el log.\n"
+         "-no_desktop_shortcut: sin acceso directo en el Escritorio.\n"
+         "-no_startmenu_shortcut: sin accesos directos en el Menú Inicio.\n"
+         "-no_downloads: instalación sin descargas, con los paquetes junto al programa.\n"
+         "-ip <equipo>: (la primera) instala el Software Ticador del servidor <equipo>.\n"
+         "-m: muestra el cambio de servidor de descarga.\n"
+         "-? o -help: esta ayuda.\n"
+         "\n"
+         "Códigos de salida:\n"
+         "0: correcto (también sin nada que desinstalar).\n"
+         "87: opción desconocida con -silent.\n"
+         "1602: se salió antes de instalar o desinstalar.\n"
+         "1603: la instalación o desinstalación terminó con un error.\n"
+         "1618: ya se está ejecutando otra copia del instalador o del desinstalador.";
+}
+
+}  // namespace tf

@@ -1,0 +1,46 @@
+#include "app/salida.h"
+
+#include "core/mensajes.h"
+
+namespace tf {
+
+const char* const kMensajeOtraCopia =
+    "Ya se está ejecutando otra copia del instalador o del desinstalador de TurnaliaFree. "
+    "Espere a que termine antes de volver a empezar.";
+
+int codigoSalida(Desenlace d, bool silencioso) {
+  switch (d) {
+    case Desenlace::Instalado:
+    case Desenlace::NadaQueDesinstalar:
+    case Desenlace::Desinstalado:
+      return kSalidaCorrecta;
+    case Desenlace::Fallido:
+    case Desenlace::DesinstalacionFallida:
+      return kSalidaFallida;
+    case Desenlace::Pendiente:
+      break;
+  }
+  return silencioso ? kSalidaFallida : kSalidaAbandonada;
+}
+
+std::string lineaCodigoSalida(int codigo) { return "Código de salida: " + std::to_string(codigo); }
+
+bool terminaAntesDeLaVentana(const Argumentos& a, const std::function<bool()>& tomarInstancia, Ui& ui, Log& log,
+                             int& codigo) {
+  if (a.silencioso && !a.errores.empty()) {
+    for (const std::string& e : a.errores) log.registrarLog(e);
+    codigo = kSalidaOpcionDesconocida;
+  } else if (a.ayuda) {
+    ui.messageBox(textoAyuda(), kTituloAplicacion, MessageIcon::Information);
+    codigo = kSalidaCorrecta;
+  } else if (!tomarInstancia()) {
+    ui.messageBox(kMensajeOtraCopia, kTituloAplicacion, MessageIcon::Exclamation);
+    codigo = kSalidaOtraCopia;
+  } else {
+    return false;
+  }
+  if (a.silencioso) log.registrarLog(lineaCodigoSalida(codigo));
+  return true;
+}
+
+}  // namespace tf

@@ -1,0 +1,222 @@
+// Unattended runs and exit codes: the command line, the outcome's code, and silent installations
+// and uninstallations over a fake machine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/argumentos.h"
+#include "app/desatendida.h"
+#include "app/salida.h"
+#include "core/mensajes.h"
+#include "tests/fakes/bancos.h"
+
+using namespace tf;
+
+namespace {
+
+const char* const kTitulo = "TurnaliaFree\x99 - Instalador";
+
+std::vector<std::string> sin(std::vector<std::string> l, const std::vector<std::string>& quitar) {
+  for (const std::string& q : quitar) l.erase(std::remove(l.begin(), l.end(), q), l.end());
+  return l;
+}
+
+bool contiene(const std::vector<std::string>& l, const std::string& s) {
+  return std::find(l.begin(), l.end(), s) != l.end();
+}
+
+// A silent run over a prepared machine, wired as the program's entry wires it.
+template <class B>
+struct Desatendida : B {
+  UiDesatendida silenciosa{this->log(), [this] { ++bombeos; }};
+  UpdateUiDesatendida silenciosaUpd{silenciosa};
+  int bombeos = 0;
+
+  int ejecutar(std::vector<std::string> args) {
+    this->otraUi = &silenciosa;
+    this->otraUpdUi = &silenciosaUpd;
+    this->frm = std::make_unique<TfrmPrincipal>(this->puertos(), args);
+    this->frm->UpdateEngine1.conectar(this->puertosActualizacion());
+    this->frm->FormCreate();
+    if (!args.empty()) this->frm->procesarParametros();
+    int codigo = ejecutarDesatendida(*this->frm);
+    this->frm->FormDestroy();
+    return codigo;
+  }
+};
+
+}  // namespace
+
+TEST(Argumentos, SwitchesAreReadInAnyCaseAndPlaceAndTheUnknownAreNamed) {
+  struct Caso {
+    std::vector<std::string> args;
+    bool desinstalador, silencioso, ayuda, sinEscritorio, sinMenu;
+    std::vector<std::string> errores;
+  } casos[] = {
+      {{}, false, false, false, false, false, {}},
+      {{"-silent"}, false, true, false, false, false, {}},
+      {{"-SILENT", "-No_Desktop_Shortcut", "-no_startmenu_shortcut"}, false, true, false, true, true, {}},
+      {{"-no_downloads", "-m", "-silent"}, false, true, false, false, false, {}},
+      {{"-ip", "SERVIDOR", "-silent"}, false, true, false, false, false, {}},
+      {{"-IP", "-silent"}, false, false, false, false, false, {}},  // the server's name, as discovery reads it
+      {{"-silent", "-ip", "SERVIDOR"},
+       false, true, false, false, false,
+       {"La opci\xF3n -ip debe ser la primera, seguida del nombre del servidor"}},
+      {{"-ip"}, false, false, false, false, false, {"Falta el nombre del servidor tras la opci\xF3n -ip"}},
+      {{"-ip", "", "-silent"}, false, true, false, false, false, {"Falta el nombre del servidor tras la opci\xF3n -ip"}},
+      {{"kvt", "-silent"}, true, true, false, false, false, {}},
+      {{"kvt", "-silent"}, false, true, false, false, false, {"Opci\xF3n desconocida: kvt"}},
+      {{"-?"}, false, false, true, false, false, {}},
+      {{"-Help", "-silent"}, true, true, true, false, false, {}},
+      {{"/silent"}, false, false, false, false, false, {"Opci\xF3n desconocida: /silent"}},
+      {{"-silent", "-quiet", "x"},
+       false, true, false, false, false,
+       {"Opci\xF3n desconocida: -quiet", "Opci\xF3n desconocida: x"}},
+  };
+  for (const Caso& c : casos) {
+    std::string nombre;
+    for (const auto& a : c.args) nombre += "[" + a + "]";
+    Argumentos a = leerArgumentos(c.args, c.desinstalador);
+    EXPECT_EQ(a.silencioso, c.silencioso) << nombre;
+    EXPECT_EQ(a.ayuda, c.ayuda) << nombre;
+    EXPECT_EQ(a.sinAccesoEscritorio, c.sinEscritorio) << nombre;
+    EXPECT_EQ(a.sinAccesoMenu, c.sinMenu) << nombre;
+    EXPECT_EQ(a.errores, c.errores) << nombre;
+  }
+}
+
+TEST(Salida, EveryOutcomeHasItsCodeInBothModes) {
+  struct Caso {
+    Desenlace d;
+    int asistente, silencioso;
+  } casos[] = {
+      {Desenlace::Pendiente, 1602, 1603},  // left before anything ran; a silent run that reached no outcome failed
+      {Desenlace::Instalado, 0, 0},
+      {Desenlace::Fallido, 1603, 1603},
+      {Desenlace::NadaQueDesinstalar, 0, 0},
+      {Desenlace::Desinstalado, 0, 0},
+      {Desenlace::DesinstalacionFallida, 1603, 1603},
+  };
+  for (const Caso& c : casos) {
+    EXPECT_EQ(codigoSalida(c.d, false), c.asistente) << (int)c.d;
+    EXPECT_EQ(codigoSalida(c.d, true), c.silencioso) << (int)c.d;
+  }
+}
+
+struct InstalacionDesatendida : ::testing::Test, Desatendida<BancoInstalacion> {
+  void SetUp() override { preparar(); }
+};
+
+// The same machine through the wizard and silently: the same lines, less the pages a person
+// walks through, plus the mode, the licence and the exit code.
+TEST_F(InstalacionDesatendida, WritesTheWizardsLinesPlusItsOwnThreeAndExitsZero) {
+  BancoInstalacion asistente;
+  asistente.preparar();
+  asistente.files.put("C:\\Descargas/Temp/Licencia_KVT.txt", "Licencia");
+  asistente.frm = std::make_unique<TfrmPrincipal>(asistente.puertos(), std::vector<std::string>{"-no_downloads"});
+  asistente.frm->UpdateEngine1.conectar(asistente.puertosActualizacion());
+  asistente.frm->FormCreate();
+  asistente.frm->procesarParametros();
+  asistente.frm->alPulsar("btnAvanzar");
+  asistente.frm->form["chkAceptarCondiciones"].checked = true;
+  asistente.frm->alPulsar("btnAceptarLicencia");
+  asistente.frm->alPulsar("btnInstalar");
+  asistente.frm->alPulsar("btnSalir1");
+  asistente.frm->FormDestroy();
+  ASSERT_EQ(asistente.fallo(), "");
+  EXPECT_EQ(codigoSalida(asistente.frm->desenlace, false), 0);
+
+  EXPECT_EQ(ejecutar({"-no_downloads"}), 0);
+  EXPECT_EQ(fallo(), "");
+  EXPECT_TRUE(ui.boxes.empty() && ui.errors.empty());
+  EXPECT_GT(bombeos, 0);
+
+  std::vector<std::string> esperado =
+      sin(asistente.mensajes(), {"Mostrando panel pnlLicencia ...", "Mostrando panel pnlOpciones ..."});
+  auto bienvenida = std::find(esperado.begin(), esperado.end(), "Mostrando panel pnlBienvenida ...");
+  ASSERT_NE(bienvenida, esperado.end());
+  esperado.insert(bienvenida + 1, {kLineaModoInstalacion, kLineaLicenciaAceptada});
+  esperado.insert(std::find(esperado.begin(), esperado.end(), msgEliminandoTemporal), "C\xF3" "digo de salida: 0");
+  EXPECT_EQ(mensajes(), esperado);
+  // What landed is what the wizard left.
+  auto claves = [](const std::vector<std::string>& rutas) {
+    std::vector<std::string> out;
+    for (const std::string& r : rutas)
+      if (r.find("Licencia_KVT.txt") == std::string::npos) out.push_back(FakeFiles::key(r));
+    return out;
+  };
+  EXPECT_EQ(claves(files.paths()), claves(asistente.files.paths()));
+  EXPECT_EQ(links.saved.size(), asistente.links.saved.size());
+  EXPECT_EQ(internet.posts.size(), 1u);
+}
+
+// "-no_downloads" ends the wizard's own reading of the switches; the shortcut switches still count.
+TEST_F(InstalacionDesatendida, TheShortcutSwitchesClearTheirBoxesWhereverTheyStand) {
+  struct Caso {
+    std::vector<std::string> args;
+    bool escritorio, menu;
+  } casos[] = {
+      {{"-no_downloads", "-silent", "-no_desktop_shortcut"}, false, true},
+      {{"-no_downloads", "-NO_STARTMENU_SHORTCUT", "-no_desktop_shortcut"}, false, false},
+  };
+  for (const Caso& c : casos) {
+    Desatendida<BancoInstalacion> t;
+    t.preparar();
+    EXPECT_EQ(t.ejecutar(c.args), 0);
+    EXPECT_EQ(t.links.find(t.sys.desktop + "\\Turnalia Free.lnk") != nullptr, c.escritorio);
+    EXPECT_EQ(t.links.find(t.sys.programs + "\\TurnaliaFree\\TurnaliaFree.lnk") != nullptr, c.menu);
+  }
+}
+
+// A failure shown and gone past still ends on 1603; the report post's error box is a line and
+// leaves a successful installation at 0; an uninstall error is its standard box's line and 1603.
+TEST(Desatendida, FailuresAndBoxesBecomeLinesAndTheCodeFollowsTheOutcome) {
+  Desatendida<BancoInstalacion> sinUtilidades;
+  sinUtilidades.preparar();
+  sinUtilidades.files.deleteFile("C:\\Descargas\\utils.zip");
+  EXPECT_EQ(sinUtilidades.ejecutar({"-no_downloads", "-silent"}), 1603);
+  EXPECT_TRUE(contiene(sinUtilidades.mensajes(), "No se encontr\xF3 el fichero \"utils.zip\" en el directorio temporal"));
+
+  Desatendida<BancoInstalacion> sinInforme;
+  sinInforme.preparar();
+  sinInforme.internet.sendFails = true;
+  sinInforme.internet.messages[12029] = "No se puede conectar con el servidor";
+  EXPECT_EQ(sinInforme.ejecutar({"-no_downloads", "-silent"}), 0);
+  EXPECT_TRUE(contiene(sinInforme.mensajes(), std::string(kTitulo) + ": No se puede conectar con el servidor"));
+
+  Desatendida<BancoDesinstalacion> raizRechazada;
+  raizRechazada.sys.programFiles = "";
+  EXPECT_EQ(raizRechazada.ejecutar({"kvt", "-silent"}), 1603);
+  EXPECT_TRUE(contiene(raizRechazada.mensajes(),
+                       std::string(kTitulo) + ": El directorio de instalaci\xF3n \"\\TurnaliaFree\" no es v\xE1lido, "
+                                              "desinstalaci\xF3n detenida !."));
+  for (auto* t : {static_cast<MaquinaFalsa*>(&sinUtilidades), static_cast<MaquinaFalsa*>(&sinInforme),
+                  static_cast<MaquinaFalsa*>(&raizRechazada)}) {
+    EXPECT_TRUE(t->ui.boxes.empty() && t->ui.errors.empty());
+    EXPECT_EQ(t->mensajes().back().rfind(msgFinalizandoEjecucion, 0), 0u);
+  }
+}
+
+// The wizard's outcomes as the steps leave them, read when the window closes.
+TEST(Salida, TheWizardsOutcomeFollowsWhatThePersonDid) {
+  {  // left on the welcome panel
+    MaquinaFalsa m;
+    TfrmPrincipal frm(m.puertos(), {});
+    frm.FormCreate();
+    frm.alPulsar("btnSalir");
+    EXPECT_EQ(codigoSalida(frm.desenlace, false), 1602);
+  }
+  {  // Salir on the uninstall panel, then a run that failed, then one that went through
+    BancoDesinstalacion m;
+    m.arrancar();
+    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 1602);
+    m.frm->form["lblDirectorioRaizInstalacion"].caption = "C:\\";
+    m.frm->form["chkKVTDesinstalar"].checked = true;
+    m.pulsar("chkKVTDesinstalar");
+    m.pulsar("btnDesinstalar");
+    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 1603);
+    m.frm->form["lblDirectorioRaizInstalacion"].caption = kBancoRaiz;
+    m.pulsar("btnDesinstalar");
+    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 0);
+  }
+}
