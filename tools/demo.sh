@@ -6,48 +6,24 @@
 set -uo pipefail
 # "client": the time-clock client installation instead (tools/demo_client.sh).
 [[ "${1:-}" == client ]] && exec "$(dirname "$0")/demo_client.sh"
-# "uninstall": a full installation, then the uninstaller (tools/demo_uninstall.sh).
+# "uninstall": a full installation, then the uninstaller from the entry (tools/demo_uninstall.sh).
 [[ "${1:-}" == uninstall ]] && exec "$(dirname "$0")/demo_uninstall.sh"
-root=$(cd "$(dirname "$0")/.." && pwd)
-demo=$WINEPREFIX/drive_c/Descargas
-work=$TF_RUN_DIR/demo
-mkdir -p "$demo" "$work/docroot/version"
-cp "$TF_WIN_BUILD/setup.exe" "$demo/setup.exe"
-
-# The vendor's server, on this machine only: the licence agreement and the package control file.
-printf 'ACUERDO DE LICENCIA DE USUARIO FINAL DE TURNALIAFREE\r\n\r\nCláusula 1. Esta es la versión de demostración del acuerdo.\r\n' |
-  iconv -f UTF-8 -t WINDOWS-1252 >"$work/docroot/version/Licencia_KVT.txt"
-python3 "$root/tests/fixtures/vendor/make_docroot.py" --host "$TF_VENDOR_HOST" --fixtures "$TF_WIN_BUILD/fixtures" \
-  --out "$work/docroot" >/dev/null
-python3 "$root/tools/vendor_server.py" --docroot "$work/docroot" --log "$work/requests.jsonl" \
-  >"$work/server.out" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
-timeout 30 python3 "$root/tests/e2e/vendor.py" wait || { echo "[demo] the vendor server did not answer"; exit 1; }
-
-[[ -n "${TF_DEMO_DISPLAY:-}" ]] && export DISPLAY=$TF_DEMO_DISPLAY
-tfctl() { "$WINE" "$TF_WIN_BUILD/tools/tfctl.exe" "$@"; }
-step() { echo "[demo] $*"; }
+source "$(dirname "$0")/demo_comun.sh"
+demo_start demo
+serve_vendor
+trap stop_vendor EXIT
 
 step "starting C:\\Descargas\\setup.exe"
 (cd "$demo" && "$WINE" setup.exe >/dev/null 2>&1) &
 pid=$!
 tfctl wait-window 60000 || { step "the window did not appear"; exit 1; }
-tfctl wait-visible pnlBienvenida 15000
-step "welcome panel; pressing \"Avanzar\" (downloads the licence agreement)"
-tfctl click Avanzar
-tfctl wait-visible pnlLicencia 30000 || { step "no licence panel"; tfctl msgbox 2000; }
+step "welcome panel, then \"Avanzar\" (downloads the licence agreement), the acceptance box and \"Aceptar\""
+walk_to_options pnlBienvenida
 step "licence text shown:"
 tfctl text txtLicencia | sed 's/^/         /'
-step "ticking the acceptance box and pressing \"Aceptar\""
-tfctl check "He leído y acepto las Condiciones de Uso y en especial la Política de Privacidad" on
-tfctl click Aceptar
-tfctl wait-visible pnlOpciones 15000
 step "options panel:"
 tfctl list | awk -F'|' '$2 ~ /^(lblDirectorioRaizInstalacion|lblMirrorDescarga|chk)/ {print "         " $2 ": " $3 " " $4}'
-mkdir -p "$root/build/screenshots"
-tfctl screenshot "$work/demo_opciones.bmp" && convert "$work/demo_opciones.bmp" "$root/build/screenshots/demo_opciones.png" 2>/dev/null &&
-  step "screenshot: build/screenshots/demo_opciones.png"
+shot demo_opciones
 step "pressing \"Instalar\": the progress panel as it moves"
 tfctl click Instalar
 last=""
@@ -55,19 +31,16 @@ for _ in $(seq 1 1200); do  # at most 10 minutes
   if tfctl wait-visible pnlFinalizacion 1 >/dev/null 2>&1; then break; fi
   now="$(tfctl text lblMensajeAviso 2>/dev/null) | $(tfctl text lblProgresoInstalacion 2>/dev/null)"
   [[ "$now" != "$last" ]] && echo "         $now" && last=$now
-  [[ $last == *"50%"* && ! -f "$root/build/screenshots/demo_progreso.png" ]] &&
-    tfctl screenshot "$work/demo_progreso.bmp" && convert "$work/demo_progreso.bmp" "$root/build/screenshots/demo_progreso.png" 2>/dev/null
+  [[ $last == *"50%"* && ! -f "$shots/demo_progreso.png" ]] && shot demo_progreso
   sleep 0.5
 done
 tfctl wait-visible pnlFinalizacion 1000 || { step "the installation did not end"; exit 1; }
 step "outcome: $(tfctl text lblFinalizacion) / $(tfctl text lblFinalizacion1) $(tfctl text lblFinalizacion2)"
-tfctl screenshot "$work/demo_final.bmp" && convert "$work/demo_final.bmp" "$root/build/screenshots/demo_finalizacion.png" 2>/dev/null &&
-  step "screenshots: build/screenshots/demo_opciones.png, demo_progreso.png, demo_finalizacion.png"
+shot demo_finalizacion
 tfctl click Cerrar
 wait "$pid"
 
 drive=$WINEPREFIX/drive_c
-wine_out() { "$WINE" "$@" 2>/dev/null | tr -d '\r'; }
 step "what landed in C:\\Program Files\\TurnaliaFree:"
 (cd "$drive/Program Files/TurnaliaFree" && find . -type f | sort | sed 's/^\./         /')
 step "the database server in C:\\Program Files\\MySQL\\MariaDB 10.1 (my.ini's first lines):"
@@ -93,11 +66,6 @@ password=$(python3 -c "import binascii,sys; print(binascii.crc32(('mimo'+sys.arg
 mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P3307 -uroot "-p$password" turnaliafree -e 'SHOW TABLES' 2>&1 |
   sed 's/^/         /'
 step "requests the vendor server received:"
-python3 - "$work/requests.jsonl" <<'PY'
-import json, sys
-for line in open(sys.argv[1]):
-    r = json.loads(line)
-    print(f"         {r['method']} {r['path']} -> {r['status']}")
-PY
+print_requests
 step "installation log (C:\\Descargas\\setup_$(date +%d%m%y).log):"
-iconv -f WINDOWS-1252 -t UTF-8 "$demo"/setup_*.log | tr -d '\r'
+print_log "$demo/setup_$(date +%d%m%y).log"

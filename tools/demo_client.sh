@@ -6,40 +6,19 @@
 # panel go to build/screenshots/demo_cliente_*.png.
 # With a DISPLAY of the person's own (TF_DEMO_DISPLAY), the window opens there instead of Xvfb.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-demo=$WINEPREFIX/drive_c/Descargas
-work=$TF_RUN_DIR/demo_cliente
-shots=$root/build/screenshots
+source "$(dirname "$0")/demo_comun.sh"
 server_name=SERVIDOR-RECEPCION
-mkdir -p "$demo" "$work/docroot/version" "$shots"
-cp "$TF_WIN_BUILD/setup.exe" "$demo/setup.exe"
-
-step() { echo "[demo] $*"; }
-tfctl() { "$WINE" "$TF_WIN_BUILD/tools/tfctl.exe" "$@"; }
+demo_start demo_cliente
 # A Wine helper started on the way can hold a pipe open: output through a file.
 read_link() { "$WINE" "$TF_WIN_BUILD/fixtures/read_link.exe" "$@" >"$work/read_link.out" 2>/dev/null </dev/null; tr -d '\r' <"$work/read_link.out"; }
-unix_path() { local p=${1#[Cc]:\\}; echo "$WINEPREFIX/drive_c/${p//\\//}"; }
-shot() {  # name: the window as it is now
-  tfctl screenshot "$work/shot.bmp" >/dev/null && convert "$work/shot.bmp" "$shots/demo_cliente_$1.png" 2>/dev/null &&
-    step "screenshot: build/screenshots/demo_cliente_$1.png"
-}
-
-# The vendor's server, on this machine only: the licence agreement and the packages.
-printf 'ACUERDO DE LICENCIA DE USUARIO FINAL DE TURNALIAFREE\r\n\r\nCláusula 1. Esta es la versión de demostración del acuerdo.\r\n' |
-  iconv -f UTF-8 -t WINDOWS-1252 >"$work/docroot/version/Licencia_KVT.txt"
-python3 "$root/tests/fixtures/vendor/make_docroot.py" --host "$TF_VENDOR_HOST" --out "$work/docroot" >/dev/null ||
-  { step "the packages could not be made (./dev build first)"; exit 1; }
-python3 "$root/tools/vendor_server.py" --docroot "$work/docroot" --log "$work/requests.jsonl" \
-  >"$work/server.out" 2>&1 &
-server=$!
+serve_vendor
 responder=
 stop_helpers() {
-  kill "$server" 2>/dev/null; wait "$server" 2>/dev/null
+  stop_vendor
   [[ -n $responder ]] && python3 "$root/tests/e2e/responder.py" stop "$responder"
   true
 }
 trap stop_helpers EXIT
-timeout 30 python3 "$root/tests/e2e/vendor.py" wait || { step "the vendor server did not answer"; exit 1; }
 # The product's server side on the LAN: answers the installer's question with its name.
 responder=$(python3 "$root/tests/e2e/responder.py" start "$work/responder.json" --name "$server_name") ||
   { step "the LAN responder did not start"; exit 1; }
@@ -50,7 +29,6 @@ folder() { sed -n "s/^$1=//p" "$work/folders.txt"; }
 install="$(folder programfiles)\\TurnaliaFree"
 menu="$(folder programs)\\TurnaliaFree"
 
-[[ -n "${TF_DEMO_DISPLAY:-}" ]] && export DISPLAY=$TF_DEMO_DISPLAY
 step "starting C:\\Descargas\\setup.exe"
 (cd "$demo" && "$WINE" setup.exe >/dev/null 2>&1) &
 pid=$!
@@ -59,23 +37,17 @@ tfctl wait-visible pnlBienvenidaTicador 15000 || { step "no client welcome panel
 step "client welcome panel:"
 tfctl text lblServidorDetectado | sed 's/^/         /'
 echo
-shot 1_pnlBienvenidaTicador
-step "pressing \"Avanzar\" (downloads the licence agreement)"
-tfctl click Avanzar
-tfctl wait-visible pnlLicencia 30000 || { step "no licence panel"; tfctl msgbox 2000; exit 1; }
-shot 2_pnlLicencia
-step "ticking the acceptance box and pressing \"Aceptar\""
-tfctl check "He leído y acepto las Condiciones de Uso y en especial la Política de Privacidad" on
-tfctl click Aceptar
-tfctl wait-visible pnlOpciones 15000
+shot demo_cliente_1_pnlBienvenidaTicador
+step "pressing \"Avanzar\" (downloads the licence agreement), ticking the acceptance box and pressing \"Aceptar\""
+walk_to_options pnlBienvenidaTicador
 tfctl list | awk -F'|' '$2 ~ /^(lblDirectorioRaizInstalacion|chk)/ {print "         " $2 ": " $3 " " $4}'
-shot 3_pnlOpciones
+shot demo_cliente_3_pnlOpciones
 step "pressing \"Instalar\""
 tfctl click Instalar
-tfctl wait-visible pnlProgreso 5000 >/dev/null 2>&1 && shot 4_pnlProgreso
+tfctl wait-visible pnlProgreso 5000 >/dev/null 2>&1 && shot demo_cliente_4_pnlProgreso
 tfctl wait-visible pnlFinalizacion 120000 || { step "the installation did not end"; exit 1; }
 step "outcome: $(tfctl text lblFinalizacion) $(tfctl text lblFinalizacion1) $(tfctl text lblFinalizacion2)"
-shot 5_pnlFinalizacion
+shot demo_cliente_5_pnlFinalizacion
 step "pressing \"Cerrar\""
 tfctl click Cerrar
 wait "$pid"
@@ -107,11 +79,6 @@ for l in "$(folder desktop)\\Software Ticador.lnk" "$menu\\Software Ticador.lnk"
   read_link "$l" | sed 's/^/           /'
 done
 step "requests the vendor server received:"
-python3 - "$work/requests.jsonl" <<'PY'
-import json, sys
-for line in open(sys.argv[1]):
-    r = json.loads(line)
-    print(f"         {r['method']} {r['path']} -> {r['status']}")
-PY
+print_requests
 step "installation log (C:\\Descargas\\setup_$(date +%d%m%y).log):"
-iconv -f WINDOWS-1252 -t UTF-8 "$demo"/setup_*.log | tr -d '\r'
+print_log "$demo/setup_$(date +%d%m%y).log"
