@@ -119,9 +119,3 @@ TEST_F(Aplicacion, RegisteredServicesAreOnlyStartedAndARunningOneDoesNotStopTheR
   EXPECT_TRUE(services.find("srvKVT_zkteco")->started);
   EXPECT_EQ(e.find("srvKVT"), std::string::npos) << e;
 }
-
-TEST_F(Aplicacion, AMissingPackageEndsTheRunNamingIt) {
-  files.deleteFile("C:\\Descargas\\Temp\\TurnaliaFree.zip");
-  EXPECT_EQ(error([&] { EjecutarComando4N(*frm); }), "Fichero TurnaliaFree.zip no descargado, instalaci\xF3n detenida !");
-  EXPECT_TRUE(processes.started.empty());
-}

@@ -177,20 +177,6 @@ TEST_F(Dbms, EachFailureEndsTheRunWithItsMessage) {
   }
 }
 
-TEST_F(Dbms, AMissingPackageStopsBeforeAnythingIsUnpacked) {
-  EXPECT_THROW(
-      {
-        try {
-          instalarSoftware(*frm);
-        } catch (const std::exception& e) {
-          EXPECT_STREQ(e.what(), "Fichero DBMS no fue descargado, instalaci\xF3n detenida !");
-          throw;
-        }
-      },
-      std::exception);
-  EXPECT_TRUE(processes.started.empty());
-}
-
 TEST_F(Dbms, ACorruptPackageNamesTheUnzipperErrorAndRestoresTheCursor) {
   files.put(kTemp + "\\dbms.zip", "not a zip at all");
   try {
