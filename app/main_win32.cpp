@@ -11,12 +11,7 @@
 #include "app/salida.h"
 #include "core/log.h"
 #include "core/texto.h"
-#include "platform/win32/crypto_win32.h"
-#include "platform/win32/internet_win32.h"
-#include "platform/win32/net_win32.h"
-#include "platform/win32/registry_win32.h"
-#include "platform/win32/shell_win32.h"
-#include "platform/win32/sys_win32.h"
+#include "platform/win32/maquina_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/update_win32.h"
@@ -41,25 +36,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   // Started from a downloads folder with administrator rights: never load a DLL planted beside us.
   tf::restrictDllSearchToSystem();
 
-  static tf::Win32Clock clock;
-  static tf::Win32SystemInfo sys;
+  static tf::MaquinaWin32 maquina;
   static tf::Win32LogSink sink;
-  static tf::Win32Files files;
-  static tf::Win32Internet internet;
-  static tf::Win32Processes processes;
-  static tf::Win32Services services;
-  static tf::Win32Registry registry;
-  static tf::Win32ShellLinks links;
-  static tf::Win32Shell shell;
-  static tf::Win32Network net;
-  static tf::Win32Hashes hashes;
   // A folder the program cannot name leaves it without a log; the window then says why.
   std::string exe;
   try {
-    exe = sys.exePath();
+    exe = maquina.sys.exePath();
   } catch (...) {
   }
-  tf::ULog log(clock, sink, exe);
+  tf::ULog log(maquina.clock, sink, exe);
 
   std::vector<std::string> args = arguments();
   const tf::Argumentos opciones = tf::leerArgumentos(args, tf::nombreFichero(exe) == "uninstall.exe");
@@ -82,16 +67,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   InitCommonControlsEx(&icc);
   OleInitialize(nullptr);
 
-  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, log}, args);
+  tf::TfrmPrincipal frm(maquina.puertos(ui, log), args);
   if (view) view->attach(&frm);
   // The machine the update engine works on (package download step).
-  static tf::InternetUpdateHttp updateHttp(internet);
+  static tf::InternetUpdateHttp updateHttp(maquina.internet);
   static tf::Win32UpdateSystem updateSys;
   static tf::Win32UpdateArchives updateArchives;
   std::unique_ptr<tf::UpdateUi> updateUi;
   if (view) updateUi = std::make_unique<tf::Win32UpdateUi>(*view);
   else updateUi = std::make_unique<tf::UpdateUiDesatendida>(desatendida);
-  frm.UpdateEngine1.conectar(tf::UpdateEnginePorts{files, clock, sink, updateHttp, updateSys, updateArchives, *updateUi, processes});
+  frm.UpdateEngine1.conectar(tf::UpdateEnginePorts{maquina.files, maquina.clock, sink, updateHttp, updateSys, updateArchives, *updateUi,
+                                                   maquina.processes});
   frm.FormCreate();
   if (!args.empty()) frm.procesarParametros();
 
@@ -106,7 +92,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   }
 
   if (!view->create(instance)) return tf::kSalidaFallida;
-  shell.setOwner(view->hwnd());
+  maquina.shell.setOwner(view->hwnd());
   view->show(nCmdShow);
 
   MSG m;

@@ -13,10 +13,11 @@ Shell use: responder.py start STATE_FILE [udp_responder options]  (prints the PI
 import json
 import os
 import pathlib
-import signal
 import subprocess
 import sys
 import time
+
+from vendor import stop_pid
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 SERVER = ROOT / "tools" / "udp_responder.py"
@@ -79,13 +80,6 @@ def wait_listening(path, timeout=10, proc=None):
             return
         time.sleep(0.05)
     raise TimeoutError(f"udp responder did not listen in {timeout} s")
-
-
-def stop_pid(pid):
-    try:
-        os.kill(pid, signal.SIGTERM)
-    except ProcessLookupError:
-        pass
 
 
 if __name__ == "__main__":

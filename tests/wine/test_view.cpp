@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "app/principal.h"
-#include "tests/wine/maquina_win32.h"
+#include "platform/win32/maquina_win32.h"
 #include "core/log.h"
 #include "platform/win32/internet_win32.h"
 #include "platform/win32/sys_win32.h"

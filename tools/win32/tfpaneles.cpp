@@ -8,12 +8,7 @@
 #include "core/log.h"
 #include "core/mensajes.h"
 #include "app/principal.h"
-#include "platform/win32/crypto_win32.h"
-#include "platform/win32/internet_win32.h"
-#include "platform/win32/net_win32.h"
-#include "platform/win32/registry_win32.h"
-#include "platform/win32/shell_win32.h"
-#include "platform/win32/sys_win32.h"
+#include "platform/win32/maquina_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "ui/win32/view.h"
@@ -28,25 +23,15 @@ int main() {
     std::fprintf(stderr, "usage: tfpaneles PANEL [alerta]\n");
     return 2;
   }
-  static tf::Win32Clock clock;
-  static tf::Win32SystemInfo sys;
+  static tf::MaquinaWin32 maquina;
   static tf::Win32LogSink sink;
-  static tf::Win32Files files;
-  static tf::Win32Internet internet;
-  static tf::Win32Processes processes;
-  static tf::Win32Services services;
-  static tf::Win32Registry registry;
-  static tf::Win32ShellLinks links;
-  static tf::Win32Shell shell;
-  static tf::Win32Network net;
-  static tf::Win32Hashes hashes;
-  tf::ULog log(clock, sink, sys.exePath());
+  tf::ULog log(maquina.clock, sink, maquina.sys.exePath());
   INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
                                                ICC_UPDOWN_CLASS)};
   InitCommonControlsEx(&icc);
 
   tf::Win32View view;
-  tf::TfrmPrincipal frm(tf::Puertos{sys, clock, files, view, internet, processes, services, registry, links, shell, net, hashes, log}, {});
+  tf::TfrmPrincipal frm(maquina.puertos(view, log), {});
   view.attach(&frm);
   frm.FormCreate();
   if (!view.create(GetModuleHandleW(nullptr))) return 1;

@@ -1,5 +1,5 @@
-// The real Win32 ports, as setup.exe holds them, for adapter tests that build the window.
-// New ports get their Win32 class here, so tests build the window one way.
+// The real Win32 ports as the window takes them: setup.exe, the panel tool and the adapter
+// tests build the window from this one list, so a new port is added here once.
 #pragma once
 #include "install/ventana.h"
 #include "platform/win32/crypto_win32.h"
