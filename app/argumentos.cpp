@@ -4,10 +4,25 @@
 
 namespace tf {
 
+namespace {
+
+// Deployment tools and administrators often write "/silent" or "/?": this program's own
+// switches take either sign. The wizard's older switches ("-m", "-no_downloads", "-ip") keep
+// theirs, as before.
+std::string guionInicial(const std::string& s) {
+  static const char* const propios[] = {"silent", "?", "help", "no_desktop_shortcut", "no_startmenu_shortcut"};
+  if (s.size() < 2 || s[0] != '/') return s;
+  for (const char* p : propios)
+    if (s.compare(1, std::string::npos, p) == 0) return "-" + s.substr(1);
+  return s;
+}
+
+}  // namespace
+
 Argumentos leerArgumentos(const std::vector<std::string>& args, bool desinstalador) {
   Argumentos a;
   for (size_t i = 0; i < args.size(); ++i) {
-    const std::string s = minusculas(args[i]);
+    const std::string s = guionInicial(minusculas(args[i]));
     if (s == "-silent") {
       a.silencioso = true;
     } else if (s == "-?" || s == "-help") {
@@ -45,6 +60,8 @@ std::string textoAyuda() {
          "-ip <equipo>: (la primera) instala el Software Ticador del servidor <equipo>.\n"
          "-m: muestra el cambio de servidor de descarga.\n"
          "-? o -help: esta ayuda.\n"
+         "Las opciones -silent, -no_desktop_shortcut, -no_startmenu_shortcut, -? y -help también se "
+         "admiten con \"/\" (/silent, /?).\n"
          "\n"
          "Códigos de salida:\n"
          "0: correcto (también sin nada que desinstalar).\n"

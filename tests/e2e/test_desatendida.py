@@ -39,7 +39,8 @@ def test_1_unknown_switch_and_help(h):
     assert h.run("-silent", "-ip", "SERVIDOR", sub="ip").wait() == (INVALID_SWITCH, [])
     assert log_of(h.dir / "ip")[0] == "La opción -ip debe ser la primera, seguida del nombre del servidor"
 
-    assert h.run("-silent", "-?", sub="ayuda").wait() == (SUCCESS, [])
+    # Deployment tools' spelling: "/" for the program's own switches.
+    assert h.run("/SILENT", "/?", sub="ayuda").wait() == (SUCCESS, [])
     help_line, last = log_of(h.dir / "ayuda")
     assert help_line.startswith(TITLE + ": Uso: setup.exe") and "1618: ya se está ejecutando" in help_line, help_line
     assert last == exit_line(SUCCESS)
