@@ -15,12 +15,7 @@
 #include "app/principal.h"
 #include "install/descarga_paquete.h"
 #include "platform/error.h"
-#include "platform/win32/internet_win32.h"
-#include "platform/win32/sys_win32.h"
-#include "platform/win32/registry_win32.h"
-#include "platform/win32/shell_win32.h"
-#include "platform/win32/net_win32.h"
-#include "platform/win32/crypto_win32.h"
+#include "platform/win32/maquina_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "tests/wine/casos_corte.h"
@@ -390,14 +385,7 @@ namespace {
 
 // The package download step on the window object, with the Win32 ports setup.exe uses.
 struct PackageStep : ServerTest {
-  Win32SystemInfo sysInfo;
-  Win32Internet internet;
-  Win32Services services;
-  Win32Registry registry;
-  Win32ShellLinks links;
-  Win32Shell shell;
-  Win32Network net;
-  Win32Hashes hashes;
+  MaquinaWin32 maquina;
   std::unique_ptr<ULog> log;
   std::unique_ptr<TfrmPrincipal> frm;
   std::string temp;
@@ -409,7 +397,7 @@ struct PackageStep : ServerTest {
     if (!files.fileExists(docroot + "\\version\\pack3.inf")) GTEST_SKIP() << "no vendor update content";
     // The installation log goes to this test's folder; the packages to {APP}\Temp.
     log.reset(new ULog(clock, sink, dir + "setup.exe"));
-    frm.reset(new TfrmPrincipal(Puertos{sysInfo, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, *log}, {}));
+    frm.reset(new TfrmPrincipal(maquina.puertos(ui, *log), {}));
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch,  *updateUi, processes});
     frm->servidorDescarga = host;
     temp = sys.programDir() + "\\Temp\\";
