@@ -67,6 +67,15 @@ std::string unirRuta(const std::string& carpeta, const std::string& nombre) {
   return conBarraFinal(carpeta) + nombre;
 }
 
+bool esNombreDeDispositivo(const std::string& componente) {
+  std::string base = mayusculasAscii(componente.substr(0, componente.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  const unsigned char n = (unsigned char)base[3];
+  return (n >= '0' && n <= '9') || n == 0xB9 || n == 0xB2 || n == 0xB3;
+}
+
 std::string ultimoSegmentoURL(const std::string& url) {
   std::string s = url;
   size_t corte = s.rfind('/');

@@ -26,6 +26,9 @@ std::string extensionFichero(const std::string& ruta);
 std::string conBarraFinal(std::string carpeta);
 // A folder and a name joined with one separator (the bare name when the folder is empty).
 std::string unirRuta(const std::string& carpeta, const std::string& nombre);
+// A name Windows opens as a device in every folder, whatever its extension: CON, PRN, AUX, NUL,
+// COM0-9 and LPT0-9, also with "¹", "²" or "³" (Windows-1252 text).
+bool esNombreDeDispositivo(const std::string& componente);
 
 // ---- URLs ----
 

@@ -36,6 +36,13 @@ Respuesta resto(const std::string& d, size_t desde, int64_t corte = -1, const st
       "bytes " + std::to_string(desde) + "-" + std::to_string(d.size() - 1) + "/" + std::to_string(d.size());
   return r;
 }
+// The rest as a 206 with no length and bytes past the file's end (a proxy's trailing junk).
+Respuesta restoLargo(const std::string& d, size_t desde) {
+  FakeResponse r = *resto(d, desde);
+  r.body += "basura de proxy";
+  r.announceLength = false;
+  return r;
+}
 Respuesta estado(uint32_t status) {
   FakeResponse r;
   r.status = status;
@@ -73,6 +80,8 @@ const Caso kCasos[] = {
     {"ServerErrorOnRetryStartsOver", {entero(A, 18000), estado(503), entero(A)}, {"", "18000", ""}, A, "", 1000, true},
     {"ServerErrorOnTheStartOverFailsAsToday", {entero(A, 18000), estado(503), estado(503)}, {"", "18000", ""}, "old",
      "error 503", 1000, false},
+    {"ARestLongerThanTheFileIsNeverAccepted", {entero(A, 18000), restoLargo(A, 18000)}, {"", "18000"}, "old", "", 0,
+     false},
     {"NoAnswerKeepsTheBytesForTheNextRetry", {entero(A, 18000), std::nullopt, resto(A, 18000)},
      {"", "18000", "18000"}, A, "", 1000, false},
     {"NoAnswerToAnyRetryFailsAsNotFound", {entero(A, 18000), std::nullopt, std::nullopt, std::nullopt},

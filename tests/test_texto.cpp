@@ -40,6 +40,15 @@ TEST(Texto, PathParts) {
   EXPECT_EQ(conBarraFinal(""), "");
 }
 
+TEST(Texto, DeviceNamesInAnyFolderAndWithAnyExtension) {
+  for (const char* n : {"CON", "con.txt", "Aux.tar.gz", "NUL ", "nul .log", "COM1", "com9.ini", "COM0", "LPT0.txt",
+                        "LPT\xB2.log", "com\xB9", "COM\xB3.dat"})
+    EXPECT_TRUE(esNombreDeDispositivo(n)) << n;
+  for (const char* n : {"", "CONSOLE", "CONFIG.SYS", "COM10", "COM", "LPT", "COMA.txt", "LPT\xBC.log", "xcon.txt",
+                        ".con", "nul_.txt"})
+    EXPECT_FALSE(esNombreDeDispositivo(n)) << n;
+}
+
 TEST(Texto, UrlSegmentAndHost) {
   EXPECT_EQ(ultimoSegmentoURL("https://h/version/downloads/utils.zip"), "utils.zip");
   EXPECT_EQ(ultimoSegmentoURL("https://h/a/get.php?f=x.zip"), "get.php?f=x.zip");

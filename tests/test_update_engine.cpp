@@ -262,6 +262,15 @@ TEST_F(Actualizador, TruncatedOrEmptyBodyLeavesOldTargetAndNoTemporary) {
   for (const auto& p : files.paths()) EXPECT_EQ(p.find("UPD"), std::string::npos) << p;
 }
 
+TEST_F(Actualizador, ADownloadThatCannotTakeItsPlaceIsNotLeftInTemp) {
+  files.mkdir("C:\\Prog\\Temp\\a.zip");  // a folder where the package should go
+  control("[update]\nunconditional=1\n[files]\ncount=1\n[file1]\nurl=https://h.test/a.zip\ntargetdir={APP}\\Temp\n");
+  http.serve("https://h.test/a.zip", std::string(9000, 'n'));
+  wu.RunUpdate(false);
+  EXPECT_TRUE(files.folderExists("C:\\Prog\\Temp\\a.zip"));
+  for (const auto& p : files.paths()) EXPECT_FALSE(p.size() > 6 && p.compare(p.size() - 6, 6, "\\a.zip") == 0 && !files.folderExists(p)) << p;
+}
+
 TEST_F(Actualizador, ReadOnlyTargetReplacedAndNoLengthMeansSizeZero) {
   files.put("C:\\Prog\\Temp\\a.zip", "old", true);
   control("[update]\nunconditional=1\n[files]\ncount=1\n[file1]\nurl=https://h.test/a.zip\ntargetdir={APP}\\Temp\n");

@@ -112,7 +112,8 @@ bool isRichText(const std::string& text) { return empiezaSinMayusculas(text, "{\
 
 // A name that would leave the download folder or is no file name at all.
 bool unsafeFileName(const std::string& n) {
-  return n.empty() || n == "." || n == ".." || n.find_first_of(":*?\"<>|/\\") != std::string::npos;
+  return n.empty() || n == "." || n == ".." || n.find_first_of(":*?\"<>|/\\") != std::string::npos ||
+         esNombreDeDispositivo(n);
 }
 
 SettingsRoot rootOf(TLastURLRoot r) {
@@ -811,8 +812,8 @@ bool TUpdateEngine::receiveBody(std::unique_ptr<UpdateRequest> req, const std::s
   }
   req.reset();
   if (!out->close()) throw Error("Cannot write file : " + path);
-  // A body shorter than announced, or none at all, is not the file: the old target stays.
-  if (!complete || cancel_ || total == 0 || (hasLength && (uint64_t)total < announced)) {
+  // A body shorter or longer than announced, or none at all, is not the file: the old target stays.
+  if (!complete || cancel_ || total == 0 || (hasLength && (uint64_t)total != announced)) {
     if (!complete && !cancel_) reportFailedRequest(requestUrl(url), last);
     if (!tmp.descartar()) logLine("Unable to delete file " + path);
     return false;
@@ -913,7 +914,11 @@ bool TUpdateEngine::downloadEntry(int index, const TFileDescription& d) {
   if (ext != ".CAB" && ext != ".PAT" && UseWinTempDir && !d.TargetDir.empty()) {
     std::string dest = unirRuta(d.TargetDir, name);
     if (!igualesSinMayusculas(dest, downloaded)) {
-      if (!replaceFile(downloaded, dest)) return false;
+      if (!replaceFile(downloaded, dest)) {
+        // A package of hundreds of MB must not stay behind in the temporary folder.
+        if (!ports().files.deleteFile(downloaded)) logLine("Unable to delete file " + downloaded);
+        return false;
+      }
       current = dest;
     }
   }

@@ -71,15 +71,7 @@ bool validComponent(const std::string& c) {
   if (c.empty() || c.back() == '.' || c.back() == ' ') return false;
   for (unsigned char ch : c)
     if (ch < 0x20 || std::strchr("<>:\"|?*", ch)) return false;
-  std::string base = mayusculas(c.substr(0, c.find('.')));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char* d : devices)
-    if (base == d) return false;
-  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-      base[3] >= '1' && base[3] <= '9')
-    return false;
-  return true;
+  return !esNombreDeDispositivo(c);
 }
 
 // Reads a file region front to back through a buffer.
