@@ -27,7 +27,7 @@ std::string sello(const LocalTime& t) {
 }
 
 // An old product database would be mixed with the new schema, so it leaves the server's data
-// folder before anything else. It holds a customer's records: it is moved aside, beside the
+// folder before the package is unpacked. It holds a customer's records: it is moved aside, beside the
 // server (which the uninstaller keeps), never deleted; when it cannot be kept, nothing goes on.
 void apartarBaseAnterior(Ventana& v) {
   const std::string carpeta = v.directorioDBMS + "\\data\\turnaliafree";
@@ -137,10 +137,10 @@ void instalarSoftware(Ventana& v) {
   v.form["lblMensajeAviso"].caption = formatear(msgInstalandoSoftware, {"TurnaliaFree"});
   v.form.touch();
   v.registrarLog("check if DBMS file exists ...");
-  apartarBaseAnterior(v);
-
+  // Without the package the run stops here: the old database stays where the server finds it.
   const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.ficheroDBMS);
   if (!v.puertos.files.fileExists(paquete)) throw Error(msgDBMSNoDescargado);
+  apartarBaseAnterior(v);
   try {
     expandirDBMS(v, paquete);
   } catch (const std::exception& e) {

@@ -119,10 +119,14 @@ TEST_F(Dbms, AProgramPathWithABlankIsQuotedAndTheLineSurvivesCmd) {
                       "\\data\\my.ini\"\"");
 }
 
-TEST_F(Dbms, AnOldProductDatabaseIsSetAsideBeforeAnythingElseAndNeverDeleted) {
+TEST_F(Dbms, AnOldProductDatabaseIsSetAsideBeforeUnpackingAndNeverDeleted) {
   files.put(kDbms + "\\data\\turnaliafree\\empleados.ibd", "registros");
-  files.deleteFile(kTemp + "\\dbms.zip");
-  EXPECT_THROW(instalarSoftware(*frm), std::exception);  // the package is missing
+  // Without the package nothing is unpacked over it: it stays where the server finds it.
+  EXPECT_THROW(instalarSoftware(*frm), std::exception);
+  EXPECT_EQ(files.content(kDbms + "\\data\\turnaliafree\\empleados.ibd"), "registros");
+  EXPECT_FALSE(files.folderExists(kDbms + "\\BackUp"));
+
+  instalar();
   EXPECT_FALSE(files.folderExists(kDbms + "\\data\\turnaliafree"));
   const std::string copia = kDbms + "\\BackUp\\turnaliafree_20241208_103105";
   EXPECT_EQ(files.content(copia + "\\empleados.ibd"), "registros");
