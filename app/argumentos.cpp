@@ -38,10 +38,13 @@ Argumentos leerArgumentos(const std::vector<std::string>& args, bool desinstalad
     } else if (s == "-ip") {
       // Discovery reads the server's name only from the second argument; anywhere else the
       // switch would be dropped and a full installation made instead of the client's.
-      const bool conValor = i + 1 < args.size();
+      // A switch in the name's place is a name left empty ("-ip %SERVIDOR% -silent"): it stays a
+      // switch, or a silent run would open the wizard and wait for nobody.
+      const bool conValor = i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-' &&
+                            args[i + 1][0] != '/';
       if (i != 0) a.errores.push_back("La opción -ip debe ser la primera, seguida del nombre del servidor");
-      else if (!conValor || args[i + 1].empty()) a.errores.push_back("Falta el nombre del servidor tras la opción -ip");
-      if (conValor) ++i;
+      else if (!conValor) a.errores.push_back("Falta el nombre del servidor tras la opción -ip");
+      if (conValor || (i + 1 < args.size() && args[i + 1].empty())) ++i;
     } else {
       a.errores.push_back("Opción desconocida: " + args[i]);
     }

@@ -58,7 +58,11 @@ TEST(Argumentos, SwitchesAreReadInAnyCaseAndPlaceAndTheUnknownAreNamed) {
       {{"-SILENT", "-No_Desktop_Shortcut", "-no_startmenu_shortcut"}, false, true, false, true, true, {}},
       {{"-no_downloads", "-m", "-silent"}, false, true, false, false, false, {}},
       {{"-ip", "SERVIDOR", "-silent"}, false, true, false, false, false, {}},
-      {{"-IP", "-silent"}, false, false, false, false, false, {}},  // the server's name, as discovery reads it
+      // A name left empty by a script: the switch behind it still counts.
+      {{"-IP", "-silent"}, false, true, false, false, false, {"Falta el nombre del servidor tras la opci\xF3n -ip"}},
+      {{"-ip", "/silent", "-no_desktop_shortcut"},
+       false, true, false, true, false,
+       {"Falta el nombre del servidor tras la opci\xF3n -ip"}},
       {{"-silent", "-ip", "SERVIDOR"},
        false, true, false, false, false,
        {"La opci\xF3n -ip debe ser la primera, seguida del nombre del servidor"}},
