@@ -36,8 +36,8 @@ class SystemInfo {
   virtual std::string programFilesDir() = 0;
   virtual std::string windowsDir() = 0;
   virtual std::string systemDir() = 0;
-  virtual std::string desktopDir() = 0;
-  virtual std::string startMenuProgramsDir() = 0;        // the user's
+  virtual std::string desktopDir() = 0;                  // all users' when running as LocalSystem
+  virtual std::string startMenuProgramsDir() = 0;        // the user's (all users' as LocalSystem)
   virtual std::string commonStartMenuProgramsDir() = 0;  // all users'
   virtual std::string exePath() = 0;  // full path of the running executable
   // The user's decimal separator (for example "," on a Spanish system); "." when unknown.

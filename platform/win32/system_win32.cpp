@@ -170,8 +170,28 @@ std::string Win32SystemInfo::systemDir() {
   return n && n < MAX_PATH ? nameablePath(std::wstring(buf, n)) : std::string();
 }
 
-std::string Win32SystemInfo::desktopDir() { return shellFolder(CSIDL_DESKTOPDIRECTORY); }
-std::string Win32SystemInfo::startMenuProgramsDir() { return shellFolder(CSIDL_PROGRAMS); }
+// Deployment tools run setup.exe as LocalSystem, whose own desktop and Start menu nobody sees:
+// there the shortcuts go to (and are removed from) the all-users folders.
+static bool runsAsLocalSystem() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+  } info;
+  DWORD size = 0;
+  const bool system = GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
+                      IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid);
+  CloseHandle(token);
+  return system;
+}
+
+std::string Win32SystemInfo::desktopDir() {
+  return shellFolder(runsAsLocalSystem() ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY);
+}
+std::string Win32SystemInfo::startMenuProgramsDir() {
+  return shellFolder(runsAsLocalSystem() ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS);
+}
 std::string Win32SystemInfo::commonStartMenuProgramsDir() { return shellFolder(CSIDL_COMMON_PROGRAMS); }
 
 std::string Win32SystemInfo::exePath() {
