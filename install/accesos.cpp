@@ -1,6 +1,7 @@
 #include "install/accesos.h"
 
 #include "core/carpetas.h"
+#include "sys/utilidades.h"
 
 namespace tf {
 
@@ -18,14 +19,18 @@ void crear(Ventana& v, const Accesos& a) {
   if (v.form["chkCreateDesktopShortcut"].checked) {
     const std::string escritorio = v.puertos.sys.desktopDir();
     v.registrarLog("Creating a Shortcut on the Desktop ...");
-    bool hecho = CreateShortcut(v.puertos.links, a.escritorio, escritorio, destino, "", a.descripcion);
+    // A folder the system cannot name is no folder: the link would land at the drive's root.
+    bool hecho = isRutaAbsoluta(escritorio) &&
+                 CreateShortcut(v.puertos.links, a.escritorio, escritorio, destino, "", a.descripcion);
     v.registrarLog(hecho ? "Application Shortcut created on the Desktop"
                          : "Application Shortcut not created on the Desktop");
   }
   if (!v.form["chkCreateStartMenuShortcut"].checked) return;
-  const std::string carpeta = v.puertos.sys.startMenuProgramsDir() + "\\TurnaliaFree";
+  const std::string programas = v.puertos.sys.startMenuProgramsDir();
+  const std::string carpeta = programas + "\\TurnaliaFree";
   v.registrarLog("Creating a Shortcut on the Windows Start Menu ...");
-  if (!v.puertos.files.folderExists(carpeta) && !v.puertos.files.createFolders(carpeta)) {
+  if (!isRutaAbsoluta(programas) ||
+      (!v.puertos.files.folderExists(carpeta) && !v.puertos.files.createFolders(carpeta))) {
     v.registrarLog("Program Folder has not been created !");
     return;
   }

@@ -87,6 +87,17 @@ TEST_F(Accesos, FailuresAreOnlyLogged) {
                                                 "Program Folder has not been created !"}));
 }
 
+TEST_F(Accesos, AFolderTheSystemCannotNameGetsNoLink) {
+  sys.desktop.clear();
+  sys.programs.clear();
+  crearAccesosDirectos(*frm);
+  EXPECT_TRUE(links.saved.empty());  // never "\\Turnalia Free.lnk" at the drive's root
+  EXPECT_EQ(lineas(), (std::vector<std::string>{"Creating a Shortcut on the Desktop ...",
+                                                "Application Shortcut not created on the Desktop",
+                                                "Creating a Shortcut on the Windows Start Menu ...",
+                                                "Program Folder has not been created !"}));
+}
+
 TEST(ShellLinker, ShowCodesMapToTheStoredWindowState) {
   FakeShellLinks links;
   for (auto [codigo, estado] : {std::pair{1, 7}, std::pair{2, 3}, std::pair{0, 1}, std::pair{5, 1}}) {
