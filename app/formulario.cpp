@@ -199,18 +199,19 @@ void crearFormulario(FormModel& form) {
 
   // Error report.
   b.title("Label7", "pnlInformeErrores", "Error en la Instalación");
-  b.text("Label11", "pnlInformeErrores",
-         "Este es el log del proceso de instalación que será enviado al equipo de soporte", 56, 20);
-  Control& logm = b.add("txtLogError", Kind::Memo, "pnlInformeErrores", "", 262, 80, 540, 200);
-  logm.readOnly = true;
-  logm.tabOrder = 0;
-  b.add("Label3", Kind::Label, "pnlInformeErrores", "Su correo electrónico", 262, 290, 540, 20);
-  Control& mail = b.add("txtLogEmail", Kind::Edit, "pnlInformeErrores", "", 262, 312, 300, 24);
-  mail.tabOrder = 1;
+  // The address first, where the focus lands; the log below it, read-only.
   b.text("Label4", "pnlInformeErrores",
          "Escriba un email válido donde nos pondremos en contacto con Usted después de que hayamos revisado el "
          "error.",
-         342, 36);
+         56, 36);
+  b.add("Label3", Kind::Label, "pnlInformeErrores", "Su correo electrónico", 262, 98, 540, 20);
+  Control& mail = b.add("txtLogEmail", Kind::Edit, "pnlInformeErrores", "", 262, 118, 300, 24);
+  mail.tabOrder = 0;
+  b.text("Label11", "pnlInformeErrores",
+         "Este es el log del proceso de instalación que será enviado al equipo de soporte", 152, 20);
+  Control& logm = b.add("txtLogError", Kind::Memo, "pnlInformeErrores", "", 262, 174, 540, 206);
+  logm.readOnly = true;
+  logm.tabOrder = 1;
   b.button("btnEnviarInformeErrores", "pnlInformeErrores", "Enviar Error", 692, 2).isDefault = true;
 
   // Uninstall confirmation. "Continuar" follows the box; the size and folder labels are filled but
