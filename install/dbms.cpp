@@ -27,8 +27,9 @@ std::string sello(const LocalTime& t) {
 }
 
 // An old product database would be mixed with the new schema, so it leaves the server's data
-// folder before the package is unpacked. It holds a customer's records: it is moved aside, beside the
-// server (which the uninstaller keeps), never deleted; when it cannot be kept, nothing goes on.
+// folder before the package is unpacked. It holds a customer's records: it is moved aside,
+// beside the server (which the uninstaller keeps), never deleted; when it cannot be kept,
+// nothing goes on.
 void apartarBaseAnterior(Ventana& v) {
   const std::string carpeta = v.directorioDBMS + "\\data\\turnaliafree";
   if (!v.puertos.files.folderExists(carpeta)) return;
