@@ -398,7 +398,11 @@ int main() {
     return 0;
   }
   if ((cmd == L"click" || cmd == L"click-name") && a.size() >= 3) {
-    HWND h = waitControl(a[2], cmd == L"click-name", num(3, 5000), true);
+    // A button enabled by a click just posted (the licence box enables "Aceptar") may still be
+    // disabled when it first shows: wait for it within the same time.
+    const DWORD ms = num(3, 5000), start = GetTickCount();
+    HWND h = waitControl(a[2], cmd == L"click-name", ms, true);
+    while (h && !IsWindowEnabled(h) && GetTickCount() - start < ms) Sleep(50);
     if (!h || !IsWindowEnabled(h)) {
       std::fprintf(stderr, "tfctl: no visible, enabled control %s\n", utf8(a[2]).c_str());
       return 1;
@@ -410,8 +414,15 @@ int main() {
     HWND h = waitControl(a[2], false, 5000, true);
     if (!h || !isCheckBox(h)) return 1;
     bool want = a[3] == L"on", on = SendMessageW(h, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    if (want != on) click(h);
-    return 0;
+    if (want == on) return 0;
+    // Sent, not posted: when tfctl returns, the window has acted on the box (a button it enables
+    // is enabled), so the next command never races the handler.
+    SendMessageW(h, BM_SETCHECK, want ? BST_CHECKED : BST_UNCHECKED, 0);
+    DWORD_PTR r = 0;
+    return SendMessageTimeoutW(GetParent(h), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), BN_CLICKED), (LPARAM)h,
+                               SMTO_ABORTIFHUNG, 10000, &r)
+               ? 0
+               : 1;
   }
   if (cmd == L"type" && a.size() >= 4) {
     HWND h = findControl(a[2], true, false);
