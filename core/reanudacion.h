@@ -26,11 +26,9 @@ CabecerasRespuesta leerCabeceras(Internet& net, Internet::Handle request);
 // A Content-Length text (digits only, 64 bits).
 bool leerLongitud(const std::string& texto, uint64_t& valor);
 
-constexpr int kReintentosDescarga = 3;
-// Pause before retry n (1-based): none, 1 s, 4 s. Most drops are one reset connection (a NAT or
-// proxy dropping a long transfer, a Wi-Fi handover) after which the next one works at once, so
-// the first retry is made at once: a resumed download then costs hardly more than an uncut one,
-// however fast the line. A retry that failed means an outage that lasts: the later ones wait.
+// Retries of one file: as many as the pauses in the table of reanudacion.cpp.
+extern const int kReintentosDescarga;
+// The pause before retry n (1-based).
 unsigned pausaReintentoMs(int n);
 constexpr unsigned kTramoPausaMs = 50;
 
