@@ -71,21 +71,6 @@ const unsigned kPausasReintentoMs[] = {0, 1000, 4000};
 
 const int kReintentosDescarga = (int)std::size(kPausasReintentoMs);
 
-CabecerasRespuesta leerCabeceras(Internet& net, Internet::Handle request) {
-  CabecerasRespuesta c;
-  uint32_t status = 0;
-  if (net.queryNumber(request, inet::kQueryStatusCode, status)) c.status = (int)status;
-  std::string longitud;
-  c.hayLongitud = net.queryText(request, inet::kQueryContentLength, longitud) && leerLongitud(longitud, c.longitud);
-  const std::pair<uint32_t, std::string*> textos[] = {{inet::kQueryAcceptRanges, &c.acceptRanges},
-                                                      {inet::kQueryContentRange, &c.contentRange},
-                                                      {inet::kQueryETag, &c.etag},
-                                                      {inet::kQueryLastModified, &c.lastModified}};
-  for (const auto& t : textos)
-    if (!net.queryText(request, t.first, *t.second)) t.second->clear();
-  return c;
-}
-
 bool leerLongitud(const std::string& texto, uint64_t& valor) {
   std::string s = sinEspacios(texto);
   size_t i = 0;

@@ -1,13 +1,12 @@
 // Downloads that survive a dropped connection. When a body is cut, the file transfer engine and
 // the update engine keep what arrived, ask for the rest with a byte range, and append the answer
 // only when it is the same file from the right byte; otherwise the file starts over, once.
-// These are the rules both engines follow; each engine keeps its own requests and file.
+// These are the rules; core/descarga_http.h makes the requests they ask for.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "platform/internet.h"
 #include "platform/ports.h"
 
 namespace tf {
@@ -19,9 +18,6 @@ struct CabecerasRespuesta {
   uint64_t longitud = 0;  // Content-Length
   std::string acceptRanges, contentRange, etag, lastModified;
 };
-
-// Reads them from a request of the Internet port (the length as text: it may pass 32 bits).
-CabecerasRespuesta leerCabeceras(Internet& net, Internet::Handle request);
 
 // A Content-Length text (digits only, 64 bits).
 bool leerLongitud(const std::string& texto, uint64_t& valor);
