@@ -492,7 +492,7 @@ int TUpdateEngine::RunPreActions() {
   std::string show = ini_.readString("action", "showURL", "");
   if (!show.empty()) {
     ReportStatus(942, "", 3, 0);
-    if (!p.sys.startBrowser(show)) p.sys.startProgram(show, "", true);
+    if (p.ui.mayOpenBrowser(show) && !p.sys.startBrowser(show)) p.sys.startProgram(show, "", true);
   }
   std::string query = ini_.readString("action", "query", "");
   if (!query.empty()) {

@@ -94,6 +94,12 @@ class UpdateUi {
                            const std::string& notAcceptText, const std::string& text, bool rich) = 0;
   // Credentials; false when cancelled.
   virtual bool login(const std::string& caption, std::string& user, std::string& password) = 0;
+  // Asked before a page is opened in a new browser window: false where nobody would see one,
+  // the interface then telling of the page its own way.
+  virtual bool mayOpenBrowser(const std::string& url) {
+    (void)url;
+    return true;
+  }
 };
 
 struct UpdateEnginePorts {
