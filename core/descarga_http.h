@@ -10,7 +10,6 @@
 #include "core/cliente_http.h"
 #include "core/reanudacion.h"
 #include "platform/files.h"
-#include "platform/internet.h"
 #include "platform/ports.h"
 
 namespace tf {
