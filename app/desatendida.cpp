@@ -83,6 +83,13 @@ bool UpdateUiDesatendida::login(const std::string& caption, std::string&, std::s
   return false;
 }
 
+bool UpdateUiDesatendida::mayOpenBrowser(const std::string& url) {
+  // The silent interface opens nothing; its refusal is the log line.
+  std::string error;
+  ui_.shellOpen(url, error);
+  return false;
+}
+
 int ejecutarDesatendida(TfrmPrincipal& frm) {
   bool desinstalador = false;
   try {  // a path the system cannot name has already failed start-up

@@ -49,6 +49,8 @@ class UpdateUiDesatendida : public UpdateUi {
   bool showLicence(const std::string& caption, const std::string& okText, const std::string& acceptText,
                    const std::string& notAcceptText, const std::string& text, bool rich) override;
   bool login(const std::string& caption, std::string& user, std::string& password) override;
+  // No browser: the address goes to the log.
+  bool mayOpenBrowser(const std::string& url) override;
 
  private:
   UiDesatendida& ui_;

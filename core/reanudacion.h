@@ -1,13 +1,12 @@
 // Downloads that survive a dropped connection. When a body is cut, the file transfer engine and
 // the update engine keep what arrived, ask for the rest with a byte range, and append the answer
 // only when it is the same file from the right byte; otherwise the file starts over, once.
-// These are the rules both engines follow; each engine keeps its own requests and file.
+// These are the rules; core/descarga_http.h makes the requests they ask for.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "platform/internet.h"
 #include "platform/ports.h"
 
 namespace tf {
@@ -20,17 +19,12 @@ struct CabecerasRespuesta {
   std::string acceptRanges, contentRange, etag, lastModified;
 };
 
-// Reads them from a request of the Internet port (the length as text: it may pass 32 bits).
-CabecerasRespuesta leerCabeceras(Internet& net, Internet::Handle request);
-
 // A Content-Length text (digits only, 64 bits).
 bool leerLongitud(const std::string& texto, uint64_t& valor);
 
-constexpr int kReintentosDescarga = 3;
-// Pause before retry n (1-based): none, 1 s, 4 s. Most drops are one reset connection (a NAT or
-// proxy dropping a long transfer, a Wi-Fi handover) after which the next one works at once, so
-// the first retry is made at once: a resumed download then costs hardly more than an uncut one,
-// however fast the line. A retry that failed means an outage that lasts: the later ones wait.
+// Retries of one file: as many as the pauses in the table of reanudacion.cpp.
+extern const int kReintentosDescarga;
+// The pause before retry n (1-based).
 unsigned pausaReintentoMs(int n);
 constexpr unsigned kTramoPausaMs = 50;
 

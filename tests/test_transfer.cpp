@@ -13,6 +13,9 @@ TEST(TransferHelpers, ProxyCredentialsOnlyForHttpWithBoth) {
   EXPECT_EQ(urlConCredencialesProxy("https://h/f.zip", "ana", "s3c"), "https://h/f.zip");
   EXPECT_EQ(urlConCredencialesProxy("http://h/f.zip", "ana", ""), "http://h/f.zip");
   EXPECT_EQ(urlConCredencialesProxy("http://h/f.zip", "", "s3c"), "http://h/f.zip");
+  // The update engine's rule: a user is enough.
+  EXPECT_EQ(urlConCredencialesProxy("Http://h/f.zip", "ana", "", CredencialesProxy::ConUsuario), "http://ana:@h/f.zip");
+  EXPECT_EQ(urlConCredencialesProxy("https://h/f.zip", "ana", "s3c", CredencialesProxy::ConUsuario), "https://h/f.zip");
 }
 
 TEST(TransferHelpers, UniqueNames) {
@@ -368,6 +371,16 @@ TEST_F(Motor, NewerOnlyAndLoginRetry) {
   EXPECT_TRUE(it.Success);
   EXPECT_NE(std::find(net.calls.begin(), net.calls.end(), "url https://h/a.zip [Authorization: Basic YW5hOng=\r\n\r\n] 84000000"),
             net.calls.end());
+
+  // A server that refuses every login: a bounded number of them, then its 401 is the outcome.
+  int logins = 0;
+  wc.LoginPrompt = [&](TFileTransfer&, const std::string&, std::string&, std::string&) { return ++logins < 100; };
+  r.status = 401;
+  events.clear();
+  wc.Execute();
+  EXPECT_EQ(logins, kPreguntasCredenciales);
+  EXPECT_FALSE(it.Success);
+  EXPECT_NE(std::find(events.begin(), events.end(), "error 401"), events.end());
 }
 
 // --- the form poster

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "core/log.h"
+#include "app/desatendida.h"
 #include "app/principal.h"
 #include "install/descarga_paquete.h"
 #include "platform/error.h"
@@ -324,6 +325,25 @@ TEST_F(Actualizador, ActionsRunInOrderAndQueryCanStop) {
   EXPECT_EQ(sys.started[1], "browser|https://h.test/notas");
   EXPECT_EQ(std::count(http.requested.begin(), http.requested.end(), "https://h.test/a.zip"), 0);
   EXPECT_TRUE(reported("Closed Internet connection"));
+}
+
+// In a silent run the page is logged, not opened, and the update goes on.
+TEST_F(Actualizador, ASilentRunOpensNoBrowserForShowURL) {
+  struct : Log {
+    std::vector<std::string> lineas;
+    void registrarLog(const std::string& m) override { lineas.push_back(m); }
+  } log;
+  UiDesatendida silenciosa(log, nullptr);
+  UpdateUiDesatendida silenciosaUpd(silenciosa);
+  wu.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, silenciosaUpd, procs});
+  control("[update]\nunconditional=1\n[action]\nshowURL=https://h.test/notas\n[files]\ncount=1\n[file1]\n"
+          "url=https://h.test/a.zip\n");
+  http.serve("https://h.test/a.zip", "A");
+  wu.RunUpdate(false);
+  EXPECT_TRUE(reported("Found URL show instruction", 3, 0));
+  EXPECT_TRUE(sys.started.empty());
+  EXPECT_EQ(log.lineas, std::vector<std::string>{"No se abre https://h.test/notas en una ejecuci\xF3n desatendida"});
+  EXPECT_EQ(successes, 1);
 }
 
 TEST_F(Actualizador, WhatsNewDeclinedStopsBeforeFiles) {

@@ -5,15 +5,6 @@
 
 namespace tf {
 
-namespace {
-
-constexpr uint32_t kBloque = 4096;
-
-// Thrown when the run must stop at once (the target cannot be written).
-struct RunAborted {};
-
-}  // namespace
-
 TDateTime aFechaHora(const LocalTime& t) {
   // Days from 30/12/1899 through the proleptic Gregorian calendar.
   auto dias = [](int y, int m, int d) {
@@ -50,12 +41,6 @@ void TFileTransferItem::Assign(const TFileTransferItem& o) {
 TFileTransferItem& TFileTransferItems::Add() {
   items_.push_back(std::make_shared<TFileTransferItem>());
   return *items_.back();
-}
-
-std::string urlConCredencialesProxy(const std::string& url, const std::string& user, const std::string& password) {
-  if (empiezaSinMayusculas(url, "http://") && !user.empty() && !password.empty())
-    return "http://" + user + ":" + password + "@" + url.substr(7);
-  return url;
 }
 
 std::string nombreUnico(const std::string& path, const std::function<bool(const std::string&)>& exists) {
@@ -106,7 +91,12 @@ void TFileTransfer::transferir() {
   bool red = false;
   for (const auto& it : items)
     if (it->Active && it->Protocol != tpFile) red = true;
-  InternetHandle session(net_, red ? abrirSesion() : nullptr);
+  SesionHttp sesion(net_);
+  if (red && sesion.abrir(Agent, Proxy) && Timeout > 0) {
+    uint64_t ms = (uint64_t)Timeout * 1000;
+    uint32_t v = ms > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)ms;
+    sesion.fijarTiempos(v, v, v);
+  }
 
   fileNumber_ = 0;
   for (size_t i = 0; i < items.size(); ++i) {
@@ -119,7 +109,7 @@ void TFileTransfer::transferir() {
     item.Date = item.FileDate;
     bool ok = false;
     switch (item.Protocol) {
-      case tpHttp: ok = descargarHttp(item, idx, session.get()); break;
+      case tpHttp: ok = descargarHttp(item, idx, sesion); break;
       case tpFile: ok = copiarFichero(item); break;
       default: ok = false; break;  // the FTP and upload kinds are not part of this build
     }
@@ -128,20 +118,8 @@ void TFileTransfer::transferir() {
     if (cancel_) break;
     if (OnFileDone) OnFileDone(*this, idx);
   }
-  session.reset();
+  sesion.cerrar();
   if (OnCopyDone) OnCopyDone(*this);
-}
-
-Internet::Handle TFileTransfer::abrirSesion() {
-  Internet::Handle session = Proxy.empty() ? net_.open(Agent, inet::kOpenPreconfig, "")
-                                           : net_.open(Agent, inet::kOpenProxy, Proxy);
-  if (session && Timeout > 0) {
-    uint64_t ms = (uint64_t)Timeout * 1000;
-    uint32_t v = ms > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)ms;
-    for (uint32_t opt : {inet::kOptionConnectTimeout, inet::kOptionSendTimeout, inet::kOptionReceiveTimeout})
-      net_.setOption(session, opt, v);
-  }
-  return session;
 }
 
 bool TFileTransfer::copiarFichero(TFileTransferItem& item) {
@@ -150,78 +128,84 @@ bool TFileTransfer::copiarFichero(TFileTransferItem& item) {
   return prepararDestino(path) && files_.copyFile(item.URL, path, false);
 }
 
-bool TFileTransfer::pedirCredenciales(TFileTransferItem& item, const std::string& url) {
-  if (!LoginPrompt) return false;
-  std::string user = item.HTTPUserID, password = item.HTTPPassword;
-  if (!LoginPrompt(*this, "Connect to " + hostDeURL(url), user, password)) return false;
-  item.HTTPUserID = user;
-  item.HTTPPassword = password;
-  return true;
-}
-
 void TFileTransfer::errorFichero(const std::string& path) {
   if (OnError) OnError(*this, 3);
   if (OnErrorInfo) OnErrorInfo(*this, 3, "Cannot create file " + path);
 }
 
-bool TFileTransfer::descargarHttp(TFileTransferItem& item, int idx, Internet::Handle session) {
+// What the shared download asks of this engine for one item.
+class TFileTransfer::Anfitrion : public AnfitrionDescarga {
+ public:
+  Anfitrion(TFileTransfer& wc, const TFileTransferItem& item) : wc_(wc), item_(item) {}
+
+  void trasAbrir() override {
+    if (wc_.pump_) wc_.pump_();
+    wc_.ultimoServicio_ = wc_.clock_.tickMs();
+  }
+  bool pedirCredenciales(const std::string& caption, std::string& user, std::string& password) override {
+    if (!wc_.LoginPrompt) return false;
+    std::string u = user, p = password;
+    if (!wc_.LoginPrompt(wc_, caption, u, p)) return false;
+    user = u;
+    password = p;
+    return true;
+  }
+  bool antesDeLeer() override {
+    if (wc_.cancel_) return false;
+    wc_.servirCola();
+    return true;
+  }
+  bool trasLeer(uint64_t recibidos, uint64_t longitud) override {
+    // A length beyond 32 bits cannot be given: the event then says none was announced.
+    uint32_t total = longitud > 0xFFFFFFFFu ? 0 : (uint32_t)longitud;
+    if (wc_.OnCopyProgress) wc_.OnCopyProgress(wc_, wc_.fileNumber_, (uint32_t)recibidos, total);
+    wc_.servirCola();
+    return true;
+  }
+  void anunciarReintento(const ReintentosDescarga& r, uint64_t recibidos) override {
+    // The item's own URL: the request's may carry the proxy password.
+    if (wc_.log_)
+      wc_.log_->registrarLog(formatear(r.pideResto() ? msgReintentoPidiendoResto : msgReintentoDesdeElPrincipio,
+                                       {item_.URL, std::to_string(recibidos), std::to_string(r.numero()),
+                                        std::to_string(kReintentosDescarga)}));
+  }
+  bool atenderPausa() override {
+    if (wc_.pump_) wc_.pump_();
+    return wc_.cancel_;
+  }
+  bool cancelado() override { return wc_.cancel_; }
+
+ private:
+  TFileTransfer& wc_;
+  const TFileTransferItem& item_;
+};
+
+bool TFileTransfer::descargarHttp(TFileTransferItem& item, int idx, SesionHttp& sesion) {
   std::string url = urlConCredencialesProxy(item.URL, ProxyUserID, ProxyPassword);
   if (pump_) pump_();
-  if (item.Authenticate == taAlways && (item.HTTPUserID.empty() || item.HTTPPassword.empty()) &&
-      !pedirCredenciales(item, url))
-    return false;
+  Anfitrion anfitrion(*this, item);
+  PeticionDescarga peticion;
+  peticion.url = url;
+  peticion.opciones.keepAlive = HTTPKeepAliveAuthentication;
+  peticion.pedirAntes = item.Authenticate == taAlways;
+  peticion.pedirTras401 = item.Authenticate == taAlways || item.Authenticate == taAuto;
+  DescargaHttp descarga(sesion, clock_, anfitrion, peticion, item.HTTPUserID, item.HTTPPassword);
 
-  InternetHandle req = abrirPeticion(item, url, session);
-  if (!req) return false;
+  std::unique_ptr<PeticionHttp> req = descarga.abrir();
+  if (!req) {
+    avisarFallo(url, descarga.ultimo());
+    return false;
+  }
   std::string name = item.TargetFilename.empty() ? ultimoSegmentoURL(url) : item.TargetFilename;
   std::string path = unirRuta(item.TargetDir, name);
-  if ((item.CopyNewerOnly || OnFileDateCheck) && !esMasNuevo(item, idx, req.get(), path)) return false;
+  if ((item.CopyNewerOnly || OnFileDateCheck) && !esMasNuevo(item, idx, *req, path)) return false;
   if (!prepararDestino(path)) return false;
-  return recibirFichero(item, url, session, req, !name.empty(), path);
+  return recibirFichero(descarga, std::move(req), url, !name.empty(), path);
 }
 
-uint32_t TFileTransfer::flagsPeticion() const {
-  uint32_t flags = inet::kFlagReload | inet::kFlagNoCacheWrite;
-  if (HTTPKeepAliveAuthentication) flags |= inet::kFlagKeepConnection;
-  return flags;
-}
-
-std::string TFileTransfer::cabecerasPeticion(const TFileTransferItem& item, const std::string& rango) const {
-  std::string headers = rango;
-  if (!item.HTTPUserID.empty() || !item.HTTPPassword.empty())
-    headers += "Authorization: Basic " + codificarBase64(item.HTTPUserID + ":" + item.HTTPPassword) + "\r\n\r\n";
-  return headers;
-}
-
-InternetHandle TFileTransfer::abrirPeticion(TFileTransferItem& item, const std::string& url,
-                                            Internet::Handle session) {
-  for (;;) {
-    InternetHandle req(net_, session ? net_.openUrl(session, url, cabecerasPeticion(item, ""), flagsPeticion())
-                                     : nullptr);
-    if (pump_) pump_();
-    if (!req) {
-      if (OnURLNotFound) OnURLNotFound(*this, url);
-      return req;
-    }
-    uint32_t status = 0;
-    net_.queryNumber(req.get(), inet::kQueryStatusCode, status);
-    if (status == 401 && (item.Authenticate == taAlways || item.Authenticate == taAuto)) {
-      req.reset();
-      if (!pedirCredenciales(item, url)) return req;
-      continue;
-    }
-    if (status >= 300) {
-      req.reset();
-      if (OnError) OnError(*this, (int)status);
-      if (OnErrorInfo) OnErrorInfo(*this, (int)status, "Returned http error code " + std::to_string(status));
-    }
-    return req;
-  }
-}
-
-bool TFileTransfer::esMasNuevo(TFileTransferItem& item, int idx, Internet::Handle req, const std::string& path) {
+bool TFileTransfer::esMasNuevo(TFileTransferItem& item, int idx, PeticionHttp& req, const std::string& path) {
   LocalTime t;
-  TDateTime newdate = net_.queryTime(req, inet::kQueryLastModified, t) ? aFechaHora(t) : aFechaHora(clock_.now());
+  TDateTime newdate = req.lastModified(t) ? aFechaHora(t) : aFechaHora(clock_.now());
   item.Date = newdate;
   bool allow = newdate > item.FileDate;
   if (OnFileDateCheck) OnFileDateCheck(*this, idx, newdate, allow);
@@ -248,8 +232,8 @@ bool TFileTransfer::prepararDestino(std::string& path) {
   return true;
 }
 
-bool TFileTransfer::recibirFichero(TFileTransferItem& item, const std::string& url, Internet::Handle session,
-                                   InternetHandle& req, bool conNombre, const std::string& path) {
+bool TFileTransfer::recibirFichero(DescargaHttp& descarga, std::unique_ptr<PeticionHttp> req, const std::string& url,
+                                   bool conNombre, const std::string& path) {
   // The data goes to a temporary file beside the target, moved over it only once complete, so a
   // cut connection never leaves a truncated file under the real name.
   FicheroTemporal tmp(files_);
@@ -264,112 +248,30 @@ bool TFileTransfer::recibirFichero(TFileTransferItem& item, const std::string& u
     errorFichero(path);
     return false;
   }
-  auto total = [this](Internet::Handle r) {
-    uint32_t n = 0;
-    return net_.queryNumber(r, inet::kQueryContentLength, n) ? n : 0u;
-  };
-  uint32_t totalAnunciado = total(req.get());
-  ReintentosDescarga reintentos(leerCabeceras(net_, req.get()));
-  UltimoIntento ultimo;
-  uint64_t received = 0;
-  bool gotData = false, completo = false;
-  for (;;) {
-    bool endOfData = leerBloques(req.get(), *out, totalAnunciado, received, gotData);
-    req.reset();
-    if (cancel_) break;
-    if (!reintentos.cortado(received, endOfData)) {
-      completo = true;
-      break;
-    }
-    ReintentosDescarga::Paso paso = reintentar(item, url, session, reintentos, received, req, ultimo);
-    if (paso == ReintentosDescarga::Paso::DesdeCero) {
-      // The bytes held belong to no file any more: the new body is written from its first byte.
-      if (!out->close()) throw RunAborted();
-      out = files_.createFile(parte);
-      if (!out) throw RunAborted();
-      totalAnunciado = total(req.get());
-      received = 0;
-      gotData = false;
-    } else if (paso != ReintentosDescarga::Paso::Anadir) {
-      break;
-    }
-  }
-  bool written = out->close();
-  out.reset();
-  if (!written) throw RunAborted();
-  req.reset();
-
+  CuerpoRecibido cuerpo = descarga.recibir(std::move(req), std::move(out), files_, parte);
   if (cancel_) return false;
-  if (!completo) {
-    avisarFallo(url, ultimo);
+  if (!cuerpo.completo) {
+    avisarFallo(url, descarga.ultimo());
     return false;
   }
-  if (totalAnunciado != 0 && received != totalAnunciado) return false;
+  if (cuerpo.longitud != 0 && cuerpo.recibidos != cuerpo.longitud) return false;
   if (!files_.moveFile(tmp.ruta(), path, true)) {
     errorFichero(path);
     return false;
   }
   tmp.conservar();
-  return gotData;
+  return cuerpo.recibidos > 0;
 }
 
-void TFileTransfer::avisarFallo(const std::string& url, const UltimoIntento& ultimo) {
+void TFileTransfer::avisarFallo(const std::string& url, const Intento& ultimo) {
   // Only the file that finally fails reports, with what its last request met; a cut alone says
-  // nothing, as before.
+  // nothing.
   if (ultimo.sinRespuesta) {
     if (OnURLNotFound) OnURLNotFound(*this, url);
   } else if (ultimo.status >= 300) {
     if (OnError) OnError(*this, ultimo.status);
     if (OnErrorInfo) OnErrorInfo(*this, ultimo.status, "Returned http error code " + std::to_string(ultimo.status));
   }
-}
-
-ReintentosDescarga::Paso TFileTransfer::reintentar(TFileTransferItem& item, const std::string& url,
-                                                   Internet::Handle session, ReintentosDescarga& reintentos,
-                                                   uint64_t received, InternetHandle& req, UltimoIntento& ultimo) {
-  using Paso = ReintentosDescarga::Paso;
-  while (reintentos.siguiente(received)) {
-    // The item's own URL: the request's may carry the proxy password.
-    if (log_)
-      log_->registrarLog(formatear(reintentos.pideResto() ? msgReintentoPidiendoResto : msgReintentoDesdeElPrincipio,
-                                   {item.URL, std::to_string(received), std::to_string(reintentos.numero()),
-                                    std::to_string(kReintentosDescarga)}));
-    pausarAtendiendo(clock_, reintentos.pausaMs(), pump_, [this] { return cancel_; });
-    if (cancel_) return Paso::Fallar;
-    req.reset(net_.openUrl(session, url, cabecerasPeticion(item, reintentos.cabeceraRango()), flagsPeticion()));
-    if (pump_) pump_();
-    ultimo = UltimoIntento{};
-    if (!req) {
-      ultimo.sinRespuesta = true;
-      continue;
-    }
-    CabecerasRespuesta c = leerCabeceras(net_, req.get());
-    ultimo.status = c.status;
-    Paso paso = reintentos.juzgar(c);
-    if (paso == Paso::Anadir || paso == Paso::DesdeCero) return paso;
-    req.reset();
-    if (paso == Paso::Fallar) return paso;
-  }
-  return Paso::Fallar;
-}
-
-bool TFileTransfer::leerBloques(Internet::Handle req, OutputFile& out, uint32_t total, uint64_t& received,
-                                bool& gotData) {
-  if (buffer_.size() != kBloque) buffer_.assign(kBloque, 0);
-  uint32_t count = kBloque;
-  bool endOfData = false;
-  ultimoServicio_ = clock_.tickMs();
-  while (count > 0 && !cancel_) {
-    servirCola();
-    if (!net_.read(req, buffer_.data(), kBloque, count)) break;
-    if (count > 0 && count <= kBloque && !out.write(buffer_.data(), count)) throw RunAborted();
-    if (count == 0) endOfData = true;
-    received += count;
-    if (OnCopyProgress) OnCopyProgress(*this, fileNumber_, (uint32_t)received, total);
-    servirCola();
-    if (count > 0) gotData = true;
-  }
-  return endOfData;
 }
 
 }  // namespace tf

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/descarga_http.h"
 #include "core/log.h"
-#include "core/reanudacion.h"
 #include "core/texto.h"
 #include "platform/files.h"
 #include "platform/internet.h"
@@ -130,30 +130,17 @@ class TFileTransfer {
   const std::string& LastFile() const { return lastFile_; }  // the last target path
 
  private:
+  class Anfitrion;
   void transferir();
-  Internet::Handle abrirSesion();
   bool copiarFichero(TFileTransferItem& item);
   // The steps of an HTTP download, in order.
-  bool descargarHttp(TFileTransferItem& item, int idx, Internet::Handle session);
-  InternetHandle abrirPeticion(TFileTransferItem& item, const std::string& url, Internet::Handle session);
-  bool esMasNuevo(TFileTransferItem& item, int idx, Internet::Handle req, const std::string& path);
+  bool descargarHttp(TFileTransferItem& item, int idx, SesionHttp& sesion);
+  bool esMasNuevo(TFileTransferItem& item, int idx, PeticionHttp& req, const std::string& path);
   bool prepararDestino(std::string& path);
-  bool recibirFichero(TFileTransferItem& item, const std::string& url, Internet::Handle session, InternetHandle& req,
+  bool recibirFichero(DescargaHttp& descarga, std::unique_ptr<PeticionHttp> req, const std::string& url,
                       bool conNombre, const std::string& path);
-  bool leerBloques(Internet::Handle req, OutputFile& out, uint32_t total, uint64_t& received, bool& gotData);
-  // What the last try of a file left, for the events of a file that finally fails.
-  struct UltimoIntento {
-    bool sinRespuesta = false;  // the request could not be opened
-    int status = 0;
-  };
-  // After a cut: retries until an answer has a body to write (left in `req`) or the file fails.
-  ReintentosDescarga::Paso reintentar(TFileTransferItem& item, const std::string& url, Internet::Handle session,
-                                      ReintentosDescarga& reintentos, uint64_t received, InternetHandle& req,
-                                      UltimoIntento& ultimo);
-  void avisarFallo(const std::string& url, const UltimoIntento& ultimo);
-  std::string cabecerasPeticion(const TFileTransferItem& item, const std::string& rango) const;
-  uint32_t flagsPeticion() const;
-  bool pedirCredenciales(TFileTransferItem& item, const std::string& url);
+  // The events of a file that fails, from what its last request met.
+  void avisarFallo(const std::string& url, const Intento& ultimo);
   void errorFichero(const std::string& path);
   void servirCola();
 
@@ -166,15 +153,12 @@ class TFileTransfer {
   bool cancel_ = false;
   int fileNumber_ = 0;
   std::string lastFile_;
-  std::vector<char> buffer_;
   uint64_t ultimoServicio_ = 0;
 
  public:
   static constexpr uint64_t kIntervaloServicioMs = 10;
 };
 
-// An "http://" URL with the proxy user and password inserted; every other URL unchanged.
-std::string urlConCredencialesProxy(const std::string& url, const std::string& user, const std::string& password);
 // The first of "name(1).ext", "name(2).ext" … for which `exists` is false.
 std::string nombreUnico(const std::string& path, const std::function<bool(const std::string&)>& exists);
 

@@ -1,5 +1,6 @@
 #include "transfer/form_poster.h"
 
+#include "core/cliente_http.h"
 #include "core/mensajes.h"
 
 namespace tf {
@@ -38,16 +39,15 @@ void TFormPoster::informarError() {
 bool TFormPoster::Execute() {
   std::string body = Cuerpo(Items);
 
-  InternetHandle sesion(net_, net_.open(Agent, inet::kOpenPreconfig, ""));
-  if (!sesion) {
+  // Always the system's own Internet and proxy settings.
+  SesionHttp sesion(net_);
+  if (!sesion.abrir(Agent, "")) {
     informarError();
     return false;
   }
-  if (TimeOut > 0)
-    for (uint32_t opt : {inet::kOptionConnectTimeout, inet::kOptionSendTimeout, inet::kOptionReceiveTimeout})
-      net_.setOption(sesion.get(), opt, (uint32_t)TimeOut);
+  if (TimeOut > 0) sesion.fijarTiempos((uint32_t)TimeOut, (uint32_t)TimeOut, (uint32_t)TimeOut);
 
-  InternetHandle con(net_, net_.connect(sesion.get(), Server, (uint16_t)(Port == 0 ? 80 : Port)));
+  InternetHandle con(net_, net_.connect(sesion.handle(), Server, (uint16_t)(Port == 0 ? 80 : Port)));
   if (!con) {
     informarError();
     return false;

@@ -492,7 +492,7 @@ int TUpdateEngine::RunPreActions() {
   std::string show = ini_.readString("action", "showURL", "");
   if (!show.empty()) {
     ReportStatus(942, "", 3, 0);
-    if (!p.sys.startBrowser(show)) p.sys.startProgram(show, "", true);
+    if (p.ui.mayOpenBrowser(show) && !p.sys.startBrowser(show)) p.sys.startProgram(show, "", true);
   }
   std::string query = ini_.readString("action", "query", "");
   if (!query.empty()) {
@@ -689,7 +689,48 @@ bool TUpdateEngine::downloadByCopy(const std::string& source, const std::string&
 
 // ---- one download ----
 
+// What the shared download asks of the engine: its steps QueryCancel and ReportFileProgress,
+// its login dialog, its log.
+class TUpdateEngine::Anfitrion : public AnfitrionDescarga {
+ public:
+  Anfitrion(TUpdateEngine& wu, const std::string& url, const std::string& target)
+      : wu_(wu), url_(url), target_(target) {}
+
+  void trasAbrir() override {}
+  bool pedirCredenciales(const std::string& caption, std::string& user, std::string& password) override {
+    if (wu_.ports().ui.login(caption, user, password)) return true;
+    wu_.ReportStatus(956, "", 0, 0);
+    return false;
+  }
+  bool antesDeLeer() override {
+    wu_.ports().ui.processMessages();
+    return true;
+  }
+  bool trasLeer(uint64_t recibidos, uint64_t longitud) override {
+    wu_.ReportFileProgress(target_, (int64_t)recibidos, (int64_t)longitud);
+    wu_.QueryCancel(wu_.cancel_);
+    return !wu_.cancel_;
+  }
+  void anunciarReintento(const ReintentosDescarga& r, uint64_t recibidos) override {
+    wu_.logLine("Download of " + url_ + " cut at byte " + std::to_string(recibidos) + ": retry " +
+                std::to_string(r.numero()) + " of " + std::to_string(kReintentosDescarga) + ", " +
+                (r.pideResto() ? "asking for the rest" : "starting over"));
+  }
+  bool atenderPausa() override {
+    wu_.ports().ui.processMessages();
+    wu_.QueryCancel(wu_.cancel_);
+    return wu_.cancel_;
+  }
+  bool cancelado() override { return wu_.cancel_; }
+
+ private:
+  TUpdateEngine& wu_;
+  const std::string& url_;  // as the control file gives it: without the proxy's login
+  const std::string& target_;
+};
+
 bool TUpdateEngine::DownloadUrl(const std::string& URL_, const std::string& Folder, bool Unpack) {
+  UpdateEnginePorts& p = ports();
   std::string url = URL_;
   ReportStatus(915, url, 3, 0);
   std::string name = fileNameFromUrl(url);
@@ -702,28 +743,41 @@ bool TUpdateEngine::DownloadUrl(const std::string& URL_, const std::string& Fold
   }
   if (UpdateType == fileUpdate) return downloadByCopy(url, target);
 
-  std::unique_ptr<UpdateRequest> req = openRequest(url);
-  if (!req) return false;
-  FicheroTemporal tmp(ports().files);
-  if (!receiveBody(std::move(req), url, target, tmp)) return false;
+  Anfitrion anfitrion(*this, url, target);
+  PeticionDescarga peticion;
+  peticion.url = requestUrl(url);
+  peticion.opciones = requestFlags();
+  peticion.pedirAntes = Authenticate == taAlways;
+  peticion.pedirTras401 = Authenticate == taAuto;
+  DescargaHttp descarga(p.http, p.clock, anfitrion, peticion, UserID, Password);
+  std::unique_ptr<UpdateRequest> req = descarga.abrir();
+  if (!req) {
+    reportFailedRequest(peticion.url, descarga.ultimo());
+    return false;
+  }
+  FicheroTemporal tmp(p.files);
+  std::string path = p.sys.uniqueTempFile(tempDir(), "UPD");
+  tmp.asignar(path);
+  std::unique_ptr<OutputFile> out = path.empty() ? nullptr : p.files.createFile(path);
+  if (!out) throw Error("Cannot create file : " + (path.empty() ? tempDir() + "UPD" : path));
+  CuerpoRecibido cuerpo = descarga.recibir(std::move(req), std::move(out), p.files, path);
+  // A body shorter or longer than announced, or none at all, is not the file: the old target stays.
+  if (!cuerpo.completo || cancel_ || cuerpo.recibidos == 0 ||
+      (cuerpo.hayLongitud && cuerpo.recibidos != cuerpo.longitud)) {
+    if (!cuerpo.completo && !cancel_) reportFailedRequest(peticion.url, descarga.ultimo());
+    if (!tmp.descartar()) logLine("Unable to delete file " + path);
+    return false;
+  }
   if (!replaceFile(tmp.ruta(), target)) return false;
   tmp.conservar();
   ReportFileDownloaded(target);
   if (Unpack && mayusculas(extensionFichero(name)) == ".CAB")
-    return ports().archives.extractCabinet(target, conBarraFinal(Folder));
+    return p.archives.extractCabinet(target, conBarraFinal(Folder));
   return true;
 }
 
-bool TUpdateEngine::askCredentials(const std::string& url) {
-  if (ports().ui.login("Connect to " + hostDeURL(url), UserID, Password)) return true;
-  ReportStatus(956, "", 0, 0);
-  return false;
-}
-
 std::string TUpdateEngine::requestUrl(const std::string& url) const {
-  if (!ProxyUserID.empty() && empiezaSinMayusculas(url, "HTTP://"))
-    return "http://" + ProxyUserID + ":" + ProxyPassword + "@" + url.substr(7);
-  return url;
+  return urlConCredencialesProxy(url, ProxyUserID, ProxyPassword, CredencialesProxy::ConUsuario);
 }
 
 UpdateRequestFlags TUpdateEngine::requestFlags() const {
@@ -734,140 +788,13 @@ UpdateRequestFlags TUpdateEngine::requestFlags() const {
   return flags;
 }
 
-std::string TUpdateEngine::authorization() const {
-  if (UserID.empty() && Password.empty()) return {};
-  return "Authorization: Basic " + codificarBase64(UserID + ":" + Password) + "\r\n\r\n";
-}
-
-void TUpdateEngine::reportFailedRequest(const std::string& url, const LastTry& last) {
-  if (last.noAnswer) {
-    if (last.error != 0) ReportStatus(976, last.errorText, 1, (int)last.error);
+void TUpdateEngine::reportFailedRequest(const std::string& url, const Intento& last) {
+  if (last.sinRespuesta) {
+    if (last.error != 0) ReportStatus(976, last.textoError, 1, (int)last.error);
     ReportStatus(917, url, 2, 1);
   } else if (last.status >= 300) {
     ReportStatus(916, std::to_string(last.status), 6, last.status);
   }
-}
-
-std::unique_ptr<UpdateRequest> TUpdateEngine::openRequest(const std::string& plainUrl) {
-  UpdateHttp& http = ports().http;
-  std::string url = requestUrl(plainUrl);
-  if (Authenticate == taAlways && (UserID.empty() || Password.empty()) && !askCredentials(url)) return nullptr;
-  // A server that keeps refusing the credentials given gets a bounded number of tries.
-  for (int attempt = 0;; ++attempt) {
-    std::unique_ptr<UpdateRequest> req = http.openUrl(url, authorization(), requestFlags());
-    LastTry last;
-    if (!req) {
-      last.noAnswer = true;
-      last.error = http.lastError(last.errorText);
-      reportFailedRequest(url, last);
-      return nullptr;
-    }
-    int status = req->statusCode();
-    if (status == 401 && Authenticate == taAuto && attempt < 16) {
-      req.reset();
-      if (!askCredentials(url)) return nullptr;
-      continue;
-    }
-    if (status >= 300) {
-      last.status = status;
-      reportFailedRequest(url, last);
-      return nullptr;
-    }
-    return req;
-  }
-}
-
-bool TUpdateEngine::receiveBody(std::unique_ptr<UpdateRequest> req, const std::string& url, const std::string& target,
-                                FicheroTemporal& tmp) {
-  UpdateEnginePorts& p = ports();
-  std::string path = p.sys.uniqueTempFile(tempDir(), "UPD");
-  tmp.asignar(path);
-  std::unique_ptr<OutputFile> out = path.empty() ? nullptr : p.files.createFile(path);
-  if (!out) throw Error("Cannot create file : " + (path.empty() ? tempDir() + "UPD" : path));
-  uint64_t announced = 0;
-  bool hasLength = req->contentLength(announced);
-  ReintentosDescarga retries(req->headers());
-  LastTry last;
-  int64_t total = 0;
-  bool complete = false;
-  for (;;) {
-    bool endOfData = readBlocks(*req, *out, path, target, hasLength ? (int64_t)announced : 0, total);
-    req.reset();
-    if (cancel_) break;
-    if (!retries.cortado((uint64_t)total, endOfData)) {
-      complete = true;
-      break;
-    }
-    ReintentosDescarga::Paso step = retryBody(url, retries, total, req, last);
-    if (step == ReintentosDescarga::Paso::DesdeCero) {
-      // The bytes held belong to no file any more: the new body is written from its first byte.
-      if (!out->close()) throw Error("Cannot write file : " + path);
-      out = p.files.createFile(path);
-      if (!out) throw Error("Cannot create file : " + path);
-      hasLength = req->contentLength(announced);
-      total = 0;
-    } else if (step != ReintentosDescarga::Paso::Anadir) {
-      break;
-    }
-  }
-  req.reset();
-  if (!out->close()) throw Error("Cannot write file : " + path);
-  // A body shorter or longer than announced, or none at all, is not the file: the old target stays.
-  if (!complete || cancel_ || total == 0 || (hasLength && (uint64_t)total != announced)) {
-    if (!complete && !cancel_) reportFailedRequest(requestUrl(url), last);
-    if (!tmp.descartar()) logLine("Unable to delete file " + path);
-    return false;
-  }
-  return true;
-}
-
-bool TUpdateEngine::readBlocks(UpdateRequest& req, OutputFile& out, const std::string& path, const std::string& target,
-                              int64_t size, int64_t& total) {
-  char block[4096];
-  for (;;) {
-    ports().ui.processMessages();
-    long long n = req.read(block, sizeof block);
-    if (n < 0) return false;
-    if (n > 0 && !out.write(block, (size_t)n)) throw Error("Cannot write file : " + path);
-    total += n;
-    ReportFileProgress(target, total, size);
-    QueryCancel(cancel_);
-    if (n == 0) return true;
-    if (cancel_) return false;
-  }
-}
-
-ReintentosDescarga::Paso TUpdateEngine::retryBody(const std::string& plainUrl, ReintentosDescarga& retries,
-                                                  int64_t held, std::unique_ptr<UpdateRequest>& req, LastTry& last) {
-  using Paso = ReintentosDescarga::Paso;
-  UpdateEnginePorts& p = ports();
-  std::string url = requestUrl(plainUrl);
-  while (retries.siguiente((uint64_t)held)) {
-    logLine("Download of " + plainUrl + " cut at byte " + std::to_string(held) + ": retry " +
-            std::to_string(retries.numero()) + " of " + std::to_string(kReintentosDescarga) + ", " +
-            (retries.pideResto() ? "asking for the rest" : "starting over"));
-    pausarAtendiendo(
-        p.clock, retries.pausaMs(), [&p] { p.ui.processMessages(); },
-        [this] {
-          QueryCancel(cancel_);
-          return cancel_;
-        });
-    if (cancel_) return Paso::Fallar;
-    req = p.http.openUrl(url, retries.cabeceraRango() + authorization(), requestFlags());
-    last = LastTry{};
-    if (!req) {
-      last.noAnswer = true;
-      last.error = p.http.lastError(last.errorText);
-      continue;
-    }
-    CabecerasRespuesta answer = req->headers();
-    last.status = answer.status;
-    Paso step = retries.juzgar(answer);
-    if (step == Paso::Anadir || step == Paso::DesdeCero) return step;
-    req.reset();
-    if (step == Paso::Fallar) return step;
-  }
-  return Paso::Fallar;
 }
 
 // ---- the file list ----

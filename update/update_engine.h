@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/descarga_http.h"
 #include "platform/internet.h"
 #include "update/control_file.h"
 #include "update/update_ports.h"
@@ -172,28 +173,12 @@ class TUpdateEngine {
   void startRun(bool SwitchToProgramFolder);
   bool prepareDownload();  // control file, decision, actions, texts, file list: true to download
   bool acceptTexts();      // the what's-new and licence texts; false when one is declined
-  // One download, in order.
-  bool askCredentials(const std::string& url);
+  // One download.
+  class Anfitrion;
   std::string requestUrl(const std::string& url) const;  // with the proxy credentials for "http://"
   UpdateRequestFlags requestFlags() const;
-  std::string authorization() const;
-  std::unique_ptr<UpdateRequest> openRequest(const std::string& url);
-  // What the last try of a download met, reported only when the file finally fails.
-  struct LastTry {
-    bool noAnswer = false;  // the request could not be opened
-    uint32_t error = 0;
-    std::string errorText;
-    int status = 0;
-  };
-  void reportFailedRequest(const std::string& url, const LastTry& last);
-  bool receiveBody(std::unique_ptr<UpdateRequest> req, const std::string& url, const std::string& target,
-                   FicheroTemporal& tmp);
-  // Appends the body to `out`, `total` counting the bytes held; true when its end was read.
-  bool readBlocks(UpdateRequest& req, OutputFile& out, const std::string& path, const std::string& target,
-                  int64_t size, int64_t& total);
-  // After a cut: retries until an answer has a body to write (left in `req`) or the file fails.
-  ReintentosDescarga::Paso retryBody(const std::string& url, ReintentosDescarga& retries, int64_t held,
-                                     std::unique_ptr<UpdateRequest>& req, LastTry& last);
+  // What the last request of a download that fails met.
+  void reportFailedRequest(const std::string& url, const Intento& last);
   // One entry of the file list: downloaded, then moved or unpacked into place.
   bool downloadEntry(int index, const TFileDescription& d);
   bool unpackEntry(const TFileDescription& d, const std::string& ext, const std::string& current);

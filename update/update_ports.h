@@ -4,37 +4,22 @@
 #include <memory>
 #include <string>
 
-#include "core/reanudacion.h"
+#include "core/cliente_http.h"
 #include "platform/ports.h"
 #include "platform/processes.h"
 #include "update/control_file.h"
 
 namespace tf {
 
-// One open HTTP request.
-class UpdateRequest {
- public:
-  virtual ~UpdateRequest() = default;
-  virtual int statusCode() = 0;
-  // The announced body length; false when the response carries none.
-  virtual bool contentLength(uint64_t& length) = 0;
-  // Bytes read (0 at the end of the body); -1 when the read fails.
-  virtual long long read(void* data, size_t n) = 0;
-  // Status, length, byte ranges and validators: what decides whether a cut body can be continued.
-  virtual CabecerasRespuesta headers() = 0;
-};
-
-struct UpdateRequestFlags {
-  bool keepAlive = false;           // keep-alive authentication
-  bool existingConnection = false;  // reuse an open connection
-  bool ignoreCertNameAndDate = false;
-};
+// The engine's requests are those of the shared HTTP core.
+using UpdateRequest = PeticionHttp;
+using UpdateRequestFlags = OpcionesPeticion;
 
 enum class PostResult { Ok, CannotConnect, CannotOpenResource };
 
 // The Internet session of one run. Requests always reload from the server, skip the cache
 // and send no-cache.
-class UpdateHttp {
+class UpdateHttp : public ClienteHttp {
  public:
   virtual ~UpdateHttp() = default;
   // The system's connected-state query; `available` false when the system has none.
@@ -45,11 +30,6 @@ class UpdateHttp {
   virtual bool openSession(const std::string& agent, const std::string& proxy) = 0;
   virtual void setTimeouts(int connectMs, int receiveMs) = 0;  // a value of 0 keeps the system's
   virtual void ignoreCertificateErrors() = 0;  // untrusted issuer, wrong date, wrong name
-  // nullptr when the request cannot be opened (see lastError). `headers`: raw header lines.
-  virtual std::unique_ptr<UpdateRequest> openUrl(const std::string& url, const std::string& headers,
-                                                 const UpdateRequestFlags& flags) = 0;
-  // Code and the library's text of the last failure; for 12003 the server's last response text.
-  virtual uint32_t lastError(std::string& text) = 0;
   virtual void closeSession() = 0;
   // Form post to `server`, port 80 (the optional post-update step).
   virtual PostResult postForm(const std::string& server, const std::string& action, const std::string& data,
@@ -114,6 +94,12 @@ class UpdateUi {
                            const std::string& notAcceptText, const std::string& text, bool rich) = 0;
   // Credentials; false when cancelled.
   virtual bool login(const std::string& caption, std::string& user, std::string& password) = 0;
+  // Asked before a page is opened in a new browser window: false where nobody would see one,
+  // the interface then telling of the page its own way.
+  virtual bool mayOpenBrowser(const std::string& url) {
+    (void)url;
+    return true;
+  }
 };
 
 struct UpdateEnginePorts {
