@@ -24,6 +24,9 @@ MANIFEST_VERSION = "1.10.0"
 ENTRY_KEY = "TurnaliaFree.exe"
 DISPLAY_NAME = "TurnaliaFree\u2122 - Gesti\u00f3n de Turnos y Control de Presencia"
 PUBLISHER = "HALVEX CORPORATION"
+# The product's version as the entry shows it, not the setup program's: the manager maps it to
+# the package version below.
+DISPLAY_VERSION = "19.04.002"
 
 # Exit codes the program documents (README), in the manager's words. 0 needs no entry.
 RETURN_CODES = [
@@ -89,9 +92,8 @@ def installer_manifest(version, url, sha256):
         # The program's manifest asks for administrator rights: Windows asks the person itself.
         "ElevationRequirement: elevatesSelf",
         "ProductCode: %s" % q(ENTRY_KEY),
-        # The entry has no DisplayVersion value, so none is claimed here.
-        "AppsAndFeaturesEntries:\n- DisplayName: %s\n  Publisher: %s\n  ProductCode: %s\n  InstallerType: exe"
-        % (q(DISPLAY_NAME), q(PUBLISHER), q(ENTRY_KEY)),
+        "AppsAndFeaturesEntries:\n- DisplayName: %s\n  Publisher: %s\n  DisplayVersion: %s\n  ProductCode: %s\n"
+        "  InstallerType: exe" % (q(DISPLAY_NAME), q(PUBLISHER), q(DISPLAY_VERSION), q(ENTRY_KEY)),
         "Installers:\n- Architecture: x86\n  InstallerUrl: %s\n  InstallerSha256: %s" % (q(url), sha256.upper()),
         "ManifestType: installer",
         "ManifestVersion: %s" % q(MANIFEST_VERSION),

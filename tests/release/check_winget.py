@@ -46,16 +46,25 @@ rc = open(os.path.join(root, "ui/win32/setup.rc")).read()
 version = ".".join(re.search(r"^PRODUCTVERSION (\d+),(\d+),(\d+),(\d+)", rc, re.M).groups())
 check("PackageVersion %s is the version resource's, in all three" % version,
       {m["PackageVersion"] for m in manifests.values()} == {version})
-# The entry's texts as the program's sources write them (string literals, \xNN being CP1252).
-literals = set()
+# The entry as the program's sources write it: writeString("Name", "literal"), \xNN being CP1252.
+literal = r'"((?:[^"\\\n]|\\.)*)"'
+literals, written = set(), {}
+
+
+def decode(lit):
+    return re.sub(r"\\x([0-9A-Fa-f]{2})|\\(.)", lambda m: bytes([int(m[1], 16)]).decode("cp1252") if m[1] else m[2],
+                  lit)
+
+
 for src in glob.glob(os.path.join(root, "*", "**", "*.cpp"), recursive=True):
     if not re.match(r"(tests|tools|build)", os.path.relpath(src, root)):
-        for lit in re.findall(r'"((?:[^"\\\n]|\\.)*)"', open(src, encoding="utf-8").read()):
-            literals.add(re.sub(r"\\x([0-9A-Fa-f]{2})|\\(.)",
-                                lambda m: bytes([int(m[1], 16)]).decode("cp1252") if m[1] else m[2], lit))
+        text = open(src, encoding="utf-8").read()
+        literals |= {decode(lit) for lit in re.findall(literal, text)}
+        written.update((name, decode(lit)) for name, lit in re.findall(r'"(\w+)",\s*' + literal, text))
 entry = installer["AppsAndFeaturesEntries"][0]
-for field in ("DisplayName", "Publisher", "ProductCode"):
-    check("the entry's %s is the program's own text" % field, entry[field] in literals)
+for field in ("DisplayName", "Publisher", "DisplayVersion"):
+    check("the entry's %s is the value the program writes" % field, entry[field] == written.get(field))
+check("the entry's key name is the program's own text", entry["ProductCode"] in literals)
 
 readme = open(os.path.join(root, "README.md"), encoding="utf-8").read()
 codes_section = re.search(r"^## Switches and exit codes.*?(?=^## )", readme, re.M | re.S).group(0)
