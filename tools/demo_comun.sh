@@ -70,5 +70,6 @@ print_key() {
   rm -f "$WINEPREFIX/drive_c/windows/temp/tf_key.reg"
   "$WINE" reg export "$1" 'C:\windows\temp\tf_key.reg' /y >/dev/null 2>&1 </dev/null || return 1
   iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/windows/temp/tf_key.reg" | tr -d '\r' |
-    sed -n -e 's/^\(\[.*\]\)$/\1/p' -e 's/^"\([^"]*\)"=\(.*\)$/  \1 = \2/p' | sed 's/\\\\/\\/g'
+    sed -n -e 's/^\(\[.*\]\)$/\1/p' -e 's/^"\([^"]*\)"="\(.*\)"$/  \1 = \2/p' -e 's/^"\([^"]*\)"=\(.*\)$/  \1 = \2/p' |
+    sed 's/\\\(["\\]\)/\1/g'
 }
