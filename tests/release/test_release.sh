@@ -5,7 +5,7 @@
 # Usage: tests/release/test_release.sh [UNSIGNED_SETUP_EXE]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-exe=${1:-$root/build/mingw-i686/setup.exe}
+exe=$(realpath "${1:-$root/build/mingw-i686/setup.exe}")
 schemas=${TF_WINGET_SCHEMAS:-$root/../shared/schemas/winget-1.10.0}
 work=$(mktemp -d)
 tsa_pid=
