@@ -56,8 +56,11 @@ def decode(lit):
                   lit)
 
 
-for src in glob.glob(os.path.join(root, "*", "**", "*.cpp"), recursive=True):
-    if not re.match(r"(tests|tools|build)", os.path.relpath(src, root)):
+# Product folders only: build/ holds Wine prefixes whose z: link leads to the whole disk.
+for top in sorted(os.listdir(root)):
+    if top in ("tests", "tools") or top.startswith(("build", ".")):
+        continue
+    for src in glob.glob(os.path.join(root, top, "**", "*.cpp"), recursive=True):
         text = open(src, encoding="utf-8").read()
         literals |= {decode(lit) for lit in re.findall(literal, text)}
         written.update((name, decode(lit)) for name, lit in re.findall(r'"(\w+)",\s*' + literal, text))
