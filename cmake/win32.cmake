@@ -80,3 +80,10 @@ add_custom_command(OUTPUT ${STUB_APP_RC}/app.ico ${STUB_APP_RC}/stub_app.rc
 target_sources(stub_app PRIVATE ${STUB_APP_RC}/stub_app.rc)
 target_link_options(stub_app PRIVATE -mwindows)
 # --- end package stand-ins
+
+# What the demos run, and all that `./dev demo` builds: setup.exe, the UI driver, the stand-ins
+# the vendor's packages are made of (tests/fixtures/make_packages.py, vendor/make_docroot.py) and
+# the two probes the client and uninstall demos read the machine with.
+add_custom_target(demo_programs)
+add_dependencies(demo_programs setup tfctl mysqld mysqladmin mysql stub_app stub_service stub_output stub_com
+  stub_lib read_link machine_probe)

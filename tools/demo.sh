@@ -50,7 +50,7 @@ for s in KVTDB srvKVT_service srvKVT_zkteco; do echo "         $s: $(tfctl servi
 step "the installed-programs entry:"
 for k in 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\TurnaliaFree.exe' \
          'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TurnaliaFree.exe'; do
-  "$WINE" reg query "$k" >/dev/null 2>&1 && wine_out reg query "$k" | grep -v '^$' | sed 's/^/         /'
+  print_key "$k" | sed 's/^/         /'
 done
 step "shortcuts:"
 for l in "$drive/users/root/Desktop/Turnalia Free.lnk" \

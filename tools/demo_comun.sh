@@ -7,6 +7,7 @@
 #   shot NAME           the window now, as build/screenshots/NAME.png
 #   print_requests      what the vendor server received
 #   print_log FILE      an installation log as UTF-8
+#   print_key KEY       a registry key's values as UTF-8, one "name = data" a line
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 demo=$WINEPREFIX/drive_c/Descargas
 shots=$root/build/screenshots
@@ -62,3 +63,13 @@ PY
 }
 
 print_log() { iconv -f WINDOWS-1252 -t UTF-8 "$1" | tr -d '\r'; }
+
+# reg query writes the console's OEM code page, which has no "™" (Wine writes "T") and whose "ó"
+# is no UTF-8; reg export writes UTF-16.
+print_key() {
+  rm -f "$WINEPREFIX/drive_c/windows/temp/tf_key.reg"
+  "$WINE" reg export "$1" 'C:\windows\temp\tf_key.reg' /y >/dev/null 2>&1 </dev/null || return 1
+  iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/windows/temp/tf_key.reg" | tr -d '\r' |
+    sed -n -e 's/^\(\[.*\]\)$/\1/p' -e 's/^"\([^"]*\)"="\(.*\)"$/  \1 = \2/p' -e 's/^"\([^"]*\)"=\(.*\)$/  \1 = \2/p' |
+    sed 's/\\\(["\\]\)/\1/g'
+}

@@ -42,7 +42,9 @@ rm -rf "$TF_RUN_DIR"
 mkdir -p "$TF_RUN_DIR"
 
 # --- the vendor host resolves to this machine only.
-export TF_VENDOR_HOST=${TF_VENDOR_HOST:-$(sed -n 's/^VENDOR_HOST:STRING=//p' "$root/build/native/CMakeCache.txt" 2>/dev/null || true)}
+# From the first build configured (./dev demo configures only the Windows build it runs).
+export TF_VENDOR_HOST=${TF_VENDOR_HOST:-$(cat "$root"/build/{native,mingw-i686,mingw-x86_64}/CMakeCache.txt 2>/dev/null |
+  sed -n 's/^VENDOR_HOST:STRING=//p' | head -1)}
 TF_VENDOR_HOST=${TF_VENDOR_HOST:-www.turnaliafree.com}
 { cat /etc/hosts; echo "127.0.0.1 $TF_VENDOR_HOST"; } > "$TF_RUN_DIR/hosts"
 mount --bind "$TF_RUN_DIR/hosts" /etc/hosts
