@@ -37,6 +37,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   tf::restrictDllSearchToSystem();
 
   static tf::MaquinaWin32 maquina;
+  // No system box waits for a person, from the first instant (the window makes sure again before
+  // it starts any program).
+  maquina.processes.switchOffErrorBoxes();
   static tf::Win32LogSink sink;
   // A folder the program cannot name leaves it without a log; the window then says why.
   std::string exe;

@@ -34,6 +34,8 @@ std::string textoAnsi(const std::string& bytes) {
 }  // namespace
 
 TfrmPrincipal::TfrmPrincipal(Puertos p, std::vector<std::string> args) : Ventana(p), args_(std::move(args)) {
+  // First: every program the run starts inherits it.
+  puertos.processes.switchOffErrorBoxes();
   bool desinstalador = false;
   try {  // a program path the system cannot name fails start-up later, with its message
     desinstalador = isDesinstalador();

@@ -124,6 +124,12 @@ TEST_F(Arranque, UninstallerIsExactlyLowerCaseUninstallExe) {
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
 }
 
+TEST_F(Arranque, SystemBoxesAreOffBeforeTheWindowStartsAnyProgram) {
+  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
+  EXPECT_TRUE(processes.errorBoxesOff);
+  EXPECT_TRUE(processes.started.empty() && shell.started.empty());
+}
+
 TEST_F(Arranque, AFailingProbeEndsOnTheFailureOutcomeInBothModes) {
   // Start-up stopped before the mode and the uninstall key were set: nothing may be installed
   // or uninstalled from this window, so it opens on the failure outcome with the error.

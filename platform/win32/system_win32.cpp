@@ -170,6 +170,19 @@ std::string Win32SystemInfo::systemDir() {
   return n && n < MAX_PATH ? nameablePath(std::wstring(buf, n)) : std::string();
 }
 
+std::string Win32SystemInfo::systemProgramsDir() {
+#ifndef _WIN64
+  // This 32-bit program on 64-bit Windows: the WOW64 folder. 32-bit Windows has none and says so.
+  wchar_t buf[MAX_PATH];
+  UINT n = GetSystemWow64DirectoryW(buf, MAX_PATH);
+  if (n && n < MAX_PATH) return nameablePath(std::wstring(buf, n));
+#endif
+  std::string s = systemDir();
+  // Never a bare program name, which the system would look for in the current folder first.
+  if (s.empty()) throw Error(systemErrorText(GetLastError()));
+  return s;
+}
+
 // Deployment tools run setup.exe as LocalSystem, whose own desktop and Start menu nobody sees:
 // there the shortcuts go to (and are removed from) the all-users folders.
 static bool runsAsLocalSystem() {

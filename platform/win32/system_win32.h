@@ -24,6 +24,7 @@ class Win32SystemInfo : public SystemInfo {
   std::string programFilesDir() override;
   std::string windowsDir() override;
   std::string systemDir() override;
+  std::string systemProgramsDir() override;
   std::string desktopDir() override;
   std::string startMenuProgramsDir() override;
   std::string commonStartMenuProgramsDir() override;

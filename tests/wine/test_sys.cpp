@@ -52,10 +52,26 @@ LRESULT CALLBACK tickProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   return DefWindowProcW(h, msg, w, l);
 }
 
-struct Runner : ::testing::Test {
+// The log lines a test writes, kept in memory.
+struct LineasLog : Log {
+  std::vector<std::string> lineas;
+  void registrarLog(const std::string& m) override { lineas.push_back(m); }
+};
+
+// The runner as the installer builds it: the system folder's own interpreter.
+struct Maquina {
+  Win32SystemInfo sys;
   Win32Processes procs;
+  Win32Clock clock;
+  LineasLog log;
+  Consola consola(Ui& ui) { return Consola{sys.systemProgramsDir() + "\\cmd.exe", procs, ui, clock, log}; }
+};
+
+struct Runner : ::testing::Test, Maquina {
   PumpUi ui;
-  std::string run(const std::string& args) { return EjecutarComando(fixture("stub_output.exe") + " " + args, procs, ui); }
+  std::string run(const std::string& args) {
+    return EjecutarComando(fixture("stub_output.exe") + " " + args, consola(ui));
+  }
 };
 
 }  // namespace
@@ -81,18 +97,41 @@ TEST_F(Runner, ZeroByteIsDroppedAndLateOutputCollected) {
 }
 
 TEST_F(Runner, MissingProgramGivesTheInterpretersOwnText) {
-  std::string out = EjecutarComando("programa_inexistente_tf.exe", procs, ui);
+  std::string out = EjecutarComando("programa_inexistente_tf.exe", consola(ui));
   EXPECT_NE(out.find("programa_inexistente_tf.exe"), std::string::npos) << out;
 }
 
-TEST_F(Runner, NoInterpreterGivesEmptyText) {
-  wchar_t saved[MAX_PATH];
-  DWORD n = GetEnvironmentVariableW(L"COMSPEC", saved, MAX_PATH);
-  ASSERT_GT(n, 0u);
-  SetEnvironmentVariableW(L"COMSPEC", nullptr);
-  std::string out = run("out:hola");
-  SetEnvironmentVariableW(L"COMSPEC", saved);
-  EXPECT_EQ(out, "");
+TEST_F(Runner, TheSystemProgramsFolderHoldsTheProgramsTheInstallerStarts) {
+  const std::string carpeta = sys.systemProgramsDir();
+#ifdef _WIN64
+  EXPECT_TRUE(igualesSinMayusculas(carpeta, sys.systemDir())) << carpeta;
+#else
+  EXPECT_TRUE(igualesSinMayusculas(nombreFichero(carpeta), "syswow64")) << carpeta;  // 32-bit on 64-bit
+#endif
+  for (const char* programa : {"cmd.exe", "regsvr32.exe", "sc.exe"})
+    EXPECT_NE(GetFileAttributesW(widen(carpeta + "\\" + programa).c_str()), INVALID_FILE_ATTRIBUTES) << programa;
+}
+
+TEST_F(Runner, ACommandPastItsLimitIsEndedWithTheProgramsItStarted) {
+  auto restantes = [&] {
+    std::vector<ProcessEntry> tabla;
+    procs.list(tabla);
+    return std::count_if(tabla.begin(), tabla.end(),
+                         [](const ProcessEntry& p) { return igualesSinMayusculas(p.exeFile, "stub_output.exe"); });
+  };
+  ASSERT_EQ(restantes(), 0);
+  Consola c = consola(ui);
+  c.limiteMs = 1500;
+  // The interpreter starts the stand-in, which starts another interpreter and stand-in: a tree.
+  const std::string stub = fixture("stub_output.exe");
+  ULONGLONG inicio = GetTickCount64();
+  std::string out = EjecutarComando(stub + " out:antes & " + stub + " sleep:120000", c);
+  EXPECT_LT(GetTickCount64() - inicio, 30000u);
+  EXPECT_EQ(out, "antes\r\n");
+  ASSERT_EQ(log.lineas.size(), 1u);
+  EXPECT_EQ(log.lineas[0].find("El comando " + stub + " no termin\xF3 en 1 segundos"), 0u) << log.lineas[0];
+  for (int i = 0; i < 50 && restantes() > 0; ++i) Sleep(100);
+  EXPECT_EQ(restantes(), 0);
 }
 
 TEST_F(Runner, WindowKeepsAnsweringWhileTheCommandRuns) {
@@ -125,7 +164,7 @@ TEST_F(Runner, CommandThatReadsItsInputEndsWithItsOutput) {
   for (const char* command : {"set /p respuesta=Pregunta & echo fin", "findstr x & echo fin", "find \"x\" & echo fin"}) {
     DeadlineUi deadline;
     std::string out;
-    EXPECT_NO_THROW(out = EjecutarComando(command, procs, deadline)) << command;
+    EXPECT_NO_THROW(out = EjecutarComando(command, consola(deadline))) << command;
     EXPECT_NE(out.find("fin"), std::string::npos) << command << ": " << out;
   }
 }
@@ -134,13 +173,11 @@ TEST_F(Runner, CommandThatReadsItsInputEndsWithItsOutput) {
 
 namespace {
 
-struct Service : ::testing::Test {
-  Win32Processes procs;
+struct Service : ::testing::Test, Maquina {
   Win32Services services;
-  Win32Clock clock;
   PumpUi ui;
   std::string stub = fixture("stub_service.exe");
-  std::string cmd(const std::string& args) { return EjecutarComando(stub + " " + args, procs, ui); }
+  std::string cmd(const std::string& args) { return EjecutarComando(stub + " " + args, consola(ui)); }
   bool start(const std::string& name) { return iniciarServicioYEsperar("", name, services, ui, clock); }
 
   // Stops a running stand-in through the manager and waits (bounded) until it is stopped.
