@@ -58,7 +58,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   tf::Ui& ui = view ? static_cast<tf::Ui&>(*view) : desatendida;
 
   // One copy at a time on the machine, as setup.exe or as uninstall.exe, from any folder.
-  static tf::Win32InstanceLock instancia("Global\\TurnaliaFree.Instalador");
+  static tf::Win32InstanceLock instancia("TurnaliaFree", "Instalador");
   int codigo = tf::kSalidaCorrecta;
   if (tf::terminaAntesDeLaVentana(opciones, [] { return instancia.acquire(); }, ui, log, codigo)) {
     if (codigo == tf::kSalidaOtraCopia && view) tf::Win32View::bringRunningToFront();
