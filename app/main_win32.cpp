@@ -50,7 +50,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   tf::ULog log(maquina.clock, sink, exe);
 
   std::vector<std::string> args = arguments();
-  const tf::Argumentos opciones = tf::leerArgumentos(args, tf::nombreFichero(exe) == "uninstall.exe");
+  const tf::Argumentos opciones = tf::leerArgumentos(args, tf::esDesinstalador(exe, maquina.files));
   // A silent run makes no window at all: its boxes are log lines and nothing waits for a person.
   tf::UiDesatendida desatendida(log, tf::pumpThreadMessages);
   std::unique_ptr<tf::Win32View> view;

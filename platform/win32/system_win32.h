@@ -84,6 +84,7 @@ class Win32Files : public Files {
   bool fileSize(const std::string& path, uint64_t& size) override;
   bool lastWriteTime(const std::string& path, LocalTime& t) override;
   std::string shortPath(const std::string& path) override;
+  std::string storedName(const std::string& path) override;
   std::string tempFolder() override;
   std::string currentFolder() override;
 };

@@ -159,6 +159,8 @@ class FakeFiles : public Files {
     auto it = shortNames.find(path);
     return it == shortNames.end() ? path : it->second;
   }
+  // The name as put, found by the path in any case or by its short form.
+  std::string storedName(const std::string& path) override;
   std::string tempFolder() override { return temp; }
   std::string currentFolder() override { return current; }
 
