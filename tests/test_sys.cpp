@@ -334,6 +334,19 @@ TEST_F(SysCarpetas, LinkIsRemovedItselfAndItsTargetKept) {
   EXPECT_TRUE(lines().empty());
 }
 
+TEST_F(SysCarpetas, AFolderThatIsItselfALinkLosesOnlyTheLink) {
+  for (bool refused : {false, true}) {
+    FakeFiles f;
+    f.put("C:\\App\\importante.txt", "datos");  // the target's file, seen through the link
+    f.link("C:\\App");
+    f.nodes[FakeFiles::key("C:\\App")].second.readOnly = refused;
+    borrarDirectorio("C:\\App\\", true, "kvt*.zip", f, *log);
+    EXPECT_EQ(f.has("C:\\App"), refused);
+    EXPECT_EQ(f.content("C:\\App\\importante.txt"), "datos");
+  }
+  EXPECT_EQ(lines(), std::vector<std::string>{"No se pud\xF3 eliminar el archivo C:\\App"});
+}
+
 namespace {
 // A folder whose own removal is refused even when empty.
 struct StubbornFiles : FakeFiles {

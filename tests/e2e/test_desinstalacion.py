@@ -7,7 +7,7 @@ import shutil
 import subprocess
 
 import completa
-from harness import BUILD, WINE, wait_until
+from harness import BUILD, INVALID_SWITCH, SUCCESS, WINE, wait_until
 from test_ticador import remove, unix, wine
 
 EXITO = "La desinstalación se realizó con éxito !"
@@ -192,3 +192,38 @@ def test_uninstall_after_full_installation(h):
     assert h.tfctl("text", "lblFinalizacion1") == NADA1
     h.tfctl("close")
     assert h.wait_exit(p, 60) == 0
+
+
+def add_entry(f):
+    wine("reg", "add", "HKLM\\" + f["clave"] + "TurnaliaFree.exe", "/v", "UninstallString", "/d",
+         '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt', "/f")
+
+
+def test_uninstaller_by_its_name_on_disk_and_a_product_folder_that_is_a_link(h):
+    """Without an installation: the entry, the uninstaller in place, the product folder a link to
+    another folder. The file stored as uninstall.exe uninstalls however it is started; a copy
+    stored as Uninstall.exe is the installer; the link's target keeps its file."""
+    f = values(probe("-folders"))
+    remove_product(f)
+    h.on_close(lambda: remove_product(f))
+    folder = f["windows"] + "\\TurnaliaFree"
+    unix(folder).mkdir(parents=True, exist_ok=True)
+    shutil.copy(BUILD / "setup.exe", unix(folder + "\\uninstall.exe"))
+    fuera = unix("C:\\Fuera")
+    fuera.mkdir(exist_ok=True)
+    (fuera / "importante.txt").write_bytes(b"no borrar")
+    unix(f["raiz"]).parent.mkdir(parents=True, exist_ok=True)
+    os.symlink(fuera, unix(f["raiz"]))
+    add_entry(f)
+
+    # The installer refuses the uninstaller's argument before it touches anything.
+    assert h.run("kvt", "-silent", exe_name="Uninstall.exe").wait() == (INVALID_SWITCH, [])
+    assert entry(f["clave"]) is not None
+
+    short = probe("-short", folder + "\\uninstall.exe").strip()
+    assert short.upper() != (folder + "\\uninstall.exe").upper(), short
+    for started in (folder + "\\UNINSTALL.EXE", short):
+        add_entry(f)
+        assert h.run("kvt", "-silent", exe=started).wait() == (SUCCESS, []), started
+        assert entry(f["clave"]) is None, started
+        assert (fuera / "importante.txt").read_bytes() == b"no borrar"
