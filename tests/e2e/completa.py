@@ -4,6 +4,7 @@ uninstaller) share it: it is made on first use in a run and kept until a test fo
 import binascii
 import os
 import re
+import shutil
 import subprocess
 
 import harness
@@ -49,9 +50,9 @@ def mariadb(*sql_args, password=None):
     return r.returncode, r.stdout.decode("utf-8", "replace") + r.stderr.decode("utf-8", "replace")
 
 
-def install(h, welcome="pnlBienvenida", args=(), screenshots=None):
+def install(h, welcome="pnlBienvenida", args=(), screenshots=None, cwd=None):
     """Walks the wizard to "Instalar" and waits for the outcome; (process, outcome texts)."""
-    p = h.start_setup(*args)
+    p = h.start_setup(*args, cwd=cwd)
     h.tfctl("wait-window", "60000")
     walk_to_options(h, welcome)
     h.tfctl("click", "Instalar")
@@ -68,8 +69,48 @@ def install(h, welcome="pnlBienvenida", args=(), screenshots=None):
     return p, texts
 
 
+SYSTEM_PROGRAMS = ("regsvr32.exe", "sc.exe", "cmd.exe")
+
+
+def plant_system_programs(*folders):
+    """Stand-ins named as the system programs the installer and the uninstaller start, in each
+    folder; their paths. Each leaves its path + ".started" when something starts it."""
+    out = []
+    for folder in folders:
+        folder.mkdir(parents=True, exist_ok=True)
+        for name in SYSTEM_PROGRAMS:
+            shutil.copy(BUILD / "fixtures" / "planted_program.exe", folder / name)
+            out.append(folder / name)
+    return out
+
+
+def started_plants(plants):
+    return [str(p) for p in plants if p.with_name(p.name + ".started").exists()]
+
+
+class UserComSpec:
+    """ComSpec in the user's own environment (HKCU\Environment), as a standard user can set it,
+    pointing at a stand-in for the time of a with block. Programs started meanwhile see it."""
+
+    def __init__(self, unix_path, windows_path):
+        self.unix_path, self.windows_path = unix_path, windows_path
+
+    def __enter__(self):
+        self.unix_path.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(BUILD / "fixtures" / "planted_program.exe", self.unix_path)
+        wine("reg", "add", r"HKCU\Environment", "/v", "ComSpec", "/d", self.windows_path, "/f")
+        _, seen = wine("cmd", "/c", "echo", "%ComSpec%")
+        assert seen.strip() == self.windows_path, seen  # the trap is armed
+        return [self.unix_path]
+
+    def __exit__(self, *exc):
+        wine("reg", "delete", r"HKCU\Environment", "/v", "ComSpec", "/f")
+
+
 def installation():
-    """The shared full installation: dict with folders, log (messages), outcome texts, requests."""
+    """The shared full installation: dict with folders, log (messages), outcome texts, requests.
+    Made with system-program stand-ins beside setup.exe and in its working folder, and the
+    user's ComSpec pointing at another: none of them may run."""
     global _made
     if _made:
         return _made
@@ -77,7 +118,11 @@ def installation():
     try:
         v = serve_packages(h)
         f = folders()
-        p, texts = install(h, screenshots="i1")
+        work = h.dir / "trabajo"
+        plants = plant_system_programs(h.dir, work)
+        with UserComSpec(h.dir / "entorno" / "interprete.exe", h.win_dir + "\\entorno\\interprete.exe") as more:
+            p, texts = install(h, screenshots="i1", cwd=work)
+        assert started_plants(plants + more) == []
         h.tfctl("click", "Cerrar")
         assert h.wait_exit(p, 60) == 0
         _made = {"folders": f, "dir": h.dir, "texts": texts, "requests": v.requests(),

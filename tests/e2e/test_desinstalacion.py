@@ -44,11 +44,12 @@ def entry(key):
     return m.group(1).strip() if rc == 0 and m else None
 
 
-def start_uninstaller(h, line):
-    """Starts the uninstaller from a command line like the entry's: "C:\\...\\uninstall.exe" kvt."""
+def start_uninstaller(h, line, cwd=None):
+    """Starts the uninstaller from a command line like the entry's: "C:\\...\\uninstall.exe" kvt,
+    in its own folder or in cwd."""
     m = re.match(r'"([^"]+)"\s*(.*)', line)
     exe, args = m.group(1), m.group(2).split()
-    p = subprocess.Popen([WINE, exe, *args], cwd=unix(exe).parent, stdout=subprocess.DEVNULL,
+    p = subprocess.Popen([WINE, exe, *args], cwd=cwd or unix(exe).parent, stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL, start_new_session=True)
     h.procs.append(p)
     h.tfctl("wait-window", "60000")
@@ -138,7 +139,11 @@ def test_uninstall_after_full_installation(h):
 
     line = entry(f["clave"])
     assert line == '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt', line
-    p = start_uninstaller(h, line)
+    # System-program stand-ins beside the uninstaller and in its working folder, and the user's
+    # ComSpec pointing at another: none of them may run.
+    plants = completa.plant_system_programs(unix(f["windows"] + "\\TurnaliaFree"), h.dir / "trabajo")
+    with completa.UserComSpec(h.dir / "entorno" / "interprete.exe", h.win_dir + "\\entorno\\interprete.exe") as more:
+        p = start_uninstaller(h, line, cwd=h.dir / "trabajo")
     h.wait_visible("pnlDesinstalar")
     shown = {c["name"]: c for c in h.controls()}
     assert "disabled" in shown["btnDesinstalar"]["flags"]
@@ -158,7 +163,9 @@ def test_uninstall_after_full_installation(h):
     h.tfctl("close")
     assert h.wait_exit(p, 60) == 0
 
-    # Services gone and their programs ended; the other product's server still runs.
+    # Services gone (KVTDB by the system's own "sc delete") and their programs ended; the other
+    # product's server still runs.
+    assert completa.started_plants(plants + more) == []
     wait_until(lambda: not any(services().values()), 60, "the services to go")
     assert processes("mysqld.exe") == ["C:\\Otro\\mysqld.exe"]
     assert otro.poll() is None
