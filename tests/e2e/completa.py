@@ -2,6 +2,7 @@
 The tests that look at an installed machine (the installation itself, a second run, the
 uninstaller) share it: it is made on first use in a run and kept until a test forgets it."""
 import binascii
+import contextlib
 import os
 import re
 import shutil
@@ -69,41 +70,22 @@ def install(h, welcome="pnlBienvenida", args=(), screenshots=None, cwd=None):
     return p, texts
 
 
-SYSTEM_PROGRAMS = ("regsvr32.exe", "sc.exe", "cmd.exe")
-
-
-def plant_system_programs(*folders):
-    """Stand-ins named as the system programs the installer and the uninstaller start, in each
-    folder; their paths. Each leaves its path + ".started" when something starts it."""
-    out = []
-    for folder in folders:
-        folder.mkdir(parents=True, exist_ok=True)
-        for name in SYSTEM_PROGRAMS:
-            shutil.copy(BUILD / "fixtures" / "planted_program.exe", folder / name)
-            out.append(folder / name)
-    return out
-
-
-def started_plants(plants):
-    return [str(p) for p in plants if p.with_name(p.name + ".started").exists()]
-
-
-class UserComSpec:
-    """ComSpec in the user's own environment (HKCU\Environment), as a standard user can set it,
-    pointing at a stand-in for the time of a with block. Programs started meanwhile see it."""
-
-    def __init__(self, unix_path, windows_path):
-        self.unix_path, self.windows_path = unix_path, windows_path
-
-    def __enter__(self):
-        self.unix_path.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy(BUILD / "fixtures" / "planted_program.exe", self.unix_path)
-        wine("reg", "add", r"HKCU\Environment", "/v", "ComSpec", "/d", self.windows_path, "/f")
-        _, seen = wine("cmd", "/c", "echo", "%ComSpec%")
-        assert seen.strip() == self.windows_path, seen  # the trap is armed
-        return [self.unix_path]
-
-    def __exit__(self, *exc):
+@contextlib.contextmanager
+def planted_system_programs(h, *folders):
+    """Stand-ins named regsvr32.exe, sc.exe and cmd.exe in each folder and in a folder of their
+    own, and ComSpec in the user's own environment (HKCU\\Environment, where a standard user may
+    set it) at the last cmd.exe, for the time of the block. Gives a function that lists the
+    stand-ins something started (each leaves its path + ".started")."""
+    plants = [f / n for f in folders + (h.dir / "entorno",) for n in ("regsvr32.exe", "sc.exe", "cmd.exe")]
+    for p in plants:
+        p.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(BUILD / "fixtures" / "planted_program.exe", p)
+    comspec = h.win_dir + "\\entorno\\cmd.exe"
+    wine("reg", "add", r"HKCU\Environment", "/v", "ComSpec", "/d", comspec, "/f")
+    try:
+        assert wine("cmd", "/c", "echo", "%ComSpec%")[1].strip() == comspec  # the trap is armed
+        yield lambda: [str(p) for p in plants if p.with_name(p.name + ".started").exists()]
+    finally:
         wine("reg", "delete", r"HKCU\Environment", "/v", "ComSpec", "/f")
 
 
@@ -119,10 +101,9 @@ def installation():
         v = serve_packages(h)
         f = folders()
         work = h.dir / "trabajo"
-        plants = plant_system_programs(h.dir, work)
-        with UserComSpec(h.dir / "entorno" / "interprete.exe", h.win_dir + "\\entorno\\interprete.exe") as more:
+        with planted_system_programs(h, h.dir, work) as started:
             p, texts = install(h, screenshots="i1", cwd=work)
-        assert started_plants(plants + more) == []
+        assert started() == []
         h.tfctl("click", "Cerrar")
         assert h.wait_exit(p, 60) == 0
         _made = {"folders": f, "dir": h.dir, "texts": texts, "requests": v.requests(),

@@ -141,8 +141,7 @@ def test_uninstall_after_full_installation(h):
     assert line == '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt', line
     # System-program stand-ins beside the uninstaller and in its working folder, and the user's
     # ComSpec pointing at another: none of them may run.
-    plants = completa.plant_system_programs(unix(f["windows"] + "\\TurnaliaFree"), h.dir / "trabajo")
-    with completa.UserComSpec(h.dir / "entorno" / "interprete.exe", h.win_dir + "\\entorno\\interprete.exe") as more:
+    with completa.planted_system_programs(h, unix(f["windows"] + "\\TurnaliaFree"), h.dir / "trabajo") as started:
         p = start_uninstaller(h, line, cwd=h.dir / "trabajo")
     h.wait_visible("pnlDesinstalar")
     shown = {c["name"]: c for c in h.controls()}
@@ -165,7 +164,7 @@ def test_uninstall_after_full_installation(h):
 
     # Services gone (KVTDB by the system's own "sc delete") and their programs ended; the other
     # product's server still runs.
-    assert completa.started_plants(plants + more) == []
+    assert started() == []
     wait_until(lambda: not any(services().values()), 60, "the services to go")
     assert processes("mysqld.exe") == ["C:\\Otro\\mysqld.exe"]
     assert otro.poll() is None
@@ -207,9 +206,9 @@ def add_entry(f):
 
 
 def test_uninstaller_by_its_name_on_disk_and_a_product_folder_that_is_a_link(h):
-    """Without an installation: the entry, the uninstaller in place, the product folder a link to
-    another folder. The file stored as uninstall.exe uninstalls however it is started; a copy
-    stored as Uninstall.exe is the installer; the link's target keeps its file."""
+    """Only the entry, the uninstaller and the product folder, a link to another folder: the file
+    stored as uninstall.exe uninstalls however it is started, a copy stored as Uninstall.exe is
+    the installer, and the link's target keeps its file."""
     f = values(probe("-folders"))
     remove_product(f)
     h.on_close(lambda: remove_product(f))

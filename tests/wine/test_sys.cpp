@@ -101,37 +101,15 @@ TEST_F(Runner, MissingProgramGivesTheInterpretersOwnText) {
   EXPECT_NE(out.find("programa_inexistente_tf.exe"), std::string::npos) << out;
 }
 
-TEST_F(Runner, TheSystemProgramsFolderHoldsTheProgramsTheInstallerStarts) {
-  const std::string carpeta = sys.systemProgramsDir();
-#ifdef _WIN64
-  EXPECT_TRUE(igualesSinMayusculas(carpeta, sys.systemDir())) << carpeta;
-#else
-  EXPECT_TRUE(igualesSinMayusculas(nombreFichero(carpeta), "syswow64")) << carpeta;  // 32-bit on 64-bit
-#endif
-  for (const char* programa : {"cmd.exe", "regsvr32.exe", "sc.exe"})
-    EXPECT_NE(GetFileAttributesW(widen(carpeta + "\\" + programa).c_str()), INVALID_FILE_ATTRIBUTES) << programa;
-}
-
 TEST_F(Runner, ACommandPastItsLimitIsEndedWithTheProgramsItStarted) {
-  auto restantes = [&] {
-    std::vector<ProcessEntry> tabla;
-    procs.list(tabla);
-    return std::count_if(tabla.begin(), tabla.end(),
-                         [](const ProcessEntry& p) { return igualesSinMayusculas(p.exeFile, "stub_output.exe"); });
-  };
-  ASSERT_EQ(restantes(), 0);
   Consola c = consola(ui);
   c.limiteMs = 1500;
-  // The interpreter starts the stand-in, which starts another interpreter and stand-in: a tree.
+  // The interpreter starts the stand-in, which outlives the limit: the job ends them both.
   const std::string stub = fixture("stub_output.exe");
-  ULONGLONG inicio = GetTickCount64();
-  std::string out = EjecutarComando(stub + " out:antes & " + stub + " sleep:120000", c);
-  EXPECT_LT(GetTickCount64() - inicio, 30000u);
-  EXPECT_EQ(out, "antes\r\n");
-  ASSERT_EQ(log.lineas.size(), 1u);
-  EXPECT_EQ(log.lineas[0].find("El comando " + stub + " no termin\xF3 en 1 segundos"), 0u) << log.lineas[0];
-  for (int i = 0; i < 50 && restantes() > 0; ++i) Sleep(100);
-  EXPECT_EQ(restantes(), 0);
+  EXPECT_EQ(EjecutarComando(stub + " out:antes & " + stub + " sleep:120000", c), "antes\r\n");
+  EXPECT_EQ(log.lineas.at(0).find("El comando " + stub + " no termin\xF3 en 1 segundos"), 0u) << log.lineas[0];
+  for (int i = 0; i < 50 && isProcesoEnEjecucion("stub_output.exe", procs); ++i) Sleep(100);
+  EXPECT_FALSE(isProcesoEnEjecucion("stub_output.exe", procs));
 }
 
 TEST_F(Runner, WindowKeepsAnsweringWhileTheCommandRuns) {
@@ -461,23 +439,6 @@ TEST_F(Folders, LinkIsRemovedAndItsTargetLeftInPlace) {
     EXPECT_TRUE(lines().empty());
   }
   clean(outside);
-}
-
-TEST_F(Folders, AFolderThatIsItselfALinkKeepsItsTargetsFiles) {
-  std::string outside = root + "_destino";
-  ASSERT_TRUE(files.createFolders(outside + "\\BackUp"));
-  ASSERT_TRUE(files.writeFile(outside + "\\importante.txt", "datos"));
-  ASSERT_TRUE(files.createFolders(extraerDirectorio(root)));
-  ASSERT_TRUE(unixSymlink(outside, root));
-  borrarDirectorio(root, true, "kvt*.zip", files, *log);
-  std::string kept;
-  EXPECT_TRUE(files.readFile(outside + "\\importante.txt", kept));
-  EXPECT_TRUE(files.folderExists(outside + "\\BackUp"));
-  // Windows removes the link; Wine 8 cannot, and says so.
-  if (files.folderExists(root)) EXPECT_EQ(lines(), std::vector<std::string>{"No se pud\xF3 eliminar el archivo " + root});
-  else EXPECT_TRUE(lines().empty());
-  clean(outside);
-  if (!RemoveDirectoryW(widen(root).c_str())) DeleteFileW(widen(root).c_str());
 }
 
 TEST_F(Folders, NamesThatDoNotConvertBackAreLeftAloneAndLogged) {

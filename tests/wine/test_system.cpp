@@ -69,23 +69,6 @@ TEST(Win32LogSink, AppendsAndCreates) {
   EXPECT_TRUE(files.deleteFile(path));
 }
 
-TEST(Win32Files, StoredNameIsTheLongNameInItsOwnCase) {
-  Win32Files files;
-  const std::string dir = files.tempFolder() + "tf_nombre_guardado";
-  ASSERT_TRUE(files.createFolders(dir));
-  ASSERT_TRUE(files.writeFile(dir + "\\uninstall.exe", "MZ"));
-  ASSERT_TRUE(files.writeFile(dir + "\\Uninstall_copia.exe", "MZ"));
-  const std::string corta = files.shortPath(dir + "\\uninstall.exe");
-  for (const std::string& arrancado : {dir + "\\uninstall.exe", dir + "\\UNINSTALL.EXE", corta})
-    EXPECT_EQ(files.storedName(arrancado), "uninstall.exe") << arrancado;
-  EXPECT_EQ(files.storedName(dir + "\\UNINSTALL_COPIA.EXE"), "Uninstall_copia.exe");
-  EXPECT_EQ(files.storedName(dir + "\\no_existe.exe"), "");
-  EXPECT_EQ(files.storedName(dir + "\\uninstal?.exe"), "");
-  files.deleteFile(dir + "\\uninstall.exe");
-  files.deleteFile(dir + "\\Uninstall_copia.exe");
-  files.removeFolder(dir);
-}
-
 namespace {
 struct Nombre {
   std::string space, name;
