@@ -40,6 +40,8 @@ const char* const msgReintentoPidiendoResto =
     "Descarga de %s interrumpida en el byte %s: reintento %s de %s, pidiendo el resto";
 const char* const msgReintentoDesdeElPrincipio =
     "Descarga de %s interrumpida en el byte %s: reintento %s de %s, desde el principio";
+const char* const msgComandoDetenido =
+    "El comando %s no terminó en %s segundos: se ha detenido junto con los programas que inició";
 
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;

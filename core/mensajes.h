@@ -41,6 +41,8 @@ extern const char* const msgArchivoNoEncontrado;
 // Installation log lines of a download retried after a dropped connection.
 extern const char* const msgReintentoPidiendoResto;
 extern const char* const msgReintentoDesdeElPrincipio;
+// The command runner's line for a command ended at its time limit: the program and the seconds.
+extern const char* const msgComandoDetenido;
 
 // Fills each "%s" of `tmpl` with the next argument, in order; extra places stay empty.
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args);

@@ -3,6 +3,7 @@
 #include "core/carpetas.h"
 #include "core/mensajes.h"
 #include "core/vendor.h"
+#include "install/comandos.h"
 #include "platform/error.h"
 #include "sys/utilidades.h"
 
@@ -35,7 +36,7 @@ void extraerUtilidades(Ventana& v, const std::string& archivo) {
 void registrarComponente(Ventana& v, const std::string& componente) {
   v.registrarLog("Registering file " + componente);
   // The registration runs on its own; its outcome is not awaited.
-  v.puertos.shell.startHidden("regsvr32.exe", "/s " + componente);
+  v.puertos.shell.startHidden(programaSistema(v, "regsvr32.exe"), "/s " + componente);
 }
 
 std::string entradaNormalizada(std::string e) {

@@ -16,7 +16,6 @@ const std::string kRaiz = "C:\\Program Files (x86)\\TurnaliaFree";
 struct Banco : MaquinaFalsa {
   std::unique_ptr<TfrmPrincipal> frm;
   void preparar() {
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
     processes.onStart = [this](const std::string& cmd) {
       // The service programs register themselves, whatever form their path takes.
       for (auto [programa, servicio] : {std::pair{"KVT_SE", "srvKVT_service"}, std::pair{"KVT_ZK", "srvKVT_zkteco"}})
@@ -96,8 +95,8 @@ TEST_F(Aplicacion, UnpacksIntoTheRootRegistersMissingServicesAndStartsBoth) {
   EXPECT_EQ(files.content(kRaiz + "\\Informes\\plantilla.txt"), "plantilla");
   EXPECT_TRUE(files.has("C:\\Descargas\\Temp\\TurnaliaFree.zip"));  // the package stays
   ASSERT_EQ(processes.started.size(), 2u);
-  EXPECT_EQ(processes.started[0], "C:\\windows\\system32\\cmd.exe /c C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -install -silent");
-  EXPECT_EQ(processes.started[1], "C:\\windows\\system32\\cmd.exe /c C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE -install -silent");
+  EXPECT_EQ(processes.started[0], "C:\\Windows\\SysWOW64\\cmd.exe /c C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -install -silent");
+  EXPECT_EQ(processes.started[1], "C:\\Windows\\SysWOW64\\cmd.exe /c C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE -install -silent");
   EXPECT_TRUE(services.find("srvKVT_service")->started);
   EXPECT_TRUE(services.find("srvKVT_zkteco")->started);
   auto l = mensajes();

@@ -24,7 +24,6 @@ struct Banco : MaquinaFalsa {
       {"MariaDB 10.1/bin/mysql.exe", "MZ"}, {"MariaDB 10.1/data/my.ini", kIni}};
 
   void preparar() {
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
     processes.onStart = [this](const std::string& cmd) {
       FakeCommandScript s;
       if (cmd.find("--install KVTDB") != std::string::npos) {

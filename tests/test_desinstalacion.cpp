@@ -68,7 +68,7 @@ TEST_F(Desinstalador, PanelShowsTheSizeInTheUsersSeparatorAndContinuarFollowsThe
 // Which services are registered decides the lines and commands; the steps keep their order:
 // at each command the server is stopped, and the folder and entry are still there.
 TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
-  const std::string sc = "\"sc delete KVTDB\"", svc = "C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -uninstall -silent",
+  const std::string sc = "\"C:\\Windows\\SysWOW64\\sc.exe delete KVTDB\"", svc = "C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -uninstall -silent",
                     zk = "C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE -uninstall -silent";
   const std::string si = " est\xE1 instalado", no = " no est\xE1 instalado";
   struct Caso {

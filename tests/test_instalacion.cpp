@@ -129,6 +129,7 @@ TEST_F(Instalacion, TheClientRoadTakesOnlyItsProgramAndTouchesNothingOfTheProduc
   EXPECT_TRUE(files.has("C:\\windows\\syswow64\\midas.dll"));
   EXPECT_FALSE(files.has("C:\\windows\\syswow64\\biokey.ocx"));
   ASSERT_EQ(shell.started.size(), 1u);
+  EXPECT_EQ(shell.started[0].program, "C:\\Windows\\SysWOW64\\regsvr32.exe");
   EXPECT_EQ(shell.started[0].parameters, "/s midas.dll");
   EXPECT_TRUE(links.find(sys.desktop + "\\Software Ticador.lnk"));
   EXPECT_TRUE(files.has("C:\\windows\\TurnaliaFree\\uninstall.exe"));

@@ -47,8 +47,9 @@ TEST_F(Utilidades, DownloadedArchivePlacedByKindRegisteredAndUtilsOnThePath) {
   EXPECT_EQ(files.content("C:\\windows\\syswow64\\midas.dll"), "dll");
   EXPECT_EQ(files.content(kUtils + "\\herramienta.exe"), "exe");
   EXPECT_FALSE(files.has("C:\\windows\\syswow64\\herramienta.exe"));
-  EXPECT_EQ(registrados(), (std::vector<std::string>{"regsvr32.exe /s biokey.ocx", "regsvr32.exe /s zkemkeeper.dll",
-                                                     "regsvr32.exe /s midas.dll"}));
+  const std::string regsvr32 = "C:\\Windows\\SysWOW64\\regsvr32.exe";  // never by its bare name
+  EXPECT_EQ(registrados(), (std::vector<std::string>{regsvr32 + " /s biokey.ocx", regsvr32 + " /s zkemkeeper.dll",
+                                                     regsvr32 + " /s midas.dll"}));
   const RegistryValue* path = registry.value(RegistryRoot::LocalMachine, kClave, "Path");
   EXPECT_EQ(path->text, "%SystemRoot%\\system32;" + kUtils);
   EXPECT_EQ(path->type, RegistryType::ExpandString);

@@ -35,7 +35,7 @@ void desinstalarServidorDatos(Ventana& v) {
     v.registrarLog("El servicio KVTDB no se ha detenido");
   if (isProcesoEnEjecucion("mysqld.exe", v.puertos.processes))
     terminarProcesosEnCarpeta("mysqld.exe", v.directorioDBMS, v.puertos.processes, v.puertos.log);
-  v.registrarLog(EjecutarComando("\"sc delete KVTDB\"", v.puertos.processes, v.puertos.ui));
+  v.registrarLog(EjecutarComando("\"" + programaSistemaEnComando(v, "sc.exe") + " delete KVTDB\"", consola(v)));
 }
 
 void desinstalarServicio(Ventana& v, const ServicioProducto& s) {

@@ -25,7 +25,6 @@ struct BancoInstalacion : MaquinaFalsa {
   std::unique_ptr<TfrmPrincipal> frm;
 
   void preparar() {
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
     processes.onStart = [this](const std::string& cmd) {
       auto registra = [&](const char* programa, const char* servicio) {
         if (cmd.find(programa) != std::string::npos && cmd.find("-install") != std::string::npos &&
@@ -76,7 +75,6 @@ struct BancoDesinstalacion : MaquinaFalsa {
   BancoDesinstalacion() {
     sys.exe = "C:\\windows\\TurnaliaFree\\uninstall.exe";
     files.put(sys.exe, "MZ");
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
     processes.onStart = [this](const std::string& linea) {
       comandos.push_back(linea.substr(linea.find(" /c ") + 4));
       return FakeCommandScript{{{0, "<" + comandos.back() + ">"}}};

@@ -39,6 +39,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string programFiles = "C:\\Program Files (x86)";
   std::string windows = "C:\\windows";
   std::string system = "C:\\windows\\syswow64";
+  std::string systemPrograms = "C:\\Windows\\SysWOW64";  // spelled apart from `system`: tests tell which one
   std::string desktop = "C:\\Users\\Public\\Desktop";
   std::string programs = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string commonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
@@ -54,6 +55,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string programFilesDir() override { return programFiles; }
   std::string windowsDir() override { return windows; }
   std::string systemDir() override { return system; }
+  std::string systemProgramsDir() override { return systemPrograms; }
   std::string desktopDir() override { return desktop; }
   std::string startMenuProgramsDir() override { return programs; }
   std::string commonStartMenuProgramsDir() override { return commonPrograms; }
@@ -157,6 +159,8 @@ class FakeFiles : public Files {
     auto it = shortNames.find(path);
     return it == shortNames.end() ? path : it->second;
   }
+  // The name as put, found by the path in any case or by its short form.
+  std::string storedName(const std::string& path) override;
   std::string tempFolder() override { return temp; }
   std::string currentFolder() override { return current; }
 

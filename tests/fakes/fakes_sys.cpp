@@ -24,7 +24,7 @@ class FakeRunningCommand : public RunningCommand {
     return n;
   }
   bool finished() override {
-    bool done = owner_.waits >= script_.endAfterWaits;
+    bool done = ended_ || owner_.waits >= script_.endAfterWaits;
     if (!done) {
       if (runningPass_) ++owner_.passesWithoutWait;
       runningPass_ = true;
@@ -35,6 +35,11 @@ class FakeRunningCommand : public RunningCommand {
     runningPass_ = false;
     ++owner_.waits;
     owner_.waitTimes.push_back(maxMs);
+    if (owner_.clock) owner_.clock->ticks += maxMs;
+  }
+  void endTree() override {
+    ended_ = true;
+    ++owner_.endedTrees;
   }
 
  private:
@@ -49,6 +54,7 @@ class FakeRunningCommand : public RunningCommand {
   FakeCommandScript script_;
   std::string pipe_;
   bool runningPass_ = false;
+  bool ended_ = false;
 };
 
 // Opened to start, its queries answer the start's statuses; opened to stop, the stop's.
