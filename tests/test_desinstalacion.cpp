@@ -186,9 +186,17 @@ TEST_F(Desinstalador, OnlyTheProductsOwnProgramsAreEnded) {
   EXPECT_TRUE(enLog("No se finaliza el proceso mysqld.exe (12): no se pudo leer su ruta"));
 }
 
+// The wait follows the service: a stop it cannot take yet (still starting, already stopping) is
+// waited for within the same bound, which stretches while the check point moves.
 TEST(DetenerServicio, WaitsUntilStoppedWithinItsBound) {
+  auto avanzando = [](int pasos, bool termina) {  // already stopping, a higher check point each query
+    std::vector<ServiceStatus> v;
+    for (int i = 1; i <= pasos; ++i) v.push_back({kServiceStopPending, (uint32_t)i, 1000});
+    if (termina) v.push_back({kServiceStopped, 0, 0});
+    return v;
+  };
   struct Caso {
-    bool rechaza;
+    int rechaza;  // stops refused first: still starting, already stopping, or not accepting one
     std::vector<ServiceStatus> estados;
     bool resultado;
     uint64_t espera;  // fake milliseconds
@@ -197,11 +205,16 @@ TEST(DetenerServicio, WaitsUntilStoppedWithinItsBound) {
       {false, {{kServiceStopPending, 1, 5000}}, false, kEsperaParadaServicioMs},  // never stops
       {true, {{kServiceStopped, 0, 0}}, true, 0},                                // was not running
       {true, {{kServiceRunning, 0, 0}}, false, 0},                               // refuses while running
+      {true, avanzando(40, true), true, 40000},                                  // the bound stretches
+      {true, avanzando(400, false), false, kEsperaParadaServicioMaximaMs},       // but not for ever
+      {1,  // still starting: asked again once it runs
+       {{kServiceStartPending, 1, 500}, {kServiceRunning, 0, 0}, {kServiceStopPending, 1, 500}, {kServiceStopped, 0, 0}},
+       true, 1000},
   };
   for (const Caso& c : casos) {
     MaquinaFalsa m;
     m.services.services.push_back({"KVTDB", "KVTDB"});
-    m.services.find("KVTDB")->stopRefused = c.rechaza;
+    m.services.find("KVTDB")->stopRefusals = c.rechaza;
     m.services.find("KVTDB")->stopStatuses = c.estados;
     EXPECT_EQ(detenerServicioYEsperar("", "KVTDB", m.services, m.ui, m.clock), c.resultado);
     EXPECT_EQ(m.clock.ticks, c.espera);
