@@ -11,6 +11,12 @@ std::string rutaCortaPrograma(Ventana& v, const std::string& programa) {
   return corta;
 }
 
+std::string rutaCortaEnCarpeta(Ventana& v, const std::string& carpeta, const std::string& nombre) {
+  std::string ruta = v.puertos.files.shortPath(carpeta) + "\\" + nombre;
+  if (ruta.find(' ') != std::string::npos) return "\"" + ruta + "\"";
+  return ruta;
+}
+
 std::string ejecutarYRegistrar(Ventana& v, const std::string& programaCorto, const std::string& resto) {
   std::string comando = programaCorto + resto;
   if (!programaCorto.empty() && programaCorto[0] == '"') comando = "\"" + comando + "\"";
