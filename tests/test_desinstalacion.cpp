@@ -186,6 +186,31 @@ TEST_F(Desinstalador, OnlyTheProductsOwnProgramsAreEnded) {
   EXPECT_TRUE(enLog("No se finaliza el proceso mysqld.exe (12): no se pudo leer su ruta"));
 }
 
+// A silent installation as LocalSystem left its links in the all-users folders: the product's
+// names go from there as from the person's own, there only when they point into its folders.
+TEST_F(Desinstalador, TheProductsLinksGoFromTheAllUsersFoldersToo) {
+  const std::string comun = sys.commonPrograms + "\\TurnaliaFree\\", escritorio = sys.commonDesktop + "\\";
+  const std::pair<std::string, std::string> casos[] = {  // link, its target ("" no link); the last two stay
+      {escritorio + "Turnalia Free.lnk", kRaiz + "\\TurnaliaFree.exe"},
+      {comun + "TurnaliaFree.lnk", kRaiz + "\\TurnaliaFree.exe"},
+      {comun + "Desinstalar.lnk", "C:\\windows\\TurnaliaFree\\uninstall.exe"},
+      {escritorio + "Turnalia Free.lnk", "D:\\Otro\\TurnaliaFree.exe"},
+      {escritorio + "Turnalia Free.lnk", ""},
+  };
+  for (const auto& [fichero, destino] : casos) {
+    Banco m;
+    m.sys.desktop = "C:\\Users\\Admin\\Desktop";  // the person's own
+    m.files.put(m.sys.desktop + "\\Turnalia Free.lnk", "L");
+    m.files.put(fichero, "L");
+    ShellLink enlace;
+    enlace.target = destino;
+    if (!destino.empty()) m.links.save(fichero, enlace);
+    m.desinstalar();
+    EXPECT_EQ(m.files.has(fichero), destino.empty() || destino[0] == 'D') << fichero << " -> " << destino;
+    EXPECT_FALSE(m.files.has(m.sys.desktop + "\\Turnalia Free.lnk"));
+  }
+}
+
 // The wait follows the service: a stop it cannot take yet (still starting, already stopping) is
 // waited for within the same bound, which stretches while the check point moves.
 TEST(DetenerServicio, WaitsUntilStoppedWithinItsBound) {

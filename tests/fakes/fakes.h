@@ -43,6 +43,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string desktop = "C:\\Users\\Public\\Desktop";
   std::string programs = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string commonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+  std::string commonDesktop = "C:\\Users\\Public\\Desktop";
   bool desktopUnnameable = false;  // named only in characters Windows-1252 lacks: the probe throws
   std::string exe = "C:\\Descargas\\setup.exe";
   std::string decimal = ",";
@@ -63,6 +64,7 @@ class FakeSystemInfo : public SystemInfo {
   }
   std::string startMenuProgramsDir() override { return programs; }
   std::string commonStartMenuProgramsDir() override { return commonPrograms; }
+  std::string commonDesktopDir() override { return commonDesktop; }
   std::string exePath() override { return exe; }
   std::string decimalSeparator() override { return decimal; }
 };
