@@ -26,16 +26,16 @@ std::string sello(const LocalTime& t) {
   return b;
 }
 
-// An old product database would be mixed with the new schema, so it leaves the server's data
-// folder before the package is unpacked. It holds a customer's records: it is moved aside,
-// beside the server (which the uninstaller keeps), never deleted; when it cannot be kept,
-// nothing goes on.
-void apartarBaseAnterior(Ventana& v) {
-  const std::string carpeta = v.directorioDBMS + "\\data\\turnaliafree";
+// An earlier data folder would be mixed with the package's: InnoDB's system tablespace still
+// lists the old product tables, so the schema could not make them again. The whole folder
+// leaves for BackUp beside the server (which the uninstaller keeps), as it was, so a server
+// pointed at it serves it again; it is never deleted. When it cannot be kept, nothing goes on.
+void apartarDatosAnteriores(Ventana& v) {
+  const std::string carpeta = v.directorioDBMS + "\\data";
   if (!v.puertos.files.folderExists(carpeta)) return;
   v.registrarLog("Eliminando directorio " + carpeta);
   const std::string copias = v.directorioDBMS + "\\BackUp";
-  const std::string copia = copias + "\\turnaliafree_" + sello(v.puertos.clock.now());
+  const std::string copia = copias + "\\data_" + sello(v.puertos.clock.now());
   if (!v.puertos.files.createFolders(copias) || !v.puertos.files.moveFile(carpeta, copia, false))
     throw Error("No se pudo guardar la base de datos anterior " + carpeta + " en " + copia +
                 ", instalaci\xF3n detenida !");
@@ -141,7 +141,7 @@ void instalarSoftware(Ventana& v) {
   // Without the package the run stops here: the old database stays where the server finds it.
   const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.ficheroDBMS);
   if (!v.puertos.files.fileExists(paquete)) throw Error(msgDBMSNoDescargado);
-  apartarBaseAnterior(v);
+  apartarDatosAnteriores(v);
   try {
     expandirDBMS(v, paquete);
   } catch (const std::exception& e) {

@@ -119,19 +119,23 @@ TEST_F(Dbms, AProgramPathWithABlankIsQuotedAndTheLineSurvivesCmd) {
                       "\\data\\my.ini\"\"");
 }
 
-TEST_F(Dbms, AnOldProductDatabaseIsSetAsideBeforeUnpackingAndNeverDeleted) {
+TEST_F(Dbms, TheEarlierDataFolderIsSetAsideWholeBeforeUnpackingAndNeverDeleted) {
   files.put(kDbms + "\\data\\turnaliafree\\empleados.ibd", "registros");
+  files.put(kDbms + "\\data\\ibdata1", "diccionario");
   // Without the package nothing is unpacked over it: it stays where the server finds it.
   EXPECT_THROW(instalarSoftware(*frm), std::exception);
   EXPECT_EQ(files.content(kDbms + "\\data\\turnaliafree\\empleados.ibd"), "registros");
   EXPECT_FALSE(files.folderExists(kDbms + "\\BackUp"));
 
   instalar();
-  EXPECT_FALSE(files.folderExists(kDbms + "\\data\\turnaliafree"));
-  const std::string copia = kDbms + "\\BackUp\\turnaliafree_20241208_103105";
-  EXPECT_EQ(files.content(copia + "\\empleados.ibd"), "registros");
+  // The package's own data folder is the one in use; the old one is kept as it was.
+  EXPECT_FALSE(files.has(kDbms + "\\data\\turnaliafree") || files.has(kDbms + "\\data\\ibdata1"));
+  EXPECT_TRUE(files.has(kDbms + "\\data\\my.ini"));
+  const std::string copia = kDbms + "\\BackUp\\data_20241208_103105";
+  EXPECT_EQ(files.content(copia + "\\turnaliafree\\empleados.ibd"), "registros");
+  EXPECT_EQ(files.content(copia + "\\ibdata1"), "diccionario");
   auto l = mensajes();
-  auto it = std::find(l.begin(), l.end(), "Eliminando directorio " + kDbms + "\\data\\turnaliafree");
+  auto it = std::find(l.begin(), l.end(), "Eliminando directorio " + kDbms + "\\data");
   ASSERT_NE(it, l.end());
   EXPECT_EQ(*(it + 1), "Base de datos anterior guardada en " + copia);
 

@@ -169,7 +169,8 @@ def test_3_a_reinstallation_with_the_services_stopped_keeps_one_path_entry(h):
     assert [e.lower() for e in path_entries()].count((root + "\\Utils").lower()) == 1
     assert service_state("KVTDB") == "RUNNING"
     assert len([q for q in v.requests() if q["method"] == "POST"]) == 1
-    # The earlier installation's database left the server's data folder but was kept.
+    # The earlier installation's data folder left the server's place whole, and was kept.
     dbms = unix(inst["folders"]["programfiles"] + "\\MySQL\\MariaDB 10.1")
-    kept = [d for d in (dbms / "BackUp").iterdir() if d.name.startswith("turnaliafree_")]
-    assert len(kept) == 1 and any(p.suffix in (".frm", ".ibd") for p in kept[0].iterdir()), kept
+    kept = [d for d in (dbms / "BackUp").iterdir() if d.name.startswith("data_")]
+    assert len(kept) == 1 and (kept[0] / "ibdata1").exists(), kept
+    assert any(p.suffix in (".frm", ".ibd") for p in (kept[0] / "turnaliafree").iterdir()), kept
