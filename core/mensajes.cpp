@@ -41,6 +41,12 @@ const char* const msgReintentoPidiendoResto =
 const char* const msgReintentoDesdeElPrincipio =
     "Descarga de %s interrumpida en el byte %s: reintento %s de %s, desde el principio";
 
+const char* const msgBaseDatosNoResponde =
+    "El servidor de base de datos no responde en %s, instalación detenida !";
+const char* const msgBaseDatosClaveRechazada =
+    "El servidor de base de datos de %s no acepta la contraseña de root de TurnaliaFree, instalación detenida !";
+const char* const msgBaseDatosSinTablas = "La base de datos %s no existe o no tiene tablas, instalación detenida !";
+
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;
   auto next = args.begin();

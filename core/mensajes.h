@@ -41,6 +41,11 @@ extern const char* const msgArchivoNoEncontrado;
 // Installation log lines of a download retried after a dropped connection.
 extern const char* const msgReintentoPidiendoResto;
 extern const char* const msgReintentoDesdeElPrincipio;
+// The product database after its setup: no server on its port, root's password refused, no
+// tables (the server's address, or the database's name).
+extern const char* const msgBaseDatosNoResponde;
+extern const char* const msgBaseDatosClaveRechazada;
+extern const char* const msgBaseDatosSinTablas;
 
 // Fills each "%s" of `tmpl` with the next argument, in order; extra places stay empty.
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args);

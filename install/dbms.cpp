@@ -7,6 +7,7 @@
 #include "install/aplicacion.h"
 #include "install/comandos.h"
 #include "platform/error.h"
+#include "sys/mysql_cliente.h"
 #include "sys/servicios.h"
 
 namespace tf {
@@ -15,6 +16,9 @@ namespace {
 
 const char* const kServicioDBMS = "KVTDB";
 const char* const kScript = "temp_turnaliafree.sql";
+const char* const kBaseDatos = "turnaliafree";
+const char* const kHostDBMS = "127.0.0.1";
+constexpr uint16_t kPuertoDBMS = 3307;
 
 std::string programa(Ventana& v, const char* nombre) {
   return rutaCortaPrograma(v, v.directorioDBMS + "\\bin\\" + nombre);
@@ -156,7 +160,37 @@ void instalarSoftware(Ventana& v) {
 
   EjecutarComando1N(v);
   EjecutarComando3N(v);
+  comprobarBaseDatos(v);
   EjecutarComando4N(v);
+}
+
+void comprobarBaseDatos(Ventana& v) {
+  const std::string servidor = std::string(kHostDBMS) + ":" + std::to_string(kPuertoDBMS);
+  v.registrarLog("Comprobando la base de datos " + std::string(kBaseDatos) + " en " + servidor + " ...");
+  ParametrosMySQL p;
+  p.host = kHostDBMS;
+  p.puerto = kPuertoDBMS;
+  p.usuario = "root";
+  p.password = v.passwordDBMS;
+  p.baseDatos = kBaseDatos;
+  const ComprobacionMySQL r = comprobarTablasMySQL(p, v.puertos.net, v.puertos.hashes, v.puertos.clock);
+  if (r.respuesta == RespuestaMySQL::conTablas) {
+    v.registrarLog("La base de datos " + std::string(kBaseDatos) + " responde con " + std::to_string(r.tablas) +
+                   " tablas");
+    return;
+  }
+  v.registrarLog("La base de datos " + std::string(kBaseDatos) + " no responde como debe: " + r.error);
+  switch (r.respuesta) {
+    case RespuestaMySQL::sinServidor:
+      if (v.dbmsEnEjecucion)
+        v.registrarLog("Otro programa mysqld.exe estaba en ejecuci\xF3n: el servicio KVTDB no se registr\xF3 "
+                       "ni se inici\xF3");
+      throw Error(formatear(msgBaseDatosNoResponde, {servidor}));
+    case RespuestaMySQL::rechazada:
+      throw Error(formatear(msgBaseDatosClaveRechazada, {servidor}));
+    default:
+      throw Error(formatear(msgBaseDatosSinTablas, {kBaseDatos}));
+  }
 }
 
 }  // namespace tf
