@@ -46,6 +46,9 @@ const char* const msgBaseDatosNoResponde =
 const char* const msgBaseDatosClaveRechazada =
     "El servidor de base de datos de %s no acepta la contraseña de root de TurnaliaFree, instalación detenida !";
 const char* const msgBaseDatosSinTablas = "La base de datos %s no existe o no tiene tablas, instalación detenida !";
+const char* const msgNoCrearTemporal =
+    "No fue posible crear el directorio temporal %s junto al instalador: copie el instalador y sus paquetes a "
+    "una carpeta con permiso de escritura, instalación detenida !";
 
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;

@@ -46,6 +46,8 @@ extern const char* const msgReintentoDesdeElPrincipio;
 extern const char* const msgBaseDatosNoResponde;
 extern const char* const msgBaseDatosClaveRechazada;
 extern const char* const msgBaseDatosSinTablas;
+// An offline installation whose Temp folder beside the installer cannot be made (read-only media).
+extern const char* const msgNoCrearTemporal;
 
 // Fills each "%s" of `tmpl` with the next argument, in order; extra places stay empty.
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args);

@@ -82,11 +82,16 @@ TEST_F(Instalacion, EachFailingStepEndsTheRunWithItsMessageAndNoReport) {
       {"C:\\Descargas\\temp_turnaliafree.sql",
        "No se encontr\xF3 el archivo temp_turnaliafree.sql en el directorio C:\\Descargas\\Temp\\ !", true},
       {"C:\\Descargas\\TurnaliaFree.zip", "Fichero TurnaliaFree.zip no descargado, instalaci\xF3n detenida !", true},
+      // Offline from read-only media: the installer's Temp folder cannot be made.
+      {"C:\\Descargas\\Temp",
+       "No fue posible crear el directorio temporal C:\\Descargas\\Temp junto al instalador: copie el instalador y "
+       "sus paquetes a una carpeta con permiso de escritura, instalaci\xF3n detenida !",
+       false},
   };
   for (const Caso& c : casos) {
     Banco t;
     t.preparar();
-    t.files.deleteFile(c.quita);
+    if (!t.files.deleteFile(c.quita)) t.files.put(c.quita, "a file where the folder should be");
     t.instalar();
     EXPECT_EQ(t.fallo(), c.mensaje) << c.quita;
     EXPECT_TRUE(t.internet.posts.empty()) << c.quita;
