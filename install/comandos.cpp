@@ -24,6 +24,12 @@ Consola consola(Ventana& v) {
   return Consola{programaSistema(v, "cmd.exe"), v.puertos.processes, v.puertos.ui, v.puertos.clock, v.puertos.log};
 }
 
+std::string rutaCortaEnCarpeta(Ventana& v, const std::string& carpeta, const std::string& nombre) {
+  std::string ruta = v.puertos.files.shortPath(carpeta) + "\\" + nombre;
+  if (ruta.find(' ') != std::string::npos) return "\"" + ruta + "\"";
+  return ruta;
+}
+
 std::string ejecutarYRegistrar(Ventana& v, const std::string& programaCorto, const std::string& resto) {
   std::string comando = programaCorto + resto;
   if (!programaCorto.empty() && programaCorto[0] == '"') comando = "\"" + comando + "\"";

@@ -22,6 +22,10 @@ std::string programaSistemaEnComando(Ventana& v, const std::string& nombre);
 // The command runner on the window's machine, with the system's command interpreter.
 Consola consola(Ventana& v);
 
+// The short (8.3) form of a folder, then "\" and a file name as given (its long form), for a
+// command line; quoted when it holds a blank.
+std::string rutaCortaEnCarpeta(Ventana& v, const std::string& carpeta, const std::string& nombre);
+
 // Runs `programaCorto` + `resto` through the command interpreter and logs its output as one
 // line. A quoted program gets the whole command wrapped in one more pair of quotes, because
 // "cmd /c" drops the first and the last quote of a line that starts with one.

@@ -42,6 +42,7 @@ class SystemInfo {
   virtual std::string desktopDir() = 0;                  // all users' when running as LocalSystem
   virtual std::string startMenuProgramsDir() = 0;        // the user's (all users' as LocalSystem)
   virtual std::string commonStartMenuProgramsDir() = 0;  // all users'
+  virtual std::string commonDesktopDir() = 0;            // all users'
   virtual std::string exePath() = 0;  // full path of the running executable
   // The user's decimal separator (for example "," on a Spanish system); "." when unknown.
   virtual std::string decimalSeparator() = 0;

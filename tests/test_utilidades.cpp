@@ -95,6 +95,32 @@ TEST_F(Utilidades, ThePathGetsTheFolderOnceAsAWholeEntry) {
   }
 }
 
+// A Path of another type, or a key that cannot be read, would be replaced by the Utils folder
+// alone and every other entry lost: it is logged and left as it is.
+TEST_F(Utilidades, OnlyATextPathIsRewritten) {
+  const std::string noSeAnade = "; no se a\xF1" "ade " + kUtils;
+  struct Caso {
+    RegistryType tipo;
+    bool legible;
+    std::string linea;
+  } casos[] = {
+      {RegistryType::Number, true, "El Path del sistema no es un texto" + noSeAnade},
+      {RegistryType::Other, true, "El Path del sistema no es un texto" + noSeAnade},
+      {RegistryType::String, false,
+       "No se puede leer el Path del sistema (No se puede abrir la clave " + kClave + ")" + noSeAnade},
+  };
+  for (const Caso& c : casos) {
+    MaquinaFalsa m;
+    m.registry.put(RegistryRoot::LocalMachine, kClave, "Path", {c.tipo, "C:\\x", 7});
+    if (!c.legible) m.registry.refused.push_back(kClave);
+    TfrmPrincipal w(m.puertos(), {});
+    w.FormCreate();
+    incluirUtilidadesEnPath(w);
+    EXPECT_TRUE(m.registry.writes.empty());
+    EXPECT_EQ(m.mensajes().back(), c.linea);
+  }
+}
+
 TEST_F(Utilidades, APathThatCannotBeReadBackExactlyIsLeftAlone) {
   RegistryValue v{RegistryType::ExpandString, "C:\\?????;C:\\x"};
   v.exact = false;

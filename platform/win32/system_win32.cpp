@@ -207,6 +207,7 @@ std::string Win32SystemInfo::startMenuProgramsDir() {
   return shellFolder(runsAsLocalSystem() ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS);
 }
 std::string Win32SystemInfo::commonStartMenuProgramsDir() { return shellFolder(CSIDL_COMMON_PROGRAMS); }
+std::string Win32SystemInfo::commonDesktopDir() { return shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY); }
 
 std::string Win32SystemInfo::exePath() {
   std::wstring buf(32768, L'\0');

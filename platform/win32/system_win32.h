@@ -28,6 +28,7 @@ class Win32SystemInfo : public SystemInfo {
   std::string desktopDir() override;
   std::string startMenuProgramsDir() override;
   std::string commonStartMenuProgramsDir() override;
+  std::string commonDesktopDir() override;
   std::string exePath() override;
   std::string decimalSeparator() override;
 };

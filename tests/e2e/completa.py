@@ -43,10 +43,10 @@ def service_state(name):
     return r.stdout.decode().strip()
 
 
-def mariadb(*sql_args, password=None):
+def mariadb(*sql_args, password=None, port=3307):
     """(exit code, output) of Debian's client against the installed server on 127.0.0.1:3307."""
     pw = derived_password() if password is None else password
-    r = subprocess.run(["mariadb", "--no-defaults", "--protocol=TCP", "-h127.0.0.1", "-P3307", "-uroot",
+    r = subprocess.run(["mariadb", "--no-defaults", "--protocol=TCP", "-h127.0.0.1", f"-P{port}", "-uroot",
                         f"-p{pw}", *sql_args], capture_output=True, timeout=60)
     return r.returncode, r.stdout.decode("utf-8", "replace") + r.stderr.decode("utf-8", "replace")
 

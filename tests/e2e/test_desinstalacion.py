@@ -91,6 +91,18 @@ def remove_product(f):
     wine("reg", "delete", "HKLM\\" + f["clave"] + "TurnaliaFree.exe", "/f")
 
 
+def foreign_mysqld(h):
+    """Another product's database server of the same name, running from its own folder."""
+    ajeno = unix("C:\\Otro\\mysqld.exe")
+    ajeno.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copy(BUILD / "fixtures" / "stub_output.exe", ajeno)
+    otro = subprocess.Popen([WINE, "C:\\Otro\\mysqld.exe", "sleep:900000"], cwd=ajeno.parent,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    h.procs.append(otro)
+    wait_until(lambda: "C:\\Otro\\mysqld.exe" in processes("mysqld.exe"), 30, "the other server")
+    return otro
+
+
 def installed(f):
     return (entry(f["clave"]) is not None and all(services().values())
             and unix(f["raiz"] + "\\TurnaliaFree.exe").exists())
@@ -127,14 +139,7 @@ def test_uninstall_after_full_installation(h):
     fuera.mkdir(exist_ok=True)
     (fuera / "importante.txt").write_bytes(b"no borrar")
     os.symlink(fuera, raiz / "Informes" / "enlace")
-    # Another product's database server of the same name, running from its own folder.
-    ajeno = unix("C:\\Otro\\mysqld.exe")
-    ajeno.parent.mkdir(parents=True, exist_ok=True)
-    shutil.copy(BUILD / "fixtures" / "stub_output.exe", ajeno)
-    otro = subprocess.Popen([WINE, "C:\\Otro\\mysqld.exe", "sleep:900000"], cwd=ajeno.parent,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-    h.procs.append(otro)
-    wait_until(lambda: "C:\\Otro\\mysqld.exe" in processes("mysqld.exe"), 30, "the other server")
+    otro = foreign_mysqld(h)
     size = size_mb(raiz)
 
     line = entry(f["clave"])

@@ -20,7 +20,8 @@ inline const std::string kBancoEntrada =
 inline const char* const kBancoExitoDesinstalacion = "La desinstalaci\xF3n se realiz\xF3 con \xE9xito !";
 
 // A machine where the packages lie beside the installer and the programs behave: the database
-// server and the product's services register themselves when asked.
+// server and the product's services register themselves when asked, and the product database
+// answers on 3307.
 struct BancoInstalacion : MaquinaFalsa {
   std::unique_ptr<TfrmPrincipal> frm;
 
@@ -37,6 +38,7 @@ struct BancoInstalacion : MaquinaFalsa {
       return FakeCommandScript{};
     };
     registry.putKey(RegistryRoot::LocalMachine, kBancoPath);
+    net.servidoresMySQL[3307].tablas = {"empleados", "turnos"};  // the product's server, once set up
     files.put(sys.exe, "MZ");
     files.mkdir(sys.desktop);
     files.mkdir(sys.programs);

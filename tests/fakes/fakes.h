@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/ports.h"
 #include "platform/ui.h"
@@ -43,6 +44,8 @@ class FakeSystemInfo : public SystemInfo {
   std::string desktop = "C:\\Users\\Public\\Desktop";
   std::string programs = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string commonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+  std::string commonDesktop = "C:\\Users\\Public\\Desktop";
+  bool desktopUnnameable = false;  // named only in characters Windows-1252 lacks: the probe throws
   std::string exe = "C:\\Descargas\\setup.exe";
   std::string decimal = ",";
 
@@ -56,9 +59,14 @@ class FakeSystemInfo : public SystemInfo {
   std::string windowsDir() override { return windows; }
   std::string systemDir() override { return system; }
   std::string systemProgramsDir() override { return systemPrograms; }
-  std::string desktopDir() override { return desktop; }
+  std::string desktopDir() override {
+    if (desktopUnnameable)
+      throw Error("No se puede usar la ruta " + desktop + ": contiene caracteres que el instalador no admite");
+    return desktop;
+  }
   std::string startMenuProgramsDir() override { return programs; }
   std::string commonStartMenuProgramsDir() override { return commonPrograms; }
+  std::string commonDesktopDir() override { return commonDesktop; }
   std::string exePath() override { return exe; }
   std::string decimalSeparator() override { return decimal; }
 };

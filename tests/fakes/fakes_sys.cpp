@@ -63,6 +63,10 @@ class FakeServiceControl : public ServiceControl {
   FakeServiceControl(FakeServices::Service& s, bool paraDetener) : s_(s), paraDetener_(paraDetener) {}
   bool stop() override {
     if (s_.stopRefused) return false;
+    if (s_.stopRefusals > 0) {
+      --s_.stopRefusals;
+      return false;
+    }
     s_.stopRequested = true;
     if (s_.onStop) s_.onStop();
     return true;

@@ -66,6 +66,7 @@ class FakeServices : public Services {
     bool started = false;
     // Stopping: refused or accepted; then successive answers to queries, the last repeating.
     bool stopRefused = false;
+    int stopRefusals = 0;  // only the first stops refused (a service still starting)
     std::vector<ServiceStatus> stopStatuses{{kServiceStopped, 0, 0}};
     int stopQueries = 0;
     bool stopRequested = false;

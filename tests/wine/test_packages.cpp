@@ -135,7 +135,8 @@ TEST_F(Packages, ApplicationUnpacksWithPathsAndItsServicesRegisterRunAndRemoveTh
   } table[] = {{"srvKVT_service", "KVT_service.exe"}, {"srvKVT_zkteco", "KVT_zkteco.exe"}};
   for (const auto& t : table) {
     SCOPED_TRACE(t.service);
-    std::string program = files.shortPath(dir + t.program);  // as the installer writes it
+    // As the installer writes it: the folder in its short form, the program's name in its long one.
+    std::string program = files.shortPath(dir.substr(0, dir.size() - 1)) + "\\" + t.program;
     std::string out = run(program + " -install -silent");
     EXPECT_TRUE(isServicioInstalado(t.service, services)) << out;
     EXPECT_TRUE(iniciarServicioYEsperar("", t.service, services, ui, clock));
@@ -143,7 +144,7 @@ TEST_F(Packages, ApplicationUnpacksWithPathsAndItsServicesRegisterRunAndRemoveTh
     EXPECT_TRUE(isProcesoEnEjecucion(t.program, procs));  // the name the uninstaller ends
     stopService(t.service, false);
     EXPECT_EQ(serviceState(t.service), (DWORD)SERVICE_STOPPED);
-    out = run(program + " -uninstall -silent");
+    out = run(files.shortPath(dir + t.program) + " -uninstall -silent");  // all short
     EXPECT_FALSE(isServicioInstalado(t.service, services)) << out;
     stopService(t.service, true);  // only if the program failed to remove it
   }

@@ -88,8 +88,8 @@ TEST(Win32Shell, SettingsBroadcastReturnsWithinItsTimeOut) {
 TEST(Win32SystemInfo, SpecialFoldersExist) {
   Win32SystemInfo sys;
   Win32Files files;
-  std::string folders[] = {sys.desktopDir(), sys.startMenuProgramsDir(), sys.commonStartMenuProgramsDir(),
-                           sys.windowsDir(), sys.systemDir(), sys.programFilesDir()};
+  std::string folders[] = {sys.desktopDir(),      sys.startMenuProgramsDir(), sys.commonStartMenuProgramsDir(),
+                           sys.commonDesktopDir(), sys.windowsDir(), sys.systemDir(), sys.programFilesDir()};
   for (const std::string& f : folders) {
     EXPECT_FALSE(f.empty());
     EXPECT_TRUE(files.folderExists(f)) << f;
