@@ -37,6 +37,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   tf::restrictDllSearchToSystem();
 
   static tf::MaquinaWin32 maquina;
+  // No system box waits for a person, from the first instant (the window makes sure again before
+  // it starts any program).
+  maquina.processes.switchOffErrorBoxes();
   static tf::Win32LogSink sink;
   // A folder the program cannot name leaves it without a log; the window then says why.
   std::string exe;
@@ -47,7 +50,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   tf::ULog log(maquina.clock, sink, exe);
 
   std::vector<std::string> args = arguments();
-  const tf::Argumentos opciones = tf::leerArgumentos(args, tf::nombreFichero(exe) == "uninstall.exe");
+  const tf::Argumentos opciones = tf::leerArgumentos(args, tf::esDesinstalador(exe, maquina.files));
   // A silent run makes no window at all: its boxes are log lines and nothing waits for a person.
   tf::UiDesatendida desatendida(log, tf::pumpThreadMessages);
   std::unique_ptr<tf::Win32View> view;
@@ -55,7 +58,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   tf::Ui& ui = view ? static_cast<tf::Ui&>(*view) : desatendida;
 
   // One copy at a time on the machine, as setup.exe or as uninstall.exe, from any folder.
-  static tf::Win32InstanceLock instancia("Global\\TurnaliaFree.Instalador");
+  static tf::Win32InstanceLock instancia("TurnaliaFree", "Instalador");
   int codigo = tf::kSalidaCorrecta;
   if (tf::terminaAntesDeLaVentana(opciones, [] { return instancia.acquire(); }, ui, log, codigo)) {
     if (codigo == tf::kSalidaOtraCopia && view) tf::Win32View::bringRunningToFront();

@@ -33,7 +33,15 @@ std::string textoAnsi(const std::string& bytes) {
 
 }  // namespace
 
+bool esDesinstalador(const std::string& exePath, Files& files) {
+  std::string nombre = files.storedName(exePath);
+  if (nombre.empty()) nombre = nombreFichero(exePath);
+  return nombre == "uninstall.exe";
+}
+
 TfrmPrincipal::TfrmPrincipal(Puertos p, std::vector<std::string> args) : Ventana(p), args_(std::move(args)) {
+  // First: every program the run starts inherits it.
+  puertos.processes.switchOffErrorBoxes();
   bool desinstalador = false;
   try {  // a program path the system cannot name fails start-up later, with its message
     desinstalador = isDesinstalador();
@@ -81,7 +89,7 @@ void TfrmPrincipal::configurarComponentes() {
   UnZipper1.onArchiveProgress = [this](int percent) { UnZipper1ArchiveProgress(percent); };
 }
 
-bool TfrmPrincipal::isDesinstalador() const { return nombreFichero(puertos.sys.exePath()) == "uninstall.exe"; }
+bool TfrmPrincipal::isDesinstalador() const { return esDesinstalador(puertos.sys.exePath(), puertos.files); }
 
 bool TfrmPrincipal::isRegionEuropa() {
   std::string code, error;

@@ -10,6 +10,10 @@
 
 namespace tf {
 
+// True when the running file is the uninstaller: its name as its folder stores it (the long name,
+// in its own letter case, however it was started: "UNINST~1.EXE", "UNINSTALL.EXE") is exactly
+// "uninstall.exe". A copy stored as "Uninstall.exe" is the installer.
+bool esDesinstalador(const std::string& exePath, Files& files);
 
 class TfrmPrincipal : public Ventana {
  public:

@@ -34,8 +34,11 @@ bool terminaAntesDeLaVentana(const Argumentos& a, const std::function<bool()>& t
     ui.messageBox(textoAyuda(), kTituloAplicacion, MessageIcon::Information);
     codigo = kSalidaCorrecta;
   } else if (!tomarInstancia()) {
-    ui.messageBox(kMensajeOtraCopia, kTituloAplicacion, MessageIcon::Exclamation);
     codigo = kSalidaOtraCopia;
+    // The running copy may write to the same log: one line, not a block among its lines.
+    log.registrarLog(std::string(kMensajeOtraCopia) + " " + lineaCodigoSalida(codigo));
+    if (!a.silencioso) ui.messageBox(kMensajeOtraCopia, kTituloAplicacion, MessageIcon::Exclamation);
+    return true;
   } else {
     return false;
   }

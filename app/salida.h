@@ -28,7 +28,8 @@ extern const char* const kMensajeOtraCopia;
 // What is settled before the window exists, in this order: arguments a silent run cannot act on
 // (87), the help (0), another copy holding the machine's lock (1618; `tomarInstancia` takes the
 // lock for the rest of the run and answers false when another copy holds it). Boxes go through
-// `ui`, which in a silent run writes them to the log. True with `codigo` when the program ends here.
+// `ui`, which in a silent run writes them to the log; a copy refused for another writes one log
+// line instead, in either mode. True with `codigo` when the program ends here.
 bool terminaAntesDeLaVentana(const Argumentos& a, const std::function<bool()>& tomarInstancia, Ui& ui, Log& log,
                              int& codigo);
 

@@ -40,6 +40,17 @@ const char* const msgReintentoPidiendoResto =
     "Descarga de %s interrumpida en el byte %s: reintento %s de %s, pidiendo el resto";
 const char* const msgReintentoDesdeElPrincipio =
     "Descarga de %s interrumpida en el byte %s: reintento %s de %s, desde el principio";
+const char* const msgComandoDetenido =
+    "El comando %s no terminó en %s segundos: se ha detenido junto con los programas que inició";
+
+const char* const msgBaseDatosNoResponde =
+    "El servidor de base de datos no responde en %s, instalación detenida !";
+const char* const msgBaseDatosClaveRechazada =
+    "El servidor de base de datos de %s no acepta la contraseña de root de TurnaliaFree, instalación detenida !";
+const char* const msgBaseDatosSinTablas = "La base de datos %s no existe o no tiene tablas, instalación detenida !";
+const char* const msgNoCrearTemporal =
+    "No fue posible crear el directorio temporal %s junto al instalador: copie el instalador y sus paquetes a "
+    "una carpeta con permiso de escritura, instalación detenida !";
 
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;

@@ -41,6 +41,15 @@ extern const char* const msgArchivoNoEncontrado;
 // Installation log lines of a download retried after a dropped connection.
 extern const char* const msgReintentoPidiendoResto;
 extern const char* const msgReintentoDesdeElPrincipio;
+// The command runner's line for a command ended at its time limit: the program and the seconds.
+extern const char* const msgComandoDetenido;
+// The product database after its setup: no server on its port, root's password refused, no
+// tables (the server's address, or the database's name).
+extern const char* const msgBaseDatosNoResponde;
+extern const char* const msgBaseDatosClaveRechazada;
+extern const char* const msgBaseDatosSinTablas;
+// An offline installation whose Temp folder beside the installer cannot be made (read-only media).
+extern const char* const msgNoCrearTemporal;
 
 // Fills each "%s" of `tmpl` with the next argument, in order; extra places stay empty.
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args);

@@ -17,19 +17,18 @@ struct Accesos {
 void crear(Ventana& v, const Accesos& a) {
   const std::string destino = unirRuta(v.getDirectorioTurnaliaFree(), a.programa);
   if (v.form["chkCreateDesktopShortcut"].checked) {
-    const std::string escritorio = v.puertos.sys.desktopDir();
+    const std::string escritorio = carpetaDeAccesos(v.puertos.sys, &SystemInfo::desktopDir, &v.puertos.log);
     v.registrarLog("Creating a Shortcut on the Desktop ...");
-    // A folder the system cannot name is no folder: the link would land at the drive's root.
-    bool hecho = isRutaAbsoluta(escritorio) &&
-                 CreateShortcut(v.puertos.links, a.escritorio, escritorio, destino, "", a.descripcion);
+    bool hecho =
+        !escritorio.empty() && CreateShortcut(v.puertos.links, a.escritorio, escritorio, destino, "", a.descripcion);
     v.registrarLog(hecho ? "Application Shortcut created on the Desktop"
                          : "Application Shortcut not created on the Desktop");
   }
   if (!v.form["chkCreateStartMenuShortcut"].checked) return;
-  const std::string programas = v.puertos.sys.startMenuProgramsDir();
+  const std::string programas = carpetaDeAccesos(v.puertos.sys, &SystemInfo::startMenuProgramsDir, &v.puertos.log);
   const std::string carpeta = programas + "\\TurnaliaFree";
   v.registrarLog("Creating a Shortcut on the Windows Start Menu ...");
-  if (!isRutaAbsoluta(programas) ||
+  if (programas.empty() ||
       (!v.puertos.files.folderExists(carpeta) && !v.puertos.files.createFolders(carpeta))) {
     v.registrarLog("Program Folder has not been created !");
     return;
@@ -44,6 +43,27 @@ void crear(Ventana& v, const Accesos& a) {
 }
 
 }  // namespace
+
+bool isCarpetaDeAccesos(const std::string& carpeta) {
+  if (carpeta.compare(0, 2, "\\\\") != 0) return isRutaAbsoluta(carpeta);
+  // A network folder, \\server\share\...: redirected desktops and Start menus are common.
+  const size_t finServidor = carpeta.find('\\', 2);
+  if (finServidor == std::string::npos) return false;
+  const std::string servidor = carpeta.substr(2, finServidor - 2);
+  if (servidor.empty() || servidor == "." || servidor == ".." || servidor.find_first_of("?*:/") != std::string::npos)
+    return false;  // also the "\\?\" and "\\.\" device forms
+  return isRutaAbsoluta("C:\\" + carpeta.substr(finServidor + 1));  // the share and below, part by part
+}
+
+std::string carpetaDeAccesos(SystemInfo& sys, std::string (SystemInfo::*consulta)(), Log* log) {
+  try {
+    const std::string carpeta = (sys.*consulta)();
+    return isCarpetaDeAccesos(carpeta) ? carpeta : std::string();
+  } catch (const std::exception& e) {
+    if (log) log->registrarLog(e.what());
+    return {};
+  }
+}
 
 bool CreateShellLink(ShellLinks& links, const std::string& fichero, const std::string& destino,
                      const std::string& descripcion, int codigoVentana, uint16_t teclaRapida, int indiceIcono,

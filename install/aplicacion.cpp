@@ -17,7 +17,7 @@ void instalarServicio(Ventana& v, const char* anuncio, const char* servicio, con
                       const char* arranque) {
   v.registrarLog(anuncio);
   if (!isServicioInstalado(servicio, v.puertos.services))
-    ejecutarYRegistrar(v, rutaCortaPrograma(v, unirRuta(v.getDirectorioTurnaliaFree(), programa)), " -install -silent");
+    ejecutarYRegistrar(v, rutaCortaEnCarpeta(v, v.getDirectorioTurnaliaFree(), programa), " -install -silent");
   v.registrarLog(arranque);
   iniciarServicioYEsperar("", servicio, v.puertos.services, v.puertos.ui, v.puertos.clock);
 }

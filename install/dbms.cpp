@@ -7,6 +7,7 @@
 #include "install/aplicacion.h"
 #include "install/comandos.h"
 #include "platform/error.h"
+#include "sys/mysql_cliente.h"
 #include "sys/servicios.h"
 
 namespace tf {
@@ -15,6 +16,9 @@ namespace {
 
 const char* const kServicioDBMS = "KVTDB";
 const char* const kScript = "temp_turnaliafree.sql";
+const char* const kBaseDatos = "turnaliafree";
+const char* const kHostDBMS = "127.0.0.1";
+constexpr uint16_t kPuertoDBMS = 3307;
 
 std::string programa(Ventana& v, const char* nombre) {
   return rutaCortaPrograma(v, v.directorioDBMS + "\\bin\\" + nombre);
@@ -26,16 +30,16 @@ std::string sello(const LocalTime& t) {
   return b;
 }
 
-// An old product database would be mixed with the new schema, so it leaves the server's data
-// folder before the package is unpacked. It holds a customer's records: it is moved aside,
-// beside the server (which the uninstaller keeps), never deleted; when it cannot be kept,
-// nothing goes on.
-void apartarBaseAnterior(Ventana& v) {
-  const std::string carpeta = v.directorioDBMS + "\\data\\turnaliafree";
+// An earlier data folder would be mixed with the package's: InnoDB's system tablespace still
+// lists the old product tables, so the schema could not make them again. The whole folder
+// leaves for BackUp beside the server (which the uninstaller keeps), as it was, so a server
+// pointed at it serves it again; it is never deleted. When it cannot be kept, nothing goes on.
+void apartarDatosAnteriores(Ventana& v) {
+  const std::string carpeta = v.directorioDBMS + "\\data";
   if (!v.puertos.files.folderExists(carpeta)) return;
   v.registrarLog("Eliminando directorio " + carpeta);
   const std::string copias = v.directorioDBMS + "\\BackUp";
-  const std::string copia = copias + "\\turnaliafree_" + sello(v.puertos.clock.now());
+  const std::string copia = copias + "\\data_" + sello(v.puertos.clock.now());
   if (!v.puertos.files.createFolders(copias) || !v.puertos.files.moveFile(carpeta, copia, false))
     throw Error("No se pudo guardar la base de datos anterior " + carpeta + " en " + copia +
                 ", instalaci\xF3n detenida !");
@@ -141,7 +145,7 @@ void instalarSoftware(Ventana& v) {
   // Without the package the run stops here: the old database stays where the server finds it.
   const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.ficheroDBMS);
   if (!v.puertos.files.fileExists(paquete)) throw Error(msgDBMSNoDescargado);
-  apartarBaseAnterior(v);
+  apartarDatosAnteriores(v);
   try {
     expandirDBMS(v, paquete);
   } catch (const std::exception& e) {
@@ -156,7 +160,37 @@ void instalarSoftware(Ventana& v) {
 
   EjecutarComando1N(v);
   EjecutarComando3N(v);
+  comprobarBaseDatos(v);
   EjecutarComando4N(v);
+}
+
+void comprobarBaseDatos(Ventana& v) {
+  const std::string servidor = std::string(kHostDBMS) + ":" + std::to_string(kPuertoDBMS);
+  v.registrarLog("Comprobando la base de datos " + std::string(kBaseDatos) + " en " + servidor + " ...");
+  ParametrosMySQL p;
+  p.host = kHostDBMS;
+  p.puerto = kPuertoDBMS;
+  p.usuario = "root";
+  p.password = v.passwordDBMS;
+  p.baseDatos = kBaseDatos;
+  const ComprobacionMySQL r = comprobarTablasMySQL(p, v.puertos.net, v.puertos.hashes, v.puertos.clock);
+  if (r.respuesta == RespuestaMySQL::conTablas) {
+    v.registrarLog("La base de datos " + std::string(kBaseDatos) + " responde con " + std::to_string(r.tablas) +
+                   " tablas");
+    return;
+  }
+  v.registrarLog("La base de datos " + std::string(kBaseDatos) + " no responde como debe: " + r.error);
+  switch (r.respuesta) {
+    case RespuestaMySQL::sinServidor:
+      if (v.dbmsEnEjecucion)
+        v.registrarLog("Otro programa mysqld.exe estaba en ejecuci\xF3n: el servicio KVTDB no se registr\xF3 "
+                       "ni se inici\xF3");
+      throw Error(formatear(msgBaseDatosNoResponde, {servidor}));
+    case RespuestaMySQL::rechazada:
+      throw Error(formatear(msgBaseDatosClaveRechazada, {servidor}));
+    default:
+      throw Error(formatear(msgBaseDatosSinTablas, {kBaseDatos}));
+  }
 }
 
 }  // namespace tf

@@ -4,12 +4,14 @@
 #include <exception>
 
 #include "core/carpetas.h"
+#include "core/mensajes.h"
 #include "install/accesos.h"
 #include "install/check_mysql.h"
 #include "install/dbms.h"
 #include "install/descarga_paquete.h"
 #include "install/preparacion.h"
 #include "install/ticador.h"
+#include "platform/error.h"
 #include "report/informe.h"
 
 namespace tf {
@@ -30,7 +32,12 @@ void copiarPaquetesLocales(Ventana& v) {
   bool carpetaCreada = false;
   for (const std::string& nombre : {std::string("temp_turnaliafree.sql"), v.ficheroDBMS, v.ficheroAplicacion}) {
     if (!v.puertos.files.fileExists(unirRuta(origen, nombre))) continue;
-    if (!carpetaCreada) carpetaCreada = v.puertos.files.createFolders(destino);
+    if (!carpetaCreada) {
+      // Started from read-only media (a DVD, a read-only share): without this folder nothing can
+      // be installed, and "not downloaded" would send the administrator after the wrong fault.
+      carpetaCreada = v.puertos.files.folderExists(destino) || v.puertos.files.createFolders(destino);
+      if (!carpetaCreada) throw Error(formatear(msgNoCrearTemporal, {destino}));
+    }
     v.puertos.files.copyFile(unirRuta(origen, nombre), unirRuta(destino, nombre), false);
   }
 }

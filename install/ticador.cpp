@@ -3,6 +3,7 @@
 #include "core/carpetas.h"
 #include "core/mensajes.h"
 #include "core/vendor.h"
+#include "install/comandos.h"
 
 namespace tf {
 
@@ -41,7 +42,7 @@ void descargarSoftwareTicador(Ventana& v) {
   if (v.puertos.files.fileExists(utils)) {
     extraer(v, utils, v.puertos.sys.systemDir(), "*.dll");
     v.registrarLog("Registering file midas.dll");
-    v.puertos.shell.startHidden("regsvr32.exe", "/s midas.dll");
+    v.puertos.shell.startHidden(programaSistema(v, "regsvr32.exe"), "/s midas.dll");
   } else {
     v.mostrarAlerta("No se encontr\xF3 el fichero \"utils.zip\" en el directorio temporal");
   }

@@ -3,6 +3,7 @@
 #include "core/carpetas.h"
 #include "core/mensajes.h"
 #include "core/vendor.h"
+#include "install/comandos.h"
 #include "platform/error.h"
 #include "sys/utilidades.h"
 
@@ -35,7 +36,7 @@ void extraerUtilidades(Ventana& v, const std::string& archivo) {
 void registrarComponente(Ventana& v, const std::string& componente) {
   v.registrarLog("Registering file " + componente);
   // The registration runs on its own; its outcome is not awaited.
-  v.puertos.shell.startHidden("regsvr32.exe", "/s " + componente);
+  v.puertos.shell.startHidden(programaSistema(v, "regsvr32.exe"), "/s " + componente);
 }
 
 std::string entradaNormalizada(std::string e) {
@@ -61,7 +62,7 @@ bool pathContieneCarpeta(const std::string& path, const std::string& carpeta) {
 
 RegistryValue leerPathSistema(Registry& registro) {
   std::unique_ptr<RegistryKey> clave = registro.open(RegistryRoot::LocalMachine, kClavePath, RegistryAccess::Read);
-  if (!clave) return {};
+  if (!clave) throw Error(std::string("No se puede abrir la clave ") + kClavePath);
   return clave->read("Path");
 }
 
@@ -73,11 +74,24 @@ void escribirPathSistema(Registry& registro, Shell& shell, const std::string& pa
 }
 
 void incluirUtilidadesEnPath(Ventana& v) {
-  RegistryValue path = leerPathSistema(v.puertos.registry);
   const std::string utils = v.getDirectorioUtilidades();
+  const std::string noSeAnade = "; no se a\xF1" "ade " + utils;
+  // What cannot be read whole is never rewritten: the new value would replace every entry.
+  RegistryValue path;
+  try {
+    path = leerPathSistema(v.puertos.registry);
+  } catch (const std::exception& e) {
+    v.registrarLog("No se puede leer el Path del sistema (" + std::string(e.what()) + ")" + noSeAnade);
+    return;
+  }
+  if (path.type != RegistryType::None && path.type != RegistryType::String &&
+      path.type != RegistryType::ExpandString) {
+    v.registrarLog("El Path del sistema no es un texto" + noSeAnade);
+    return;
+  }
   // Characters Windows-1252 lacks would come back as "?": rewriting would damage every entry.
   if (!path.exact) {
-    v.registrarLog("El Path del sistema contiene caracteres que no se pueden conservar; no se a\xF1" "ade " + utils);
+    v.registrarLog("El Path del sistema contiene caracteres que no se pueden conservar" + noSeAnade);
     return;
   }
   if (pathContieneCarpeta(path.text, utils)) return;

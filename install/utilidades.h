@@ -9,10 +9,12 @@
 namespace tf {
 
 void instalarUtilidades(Ventana& v);
-// Adds the Utils folder to the machine's Path when no entry of the Path names it already.
+// Adds the Utils folder to the machine's Path when no entry of the Path names it already. A
+// Path that is not text (REG_SZ, REG_EXPAND_SZ) or cannot be read is logged and left as it is.
 void incluirUtilidadesEnPath(Ventana& v);
 
-// The machine's Path as stored (references unexpanded); type None when it is missing.
+// The machine's Path as stored (references unexpanded); type None when the value is missing.
+// Throws Error when the key cannot be opened or the value cannot be read.
 RegistryValue leerPathSistema(Registry& registro);
 // Writes the Path as an expandable string and tells running programs the environment changed.
 // Throws Error when the key cannot be opened or the value written.

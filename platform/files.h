@@ -73,6 +73,9 @@ class Files {
   // Last-write time as local time; false when the file does not exist.
   virtual bool lastWriteTime(const std::string& path, LocalTime& t) = 0;
   virtual std::string shortPath(const std::string& path) = 0;  // 8.3 form; the input when none
+  // The file's name as its folder stores it: the long name, in the letter case on disk, also
+  // when `path` gives a short (8.3) name or another case. "" when it cannot be told.
+  virtual std::string storedName(const std::string& path) = 0;
   // These two throw Error when the system cannot tell the folder, or only by a name that would
   // convert to another place.
   virtual std::string tempFolder() = 0;  // with a trailing "\"

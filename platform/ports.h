@@ -36,9 +36,13 @@ class SystemInfo {
   virtual std::string programFilesDir() = 0;
   virtual std::string windowsDir() = 0;
   virtual std::string systemDir() = 0;
+  // Where the system programs this process starts live (cmd.exe, regsvr32.exe, sc.exe): the
+  // system folder, and for a 32-bit program on 64-bit Windows the one of 32-bit programs.
+  virtual std::string systemProgramsDir() = 0;
   virtual std::string desktopDir() = 0;                  // all users' when running as LocalSystem
   virtual std::string startMenuProgramsDir() = 0;        // the user's (all users' as LocalSystem)
   virtual std::string commonStartMenuProgramsDir() = 0;  // all users'
+  virtual std::string commonDesktopDir() = 0;            // all users'
   virtual std::string exePath() = 0;  // full path of the running executable
   // The user's decimal separator (for example "," on a Spanish system); "." when unknown.
   virtual std::string decimalSeparator() = 0;

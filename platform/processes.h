@@ -21,6 +21,8 @@ class RunningCommand {
   virtual bool finished() = 0;
   // Sleeps until the command ends, a window message arrives, or maxMs pass.
   virtual void waitForActivity(unsigned maxMs) = 0;
+  // Ends the command and every program it started (and theirs), without waiting for them.
+  virtual void endTree() = 0;
 };
 
 struct ProcessEntry {
@@ -32,6 +34,9 @@ class Processes {
  public:
   virtual ~Processes() = default;
   virtual std::string environment(const std::string& name) = 0;  // "" when unset
+  // No system box (critical error, program fault, file not found) for this process or the
+  // programs it starts from now on: such a box would wait for a person who may not be there.
+  virtual void switchOffErrorBoxes() = 0;
   // Starts a command line in a hidden console of its own; nullptr when the pipes or the
   // process cannot be created.
   virtual std::unique_ptr<RunningCommand> startHidden(const std::string& commandLine) = 0;

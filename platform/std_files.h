@@ -28,6 +28,7 @@ class StdFiles : public Files {
   bool fileSize(const std::string& path, uint64_t& size) override;
   bool lastWriteTime(const std::string&, LocalTime&) override { return false; }
   std::string shortPath(const std::string& path) override { return path; }
+  std::string storedName(const std::string&) override { return {}; }
   std::string tempFolder() override;
   std::string currentFolder() override;
 };

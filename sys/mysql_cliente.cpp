@@ -1,6 +1,7 @@
 #include "sys/mysql_cliente.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace tf {
 
@@ -16,6 +17,8 @@ constexpr uint32_t kClientPluginAuth = 0x00080000;
 constexpr uint8_t kProtocolo = 10;
 constexpr uint8_t kLatin1 = 8;  // latin1_swedish_ci: the program's texts are Windows-1252
 constexpr uint8_t kComQuit = 0x01;
+constexpr uint8_t kComQuery = 0x03;
+constexpr uint32_t kErrorBaseDesconocida = 1049;  // ER_BAD_DB_ERROR
 constexpr size_t kLongitudSemilla = 20;
 // Login packets are a few hundred bytes; anything far larger is not a server we speak to, and
 // its length is refused before a byte of it is read.
@@ -204,6 +207,11 @@ struct Saludo {
   std::string semilla;  // the first 20 bytes of the scramble data
 };
 
+// The code of an ERR packet; 0 for anything else.
+uint32_t codigoPaqueteError(const std::string& p) {
+  return p.size() >= 3 && (uint8_t)p[0] == 0xFF ? (uint8_t)p[1] | (uint32_t)(uint8_t)p[2] << 8 : 0;
+}
+
 bool leerSaludo(const std::string& p, Saludo& s, std::string& error) {
   Lector l(p);
   uint8_t protocolo = l.byte();
@@ -264,42 +272,54 @@ std::string respuestaSaludo(const ParametrosMySQL& p, uint32_t capacidades, cons
   return r;
 }
 
-bool iniciarSesion(Sesion& sesion, const ParametrosMySQL& p, Hashes& hashes, std::string& error) {
+// How a login ended: accepted; refused by the server (an ERR packet, whose code is kept, or an
+// authentication method we cannot answer); or failed before the server could judge it.
+enum class Login { aceptado, rechazado, fallido };
+
+Login iniciarSesion(Sesion& sesion, const ParametrosMySQL& p, Hashes& hashes, std::string& error,
+                    uint32_t& codigo) {
+  codigo = 0;
   std::string paquete;
   Saludo saludo;
-  if (!sesion.leer(paquete, error) || !leerSaludo(paquete, saludo, error)) return false;
+  if (!sesion.leer(paquete, error)) return Login::fallido;
+  if (!leerSaludo(paquete, saludo, error)) {
+    codigo = codigoPaqueteError(paquete);
+    return codigo ? Login::rechazado : Login::fallido;
+  }
 
   uint32_t capacidades = kClientLongPassword | kClientProtocol41 | kClientSecureConnection;
   capacidades |= saludo.capacidades & kClientPluginAuth;
   if (!p.baseDatos.empty()) {
     if (!(saludo.capacidades & kClientConnectWithDb)) {
       error = "el servidor no permite elegir la base de datos al conectar";
-      return false;
+      return Login::fallido;
     }
     capacidades |= kClientConnectWithDb;
   }
   // Whatever method the greeting names, answer with the native one: a server whose user has
   // another method says so with an authentication switch.
   std::string datos;
-  if (!respuestaNativa(hashes, p.password, saludo.semilla, datos, error)) return false;
-  if (!sesion.escribir(respuestaSaludo(p, capacidades, datos), error)) return false;
+  if (!respuestaNativa(hashes, p.password, saludo.semilla, datos, error) ||
+      !sesion.escribir(respuestaSaludo(p, capacidades, datos), error))
+    return Login::fallido;
 
   bool cambiado = false;
   for (;;) {
-    if (!sesion.leer(paquete, error)) return false;
+    if (!sesion.leer(paquete, error)) return Login::fallido;
     if (paquete.empty()) {
       error = "respuesta vacía del servidor";
-      return false;
+      return Login::fallido;
     }
     uint8_t tipo = (uint8_t)paquete[0];
-    if (tipo == 0x00) return true;
+    if (tipo == 0x00) return Login::aceptado;
     if (tipo == 0xFF) {
       error = textoPaqueteError(paquete);
-      return false;
+      codigo = codigoPaqueteError(paquete);
+      return Login::rechazado;
     }
     if (tipo != 0xFE || cambiado || !(capacidades & kClientPluginAuth)) {
       error = "respuesta no esperada del servidor (" + hex2(tipo) + ")";
-      return false;
+      return Login::fallido;
     }
     // Authentication switch: method name, then its scramble data.
     cambiado = true;
@@ -309,16 +329,83 @@ bool iniciarSesion(Sesion& sesion, const ParametrosMySQL& p, Hashes& hashes, std
     std::string semilla = l.resto();
     if (metodo != kAutenticacionNativa) {
       error = "método de autenticación " + textoServidor(metodo) + " no admitido";
-      return false;
+      return Login::rechazado;
     }
     if (semilla.size() < kLongitudSemilla) {
       error = "cambio de autenticación mal formado";
-      return false;
+      return Login::fallido;
     }
     semilla.resize(kLongitudSemilla);
-    if (!respuestaNativa(hashes, p.password, semilla, datos, error)) return false;
-    if (!sesion.escribir(datos, error)) return false;
+    if (!respuestaNativa(hashes, p.password, semilla, datos, error) || !sesion.escribir(datos, error))
+      return Login::fallido;
   }
+}
+
+// EOF packet of the text protocol: 0xFE and shorter than 9 bytes (a row never is both).
+bool esFin(const std::string& p) { return !p.empty() && (uint8_t)p[0] == 0xFE && p.size() < 9; }
+
+// A text-protocol query (COM_QUERY) whose answer is a result set: column count, column
+// definitions, EOF, rows, EOF. The rows are counted, not kept. False with `error` when the
+// server answers otherwise; `codigo` keeps the code of an ERR packet (0 for anything else).
+bool contarFilas(Sesion& sesion, const std::string& consulta, size_t& filas, std::string& error, uint32_t& codigo) {
+  filas = 0;
+  codigo = 0;
+  sesion.nuevaOrden();
+  std::string p;
+  if (!sesion.escribir(std::string(1, (char)kComQuery) + consulta, error) || !sesion.leer(p, error)) return false;
+  uint8_t columnas = p.empty() ? 0 : (uint8_t)p[0];
+  if (columnas == 0xFF) {
+    error = textoPaqueteError(p);
+    codigo = codigoPaqueteError(p);
+    return false;
+  }
+  if (columnas == 0 || columnas >= 0xFB) {  // an OK packet, or nothing a result set starts with
+    error = "la consulta no devolvió un resultado (" + hex2(columnas) + ")";
+    return false;
+  }
+  for (uint8_t i = 0; i < columnas; ++i)
+    if (!sesion.leer(p, error)) return false;
+  if (!sesion.leer(p, error)) return false;
+  if (!esFin(p)) {
+    error = "resultado mal formado";
+    return false;
+  }
+  for (;;) {
+    if (!sesion.leer(p, error)) return false;
+    if (esFin(p)) return true;
+    if (!p.empty() && (uint8_t)p[0] == 0xFF) {
+      error = textoPaqueteError(p);
+      codigo = codigoPaqueteError(p);
+      return false;
+    }
+    ++filas;
+  }
+}
+
+// Connects and logs in; on acceptance the session is left open in `sesion` for what follows.
+// `error` starts with host:port.
+Login conectar(const ParametrosMySQL& p, Network& red, Hashes& hashes, Clock& reloj,
+               std::unique_ptr<TcpConnection>& conexion, std::unique_ptr<Sesion>& sesion, std::string& error,
+               uint32_t& codigo) {
+  codigo = 0;
+  const std::string donde = p.host + ":" + std::to_string(p.puerto) + ": ";
+  std::string e;
+  conexion = red.connectTcp(p.host, p.puerto, p.esperaConexionMs, e);
+  if (!conexion) {
+    error = donde + "no se pudo conectar: " + e;
+    return Login::fallido;
+  }
+  sesion = std::make_unique<Sesion>(*conexion, reloj, p.esperaRespuestaMs);
+  Login l = iniciarSesion(*sesion, p, hashes, e, codigo);
+  if (l != Login::aceptado) error = donde + e;
+  return l;
+}
+
+// Polite goodbye; the server needs no answer and the socket closes either way.
+void despedirse(Sesion& sesion) {
+  std::string e;
+  sesion.nuevaOrden();
+  sesion.escribir(std::string(1, (char)kComQuit), e);
 }
 
 }  // namespace
@@ -355,22 +442,47 @@ bool leerParametrosMySQL(const ParametrosConexion& conexion, ParametrosMySQL& ou
 
 bool abrirConexionMySQL(const ParametrosMySQL& p, Network& red, Hashes& hashes, Clock& reloj, std::string& error) {
   error.clear();
-  std::string donde = p.host + ":" + std::to_string(p.puerto) + ": ";
-  std::string e;
-  std::unique_ptr<TcpConnection> conexion = red.connectTcp(p.host, p.puerto, p.esperaConexionMs, e);
-  if (!conexion) {
-    error = donde + "no se pudo conectar: " + e;
-    return false;
-  }
-  Sesion sesion(*conexion, reloj, p.esperaRespuestaMs);
-  if (!iniciarSesion(sesion, p, hashes, e)) {
-    error = donde + e;
-    return false;
-  }
-  // Polite goodbye; the server needs no answer and the socket closes either way.
-  sesion.nuevaOrden();
-  sesion.escribir(std::string(1, (char)kComQuit), e);
+  std::unique_ptr<TcpConnection> conexion;
+  std::unique_ptr<Sesion> sesion;
+  uint32_t codigo;
+  if (conectar(p, red, hashes, reloj, conexion, sesion, error, codigo) != Login::aceptado) return false;
+  despedirse(*sesion);
   return true;
+}
+
+ComprobacionMySQL comprobarTablasMySQL(const ParametrosMySQL& p, Network& red, Hashes& hashes, Clock& reloj) {
+  ComprobacionMySQL r;
+  std::unique_ptr<TcpConnection> conexion;
+  std::unique_ptr<Sesion> sesion;
+  uint32_t codigo;
+  switch (conectar(p, red, hashes, reloj, conexion, sesion, r.error, codigo)) {
+    case Login::fallido:
+      r.respuesta = RespuestaMySQL::sinServidor;
+      return r;
+    case Login::rechazado:
+      // A database the server does not know holds no tables; any other refusal is the login's.
+      r.respuesta = codigo == kErrorBaseDesconocida ? RespuestaMySQL::sinTablas : RespuestaMySQL::rechazada;
+      return r;
+    case Login::aceptado:
+      break;
+  }
+  const std::string donde = p.host + ":" + std::to_string(p.puerto) + ": ";
+  std::string e;
+  if (!contarFilas(*sesion, "SHOW TABLES", r.tablas, e, codigo)) {
+    // A server that answers the query with an error has been heard; one that falls silent has not.
+    r.respuesta = codigo ? RespuestaMySQL::sinTablas : RespuestaMySQL::sinServidor;
+    r.tablas = 0;
+    r.error = donde + "SHOW TABLES: " + e;
+    return r;
+  }
+  despedirse(*sesion);
+  if (r.tablas == 0) {
+    r.respuesta = RespuestaMySQL::sinTablas;
+    r.error = donde + "la base de datos " + textoServidor(p.baseDatos) + " no tiene tablas";
+    return r;
+  }
+  r.respuesta = RespuestaMySQL::conTablas;
+  return r;
 }
 
 bool abrirConexionMySQL(const ParametrosConexion& conexion, Network& red, Hashes& hashes, Clock& reloj,

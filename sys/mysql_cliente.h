@@ -1,7 +1,9 @@
-// The database login probe: does a MySQL/MariaDB server accept this user, password and database?
+// The database login probe: does a MySQL/MariaDB server accept this user, password and database,
+// and does that database hold tables?
 // It speaks the client/server protocol itself (handshake v10, HandshakeResponse41,
 // mysql_native_password), so no driver library is needed on the machine.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -41,6 +43,25 @@ bool leerParametrosMySQL(const ParametrosConexion& conexion, ParametrosMySQL& ou
 // system's name lookup, immediate for "localhost"); never raises.
 bool abrirConexionMySQL(const ParametrosMySQL& parametros, Network& red, Hashes& hashes, Clock& reloj,
                         std::string& error);
+
+// What the product database answered when its tables were asked for.
+enum class RespuestaMySQL {
+  conTablas,    // the login was accepted and SHOW TABLES listed at least one table
+  sinTablas,    // the server does not know the database, or it lists no table
+  rechazada,    // the server refused the login (user, password, authentication method, host)
+  sinServidor,  // nothing to connect to, or no MySQL server answering in time
+};
+
+struct ComprobacionMySQL {
+  RespuestaMySQL respuesta = RespuestaMySQL::sinServidor;
+  size_t tablas = 0;
+  std::string error;  // why it is not conTablas, for the log
+};
+
+// Logs in as abrirConexionMySQL does, lists the database's tables with SHOW TABLES (text
+// protocol, rows counted) and says goodbye. The same time-outs bound the whole exchange; never
+// raises.
+ComprobacionMySQL comprobarTablasMySQL(const ParametrosMySQL& parametros, Network& red, Hashes& hashes, Clock& reloj);
 
 // The same from the window's connection parameters (leerParametrosMySQL, default time-outs).
 bool abrirConexionMySQL(const ParametrosConexion& conexion, Network& red, Hashes& hashes, Clock& reloj,

@@ -20,13 +20,16 @@ bool iniciarServicioYEsperar(const std::string& maquina, const std::string& nomb
                              Clock& clock);
 
 // Asks a service to stop and waits until it is stopped, so that a server can shut down cleanly
-// before its process could be ended. True when it is stopped (also when it was not running);
-// false when it cannot be opened, refuses while running, or is still not stopped after
-// kEsperaParadaServicioMs. Never raises.
+// before its process could be ended. A stop refused because the service is still starting is
+// asked again once it runs; one refused because it is already stopping is waited for. True when
+// it is stopped (also when it was not running); false when it cannot be opened, refuses while
+// running, or the wait runs out: kEsperaParadaServicioMs without progress (a new state or a
+// higher check point), kEsperaParadaServicioMaximaMs in all. Never raises.
 bool detenerServicioYEsperar(const std::string& maquina, const std::string& nombre, Services& services, Ui& ui,
                              Clock& clock);
 
 constexpr unsigned kEsperaParadaServicioMs = 30000;
+constexpr unsigned kEsperaParadaServicioMaximaMs = 300000;
 
 // The bound on the wait: a service stuck in its start state must not hang the installer.
 constexpr unsigned kEsperaServicioMs = 120000;

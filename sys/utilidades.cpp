@@ -131,7 +131,16 @@ bool isDirectorioVacio(const std::string& carpeta, Files& files) {
   return entradas.size() == 2;
 }
 
-void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log) {
+namespace {
+
+// The folder itself is a link (junction, symbolic link): its own listing entry carries the bit.
+bool esEnlace(const std::string& carpeta, Files& files) {
+  std::vector<FileEntry> propia;
+  return isRutaAbsoluta(carpeta) && carpeta.find_first_of("*?") == std::string::npos && files.list(carpeta, propia) &&
+         propia.size() == 1 && propia[0].isReparsePoint;
+}
+
+void borrarCarpeta(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log) {
   std::string dir = carpeta;
   if (dir.empty() || dir.back() != '\\') dir += '\\';
   if (!files.folderExists(dir)) return;
@@ -147,7 +156,7 @@ void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::str
       if (e.name == "." || e.name == "..") continue;
       // A link's target lies outside this folder: only the link itself may go.
       if (!e.isReparsePoint) {
-        borrarDirectorio(dir + e.name, true, mascara, files, log);
+        borrarCarpeta(dir + e.name, true, mascara, files, log);
         continue;
       }
     }
@@ -159,6 +168,19 @@ void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::str
   }
   if (!files.removeFolder(dir) && isDirectorioVacio(dir, files))
     log.registrarLog(formatear(msgNoEliminarDirectorio, {dir}));
+}
+
+}  // namespace
+
+void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log) {
+  std::string sinBarra = carpeta;
+  while (!sinBarra.empty() && sinBarra.back() == '\\') sinBarra.pop_back();
+  // Reached through a link, the folder's contents belong to wherever it points: only the link goes.
+  if (esEnlace(sinBarra, files)) {
+    if (!files.deleteFile(sinBarra)) log.registrarLog("No se pudó eliminar el archivo " + sinBarra);
+    return;
+  }
+  borrarCarpeta(carpeta, recursivo, mascara, files, log);
 }
 
 }  // namespace tf

@@ -37,8 +37,9 @@ bool isDirectorioVacio(const std::string& carpeta, Files& files);
 
 // Deletes the folder's files, and with `recursivo` its sub-folders, except the entries whose
 // names match `mascara` ("" keeps nothing); then removes the folder when it ends up empty.
-// Links (junctions, symbolic links) are removed themselves, never descended into. An entry whose
-// name the program cannot represent is left alone (nor descended into) and logged.
+// Links (junctions, symbolic links) are removed themselves, never descended into; so is the folder
+// itself when it is one, and what it points to is left alone. An entry whose name the program
+// cannot represent is left alone (nor descended into) and logged.
 // Failures are logged: "No se pudó eliminar el archivo " + path, and the folder message.
 void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log);
 

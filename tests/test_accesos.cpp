@@ -1,6 +1,8 @@
 // The shortcuts: which are made, where, pointing at what, and what the log says.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/principal.h"
 #include "install/accesos.h"
 #include "tests/fakes/maquina.h"
@@ -96,6 +98,28 @@ TEST_F(Accesos, AFolderTheSystemCannotNameGetsNoLink) {
                                                 "Application Shortcut not created on the Desktop",
                                                 "Creating a Shortcut on the Windows Start Menu ...",
                                                 "Program Folder has not been created !"}));
+}
+
+// Redirected desktops live on network shares; a path that names no share, or a device, is no folder.
+TEST_F(Accesos, ANetworkDesktopGetsItsLink) {
+  sys.desktop = "\\\\servidor\\perfiles\\ana\\Escritorio";
+  files.mkdir(sys.desktop);
+  crearAccesosDirectos(*frm);
+  EXPECT_TRUE(links.find(sys.desktop + "\\Turnalia Free.lnk"));
+  for (const char* c : {"\\\\servidor", "\\\\?\\C:\\Escritorio", "\\\\.\\C:\\x", "\\\\s\\r\\..\\x"})
+    EXPECT_FALSE(isCarpetaDeAccesos(c)) << c;
+}
+
+// A desktop named only in characters Windows-1252 lacks gets no link, says why, and the Start
+// menu's links still follow.
+TEST_F(Accesos, ADesktopOutsideWindows1252IsSkippedAndLogged) {
+  sys.desktopUnnameable = true;
+  crearAccesosDirectos(*frm);
+  EXPECT_EQ(links.saved.size(), 2u);
+  auto l = mensajes();
+  auto it = std::find(l.begin(), l.end(), "Application Shortcut not created on the Desktop");
+  ASSERT_TRUE(it - l.begin() >= 2);
+  EXPECT_EQ(*(it - 2), "No se puede usar la ruta " + kEscritorio + ": contiene caracteres que el instalador no admite");
 }
 
 TEST(ShellLinker, ShowCodesMapToTheStoredWindowState) {

@@ -16,10 +16,10 @@ const std::string kRaiz = "C:\\Program Files (x86)\\TurnaliaFree";
 struct Banco : MaquinaFalsa {
   std::unique_ptr<TfrmPrincipal> frm;
   void preparar() {
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
     processes.onStart = [this](const std::string& cmd) {
       // The service programs register themselves, whatever form their path takes.
-      for (auto [programa, servicio] : {std::pair{"KVT_SE", "srvKVT_service"}, std::pair{"KVT_ZK", "srvKVT_zkteco"}})
+      for (auto [programa, servicio] :
+           {std::pair{"KVT_service.exe", "srvKVT_service"}, std::pair{"KVT_zkteco.exe", "srvKVT_zkteco"}})
         if (cmd.find(programa) != std::string::npos && cmd.find("-install -silent") != std::string::npos)
           services.services.push_back({servicio, servicio});
       return FakeCommandScript{{{0, "instalado"}}, 0, 4096};
@@ -79,8 +79,8 @@ namespace {
 struct Aplicacion : ::testing::Test, Banco {
   void SetUp() override {
     preparar();
+    files.shortNames[kRaiz] = "C:\\PROGRA~2\\TURNAL~1";
     files.shortNames[kRaiz + "\\KVT_service.exe"] = "C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE";
-    files.shortNames[kRaiz + "\\KVT_zkteco.exe"] = "C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE";
     files.put("C:\\Descargas\\Temp\\TurnaliaFree.zip",
               zipAlmacenado({{"TurnaliaFree.exe", "MZ"}, {"KVT_service.exe", "MZ"}, {"KVT_zkteco.exe", "MZ"},
                              {"Informes/plantilla.txt", "plantilla"}}));
@@ -95,9 +95,11 @@ TEST_F(Aplicacion, UnpacksIntoTheRootRegistersMissingServicesAndStartsBoth) {
   EXPECT_EQ(files.content(kRaiz + "\\TurnaliaFree.exe"), "MZ");
   EXPECT_EQ(files.content(kRaiz + "\\Informes\\plantilla.txt"), "plantilla");
   EXPECT_TRUE(files.has("C:\\Descargas\\Temp\\TurnaliaFree.zip"));  // the package stays
+  // The folder in its short form, the program's own name in its long form.
   ASSERT_EQ(processes.started.size(), 2u);
-  EXPECT_EQ(processes.started[0], "C:\\windows\\system32\\cmd.exe /c C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -install -silent");
-  EXPECT_EQ(processes.started[1], "C:\\windows\\system32\\cmd.exe /c C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE -install -silent");
+  const std::string cmd = "C:\\Windows\\SysWOW64\\cmd.exe /c ";
+  EXPECT_EQ(processes.started[0], cmd + "C:\\PROGRA~2\\TURNAL~1\\KVT_service.exe -install -silent");
+  EXPECT_EQ(processes.started[1], cmd + "C:\\PROGRA~2\\TURNAL~1\\KVT_zkteco.exe -install -silent");
   EXPECT_TRUE(services.find("srvKVT_service")->started);
   EXPECT_TRUE(services.find("srvKVT_zkteco")->started);
   auto l = mensajes();

@@ -24,7 +24,6 @@ struct Banco : MaquinaFalsa {
       {"MariaDB 10.1/bin/mysql.exe", "MZ"}, {"MariaDB 10.1/data/my.ini", kIni}};
 
   void preparar() {
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
     processes.onStart = [this](const std::string& cmd) {
       FakeCommandScript s;
       if (cmd.find("--install KVTDB") != std::string::npos) {
@@ -38,6 +37,7 @@ struct Banco : MaquinaFalsa {
     for (const char* p : {"mysqld.exe", "mysqladmin.exe", "mysql.exe"})
       files.shortNames[kDbms + "\\bin\\" + p] = kCorto + p;
     files.put(kTemp + "\\temp_turnaliafree.sql", "CREATE DATABASE turnaliafree;");
+    net.servidoresMySQL[3307].tablas = {"empleados", "turnos"};
     frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
     frm->FormCreate();
   }
@@ -119,19 +119,23 @@ TEST_F(Dbms, AProgramPathWithABlankIsQuotedAndTheLineSurvivesCmd) {
                       "\\data\\my.ini\"\"");
 }
 
-TEST_F(Dbms, AnOldProductDatabaseIsSetAsideBeforeUnpackingAndNeverDeleted) {
+TEST_F(Dbms, TheEarlierDataFolderIsSetAsideWholeBeforeUnpackingAndNeverDeleted) {
   files.put(kDbms + "\\data\\turnaliafree\\empleados.ibd", "registros");
+  files.put(kDbms + "\\data\\ibdata1", "diccionario");
   // Without the package nothing is unpacked over it: it stays where the server finds it.
   EXPECT_THROW(instalarSoftware(*frm), std::exception);
   EXPECT_EQ(files.content(kDbms + "\\data\\turnaliafree\\empleados.ibd"), "registros");
   EXPECT_FALSE(files.folderExists(kDbms + "\\BackUp"));
 
   instalar();
-  EXPECT_FALSE(files.folderExists(kDbms + "\\data\\turnaliafree"));
-  const std::string copia = kDbms + "\\BackUp\\turnaliafree_20241208_103105";
-  EXPECT_EQ(files.content(copia + "\\empleados.ibd"), "registros");
+  // The package's own data folder is the one in use; the old one is kept as it was.
+  EXPECT_FALSE(files.has(kDbms + "\\data\\turnaliafree") || files.has(kDbms + "\\data\\ibdata1"));
+  EXPECT_TRUE(files.has(kDbms + "\\data\\my.ini"));
+  const std::string copia = kDbms + "\\BackUp\\data_20241208_103105";
+  EXPECT_EQ(files.content(copia + "\\turnaliafree\\empleados.ibd"), "registros");
+  EXPECT_EQ(files.content(copia + "\\ibdata1"), "diccionario");
   auto l = mensajes();
-  auto it = std::find(l.begin(), l.end(), "Eliminando directorio " + kDbms + "\\data\\turnaliafree");
+  auto it = std::find(l.begin(), l.end(), "Eliminando directorio " + kDbms + "\\data");
   ASSERT_NE(it, l.end());
   EXPECT_EQ(*(it + 1), "Base de datos anterior guardada en " + copia);
 
@@ -143,6 +147,39 @@ TEST_F(Dbms, AnOldProductDatabaseIsSetAsideBeforeUnpackingAndNeverDeleted) {
   EXPECT_EQ(t.instalar().substr(0, 44), "No se pudo guardar la base de datos anterior");
   EXPECT_EQ(t.files.content(kDbms + "\\data\\turnaliafree\\empleados.ibd"), "registros");
   EXPECT_TRUE(t.processes.started.empty());
+}
+
+// After the schema: the product database must answer on 127.0.0.1:3307 with the derived
+// password and hold tables, or the run ends naming what is missing (the reason in the log),
+// before the application.
+TEST_F(Dbms, TheDatabaseCheckEndsTheRunNamingWhatIsMissing) {
+  const std::string detenida = ", instalaci\xF3n detenida !";
+  struct Caso {
+    bool servidor;  // false: nothing on 3307, another mysqld.exe running
+    uint16_t errorLogin;
+    std::vector<std::string> tablas;
+    std::string mensaje, razon, siguiente;  // razon: in the check's log line; siguiente: the next line's start
+  } casos[] = {
+      {true, 0, {"empleados"}, "Fichero TurnaliaFree.zip no descargado" + detenida, "responde con 1 tablas",
+       "check if TurnaliaFree"},
+      {true, 0, {}, "La base de datos turnaliafree no existe o no tiene tablas" + detenida, "no tiene tablas", ""},
+      {true, 1045, {}, "El servidor de base de datos de 127.0.0.1:3307 no acepta la contrase\xF1" "a de root de "
+       "TurnaliaFree" + detenida, "error 1045 (28000): Access denied", ""},
+      {false, 0, {}, "El servidor de base de datos no responde en 127.0.0.1:3307" + detenida, "no se pudo conectar",
+       "Otro programa mysqld.exe estaba en ejecuci\xF3n: el servicio KVTDB no se registr\xF3 ni se inici\xF3"},
+  };
+  for (const Caso& c : casos) {
+    Banco t;
+    t.preparar();
+    t.net.servidoresMySQL[3307] = {c.errorLogin, c.tablas};
+    if (!c.servidor) t.net.servidoresMySQL.clear();
+    t.frm->dbmsEnEjecucion = !c.servidor;
+    EXPECT_EQ(t.instalar(), c.mensaje);
+    auto l = t.desde("Comprobando la base de datos turnaliafree en 127.0.0.1:3307 ...");
+    ASSERT_GE(l.size(), 2u);
+    EXPECT_NE(l[1].find(c.razon), std::string::npos) << l[1];
+    EXPECT_EQ((l.size() > 2 ? l[2] : "").substr(0, c.siguiente.size()), c.siguiente);
+  }
 }
 
 TEST_F(Dbms, EachFailureEndsTheRunWithItsMessage) {

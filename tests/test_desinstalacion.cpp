@@ -68,7 +68,7 @@ TEST_F(Desinstalador, PanelShowsTheSizeInTheUsersSeparatorAndContinuarFollowsThe
 // Which services are registered decides the lines and commands; the steps keep their order:
 // at each command the server is stopped, and the folder and entry are still there.
 TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
-  const std::string sc = "\"sc delete KVTDB\"", svc = "C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -uninstall -silent",
+  const std::string sc = "\"C:\\Windows\\SysWOW64\\sc.exe delete KVTDB\"", svc = "C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -uninstall -silent",
                     zk = "C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE -uninstall -silent";
   const std::string si = " est\xE1 instalado", no = " no est\xE1 instalado";
   struct Caso {
@@ -186,9 +186,42 @@ TEST_F(Desinstalador, OnlyTheProductsOwnProgramsAreEnded) {
   EXPECT_TRUE(enLog("No se finaliza el proceso mysqld.exe (12): no se pudo leer su ruta"));
 }
 
+// A silent installation as LocalSystem left its links in the all-users folders: the product's
+// names go from there as from the person's own, there only when they point into its folders.
+TEST_F(Desinstalador, TheProductsLinksGoFromTheAllUsersFoldersToo) {
+  const std::string comun = sys.commonPrograms + "\\TurnaliaFree\\", escritorio = sys.commonDesktop + "\\";
+  const std::pair<std::string, std::string> casos[] = {  // link, its target ("" no link); the last two stay
+      {escritorio + "Turnalia Free.lnk", kRaiz + "\\TurnaliaFree.exe"},
+      {comun + "TurnaliaFree.lnk", kRaiz + "\\TurnaliaFree.exe"},
+      {comun + "Desinstalar.lnk", "C:\\windows\\TurnaliaFree\\uninstall.exe"},
+      {escritorio + "Turnalia Free.lnk", "D:\\Otro\\TurnaliaFree.exe"},
+      {escritorio + "Turnalia Free.lnk", ""},
+  };
+  for (const auto& [fichero, destino] : casos) {
+    Banco m;
+    m.sys.desktop = "C:\\Users\\Admin\\Desktop";  // the person's own
+    m.files.put(m.sys.desktop + "\\Turnalia Free.lnk", "L");
+    m.files.put(fichero, "L");
+    ShellLink enlace;
+    enlace.target = destino;
+    if (!destino.empty()) m.links.save(fichero, enlace);
+    m.desinstalar();
+    EXPECT_EQ(m.files.has(fichero), destino.empty() || destino[0] == 'D') << fichero << " -> " << destino;
+    EXPECT_FALSE(m.files.has(m.sys.desktop + "\\Turnalia Free.lnk"));
+  }
+}
+
+// The wait follows the service: a stop it cannot take yet (still starting, already stopping) is
+// waited for within the same bound, which stretches while the check point moves.
 TEST(DetenerServicio, WaitsUntilStoppedWithinItsBound) {
+  auto avanzando = [](int pasos, bool termina) {  // already stopping, a higher check point each query
+    std::vector<ServiceStatus> v;
+    for (int i = 1; i <= pasos; ++i) v.push_back({kServiceStopPending, (uint32_t)i, 1000});
+    if (termina) v.push_back({kServiceStopped, 0, 0});
+    return v;
+  };
   struct Caso {
-    bool rechaza;
+    int rechaza;  // stops refused first: still starting, already stopping, or not accepting one
     std::vector<ServiceStatus> estados;
     bool resultado;
     uint64_t espera;  // fake milliseconds
@@ -197,11 +230,16 @@ TEST(DetenerServicio, WaitsUntilStoppedWithinItsBound) {
       {false, {{kServiceStopPending, 1, 5000}}, false, kEsperaParadaServicioMs},  // never stops
       {true, {{kServiceStopped, 0, 0}}, true, 0},                                // was not running
       {true, {{kServiceRunning, 0, 0}}, false, 0},                               // refuses while running
+      {true, avanzando(40, true), true, 40000},                                  // the bound stretches
+      {true, avanzando(400, false), false, kEsperaParadaServicioMaximaMs},       // but not for ever
+      {1,  // still starting: asked again once it runs
+       {{kServiceStartPending, 1, 500}, {kServiceRunning, 0, 0}, {kServiceStopPending, 1, 500}, {kServiceStopped, 0, 0}},
+       true, 1000},
   };
   for (const Caso& c : casos) {
     MaquinaFalsa m;
     m.services.services.push_back({"KVTDB", "KVTDB"});
-    m.services.find("KVTDB")->stopRefused = c.rechaza;
+    m.services.find("KVTDB")->stopRefusals = c.rechaza;
     m.services.find("KVTDB")->stopStatuses = c.estados;
     EXPECT_EQ(detenerServicioYEsperar("", "KVTDB", m.services, m.ui, m.clock), c.resultado);
     EXPECT_EQ(m.clock.ticks, c.espera);

@@ -46,7 +46,6 @@ TEST_F(Instalacion, AnOfflineRunInstallsEverythingAndEndsOnSuccess) {
 
 TEST_F(Instalacion, TheProductsRunningServerRefusesTheRunAndNothingIsCreated) {
   processes.table.push_back({4242, "mysqld.exe"});
-  net.servidoresQueAceptan.insert(3307);
   instalar();
   EXPECT_EQ(fallo(), "Ya existe una instalaci\xF3n de MySQL para TurnaliaFree en este Equipo, no es posible continuar");
   EXPECT_EQ(net.intentos, (std::vector<std::string>{"localhost:3307"}));
@@ -56,19 +55,25 @@ TEST_F(Instalacion, TheProductsRunningServerRefusesTheRunAndNothingIsCreated) {
   EXPECT_TRUE(internet.posts.empty());
 }
 
-TEST_F(Instalacion, AnotherProductsServerOnlySkipsRegisteringAndStartingKVTDB) {
+// KVTDB is neither registered nor started beside it, so nothing answers on 3307: the run fails
+// there, before the application, the links and the report.
+TEST_F(Instalacion, AnotherProductsServerLeavesNoDatabaseAndTheRunFails) {
   processes.table.push_back({4242, "MYSQLD.EXE"});  // answers on its own port, not 3307
+  net.servidoresMySQL.clear();
   instalar();
-  EXPECT_EQ(fallo(), "");
+  EXPECT_EQ(fallo(), "El servidor de base de datos no responde en 127.0.0.1:3307, instalaci\xF3n detenida !");
+  EXPECT_EQ(frm->desenlace, Desenlace::Fallido);
   EXPECT_FALSE(registrado("--install KVTDB"));
   EXPECT_FALSE(services.find("KVTDB"));
   EXPECT_TRUE(registrado("mysqladmin.exe") || registrado("password"));
-  EXPECT_EQ(internet.posts.size(), 1u);
+  EXPECT_FALSE(files.has(kRaiz + "\\TurnaliaFree.exe"));
+  EXPECT_TRUE(links.saved.empty());
+  EXPECT_TRUE(internet.posts.empty());
 }
 
 TEST_F(Instalacion, EachFailingStepEndsTheRunWithItsMessageAndNoReport) {
   struct Caso {
-    const char* quita;  // file removed from the installer's folder
+    const char* quita;  // file removed from the installer's folder; a folder not there is blocked
     std::string mensaje;
     bool dbmsQueda;     // the database server was set up before the failure
   };
@@ -77,11 +82,16 @@ TEST_F(Instalacion, EachFailingStepEndsTheRunWithItsMessageAndNoReport) {
       {"C:\\Descargas\\temp_turnaliafree.sql",
        "No se encontr\xF3 el archivo temp_turnaliafree.sql en el directorio C:\\Descargas\\Temp\\ !", true},
       {"C:\\Descargas\\TurnaliaFree.zip", "Fichero TurnaliaFree.zip no descargado, instalaci\xF3n detenida !", true},
+      // Offline from read-only media: the installer's Temp folder cannot be made.
+      {"C:\\Descargas\\Temp",
+       "No fue posible crear el directorio temporal C:\\Descargas\\Temp junto al instalador: copie el instalador y "
+       "sus paquetes a una carpeta con permiso de escritura, instalaci\xF3n detenida !",
+       false},
   };
   for (const Caso& c : casos) {
     Banco t;
     t.preparar();
-    t.files.deleteFile(c.quita);
+    if (!t.files.deleteFile(c.quita)) t.files.put(c.quita, "a file where the folder should be");
     t.instalar();
     EXPECT_EQ(t.fallo(), c.mensaje) << c.quita;
     EXPECT_TRUE(t.internet.posts.empty()) << c.quita;
@@ -129,6 +139,7 @@ TEST_F(Instalacion, TheClientRoadTakesOnlyItsProgramAndTouchesNothingOfTheProduc
   EXPECT_TRUE(files.has("C:\\windows\\syswow64\\midas.dll"));
   EXPECT_FALSE(files.has("C:\\windows\\syswow64\\biokey.ocx"));
   ASSERT_EQ(shell.started.size(), 1u);
+  EXPECT_EQ(shell.started[0].program, "C:\\Windows\\SysWOW64\\regsvr32.exe");
   EXPECT_EQ(shell.started[0].parameters, "/s midas.dll");
   EXPECT_TRUE(links.find(sys.desktop + "\\Software Ticador.lnk"));
   EXPECT_TRUE(files.has("C:\\windows\\TurnaliaFree\\uninstall.exe"));

@@ -164,20 +164,24 @@ TEST(MySQLCliente, RealServerJudgesUserPasswordAndDatabase) {
   ServidorMariaDB servidor;
   ASSERT_TRUE(servidor.arrancado) << "the test MariaDB server did not start (mariadb-server is installed by ./dev)";
   std::string hostName = "localhost:" + std::to_string(servidor.port);
+  using R = RespuestaMySQL;
   struct Caso {
     const char* nombre;
     std::vector<std::pair<std::string, std::string>> cambios;  // over the window's parameter list
     const char* error;                                         // "" when it must open
+    R tablas;  // what the tables check finds
   } casos[] = {
-      {"derived password, product database", {}, ""},
-      {"wrong password", {{"Password", "2912745124"}}, "error 1045 (28000): Access denied"},
-      {"no password given", {{"Password", ""}}, "using password: NO"},
-      {"no such database", {{"DataBase", "otra"}}, "error 1049"},
-      {"user without password", {{"User_Name", "vacio"}, {"Password", ""}}, ""},
-      {"user of another method (auth switch)", {{"User_Name", "ed"}}, "client_ed25519 no admitido"},
-      {"nothing listening", {{"HostName", "localhost:" + std::to_string(puertoLibre())}}, "no se pudo conectar"},
-      {"unusable port", {{"HostName", "localhost:33o7"}}, "puerto no válido"},
-      {"no host", {{"HostName", ":3307"}}, "HostName sin servidor"},
+      {"derived password, product database", {}, "", R::sinTablas},
+      {"a database with tables", {{"DataBase", "con_tablas"}}, "", R::conTablas},
+      {"wrong password", {{"Password", "2912745124"}}, "error 1045 (28000): Access denied", R::rechazada},
+      {"no password given", {{"Password", ""}}, "using password: NO", R::rechazada},
+      {"no such database", {{"DataBase", "otra"}}, "error 1049", R::sinTablas},
+      {"user without password", {{"User_Name", "vacio"}, {"Password", ""}}, "", R::sinTablas},
+      {"user of another method (auth switch)", {{"User_Name", "ed"}}, "client_ed25519 no admitido", R::rechazada},
+      {"nothing listening", {{"HostName", "localhost:" + std::to_string(puertoLibre())}}, "no se pudo conectar",
+       R::sinServidor},
+      {"unusable port", {{"HostName", "localhost:33o7"}}, "puerto no válido", R::sinServidor},
+      {"no host", {{"HostName", ":3307"}}, "HostName sin servidor", R::sinServidor},
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.nombre);
@@ -189,6 +193,11 @@ TEST(MySQLCliente, RealServerJudgesUserPasswordAndDatabase) {
     bool abierta = abrirConexionMySQL(conexion, probe.red, probe.hashes, probe.reloj, probe.error);
     EXPECT_EQ(abierta, !*c.error) << probe.error;
     EXPECT_NE(probe.error.find(c.error), std::string::npos) << probe.error;
+    ParametrosMySQL p;
+    if (!leerParametrosMySQL(conexion, p, probe.error)) continue;
+    ComprobacionMySQL r = comprobarTablasMySQL(p, probe.red, probe.hashes, probe.reloj);
+    EXPECT_EQ(r.respuesta, c.tablas) << r.error;
+    EXPECT_EQ(r.tablas, c.tablas == R::conTablas ? 2u : 0u);
   }
 }
 
@@ -273,3 +282,4 @@ TEST(MySQLCliente, SwitchToNativeMethodAnswersTheNewScrambleThenQuits) {
   EXPECT_EQ(cambio, std::string("\x14\0\0\3", 4) + kRespuestaNativa);
   EXPECT_EQ(despedida, std::string("\1\0\0\0\1", 5));  // COM_QUIT
 }
+

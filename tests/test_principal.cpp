@@ -109,7 +109,7 @@ TEST_F(Arranque, IpSwitchSelectsTheClientModeWithTheNameAsTyped) {
   EXPECT_EQ(frm->modoTicador, 0);
 }
 
-TEST_F(Arranque, UninstallerIsExactlyLowerCaseUninstallExe) {
+TEST_F(Arranque, UninstallerIsTheFileStoredAsLowerCaseUninstallExe) {
   sys.exe = "C:\\windows\\TurnaliaFree\\uninstall.exe";
   start({"-ip", "SRV"});
   EXPECT_TRUE(frm->isDesinstalador());
@@ -118,10 +118,34 @@ TEST_F(Arranque, UninstallerIsExactlyLowerCaseUninstallExe) {
   EXPECT_EQ(frm->form["pnlCabeceraBienvenida"].color, kColorWhite);
   EXPECT_NE(frm->panelVisible(), "pnlBienvenida");
 
-  sys.exe = "C:\\windows\\TurnaliaFree\\Uninstall.exe";
-  start();
-  EXPECT_FALSE(frm->isDesinstalador());
-  EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
+  // The name on disk decides, however the program was started.
+  struct Caso {
+    std::string almacenado;  // "" when the file cannot be found
+    std::string arrancado;
+    bool desinstalador;
+  };
+  const std::string carpeta = "C:\\windows\\TurnaliaFree\\";
+  const Caso casos[] = {
+      {"uninstall.exe", "UNINSTALL.EXE", true},
+      {"uninstall.exe", "UNINST~1.EXE", true},
+      {"Uninstall.exe", "Uninstall.exe", false},
+      {"Uninstall.exe", "uninstall.exe", false},
+      {"", "uninstall.exe", true},
+      {"", "UNINSTALL.EXE", false},
+      {"setup.exe", "SETUP.EXE", false},
+  };
+  for (const Caso& c : casos) {
+    FakeFiles f;
+    if (!c.almacenado.empty()) f.put(carpeta + c.almacenado, "MZ");
+    f.shortNames[carpeta + c.almacenado] = carpeta + "UNINST~1.EXE";
+    EXPECT_EQ(esDesinstalador(carpeta + c.arrancado, f), c.desinstalador) << c.arrancado << " " << c.almacenado;
+  }
+}
+
+TEST_F(Arranque, SystemBoxesAreOffBeforeTheWindowStartsAnyProgram) {
+  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
+  EXPECT_TRUE(processes.errorBoxesOff);
+  EXPECT_TRUE(processes.started.empty() && shell.started.empty());
 }
 
 TEST_F(Arranque, AFailingProbeEndsOnTheFailureOutcomeInBothModes) {

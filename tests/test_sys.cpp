@@ -15,31 +15,37 @@ using namespace tf;
 
 namespace {
 
-const char* const kComspec = "C:\\windows\\system32\\cmd.exe";
+const char* const kCmd = "C:\\Windows\\SysWOW64\\cmd.exe";
 
 struct SysComando : ::testing::Test {
   FakeProcesses procs;
   FakeUi ui;
-  void SetUp() override { procs.env["COMSPEC"] = kComspec; }
-  std::string run(const std::string& command) { return EjecutarComando(command, procs, ui); }
+  FakeClock clock;
+  FakeLogSink sink;
+  ULog log{clock, sink, "C:\\Descargas\\setup.exe"};
+  Consola consola{kCmd, procs, ui, clock, log};
+  void SetUp() override { procs.clock = &clock; }
+  std::string run(const std::string& command) { return EjecutarComando(command, consola); }
 };
 
 }  // namespace
 
-TEST_F(SysComando, CommandLineIsInterpreterSlashCAndTheCommandUnquoted) {
-  procs.script.endAfterWaits = 0;
-  EXPECT_EQ(run("C:\\KVTDB~1\\bin\\mysqld.exe --install KVTDB --defaults-file=\"C:\\a b\\my.ini\""), "");
-  ASSERT_EQ(procs.started.size(), 1u);
-  EXPECT_EQ(procs.started[0],
-            std::string(kComspec) + " /c C:\\KVTDB~1\\bin\\mysqld.exe --install KVTDB --defaults-file=\"C:\\a b\\my.ini\"");
+TEST_F(SysComando, CommandLineIsTheGivenInterpreterSlashCAndTheCommandUnquoted) {
+  procs.env["COMSPEC"] = "C:\\Descargas\\cmd.exe";  // the user's environment is not asked
+  const std::string comando = "C:\\KVTDB~1\\bin\\mysqld.exe --install KVTDB --defaults-file=\"C:\\a b\\my.ini\"";
+  EXPECT_EQ(run(comando), "");
+  consola.interprete = "C:\\Win dows\\SysWOW64\\cmd.exe";  // a blank would let the system guess
+  run(comando);
+  EXPECT_EQ(procs.started, (std::vector<std::string>{std::string(kCmd) + " /c " + comando,
+                                                     "\"C:\\Win dows\\SysWOW64\\cmd.exe\" /c " + comando}));
 }
 
 TEST_F(SysComando, NoInterpreterOrNoProcessGivesEmptyText) {
   procs.script.pieces = {{0, "texto"}};
-  procs.env.clear();
+  consola.interprete.clear();
   EXPECT_EQ(run("dir"), "");
-  EXPECT_TRUE(procs.started.empty());  // no default interpreter is substituted
-  procs.env["COMSPEC"] = kComspec;
+  EXPECT_TRUE(procs.started.empty());
+  consola.interprete = kCmd;
   procs.startFails = true;
   EXPECT_EQ(run("dir"), "");
 }
@@ -66,6 +72,31 @@ TEST_F(SysComando, ZeroBytesAreDroppedAndTheTextAfterThemKept) {
   EXPECT_EQ(run("x"), "antesdespu\xE9sfin");
 }
 
+TEST_F(SysComando, ACommandThatNeverEndsIsEndedWithItsProgramsAtTheLimit) {
+  procs.script.pieces = {{0, "esperando respuesta\r\n"}};
+  procs.script.endAfterWaits = 1 << 30;
+  const std::string comando = "C:\\PROGRA~2\\MySQL\\MARIAD~1\\bin\\mysql.exe -P3307 -uroot -p2912745123 < \"C:\\t.sql\"";
+  EXPECT_EQ(run(comando), "esperando respuesta\r\n");
+  EXPECT_EQ(procs.endedTrees, 1);
+  EXPECT_GE(clock.ticks, kLimiteComandoMs);
+  EXPECT_LT(clock.ticks, kLimiteComandoMs + 1000u);
+  // The program and the time, never the rest of the line (the database password).
+  auto l = sink.lines(log.getFicheroLog());
+  ASSERT_EQ(l.size(), 1u);
+  EXPECT_EQ(l[0].substr(26), "El comando C:\\PROGRA~2\\MySQL\\MARIAD~1\\bin\\mysql.exe no termin\xF3 en 600 segundos: "
+                             "se ha detenido junto con los programas que inici\xF3");
+}
+
+TEST(SysComandoPrograma, TheProgramIsTheFirstWordAsTheInterpreterReadsIt) {
+  const std::vector<std::pair<std::string, std::string>> casos = {
+      {"C:\\KVTDB~1\\bin\\mysqld.exe --install KVTDB", "C:\\KVTDB~1\\bin\\mysqld.exe"},
+      {"\"C:\\Windows\\SysWOW64\\sc.exe delete KVTDB\"", "C:\\Windows\\SysWOW64\\sc.exe"},
+      {"\"\"C:\\Program Files\\T\\KVT_service.exe\" -uninstall -silent\"", "C:\\Program Files\\T\\KVT_service.exe"},
+      {" -uninstall -silent", ""},  // a service program that is missing
+  };
+  for (const auto& c : casos) EXPECT_EQ(programaDeComando(c.first), c.second) << c.first;
+}
+
 TEST_F(SysComando, AnIdleCommandCostsFewWakeUpsAndTheWindowNeverWaitsLong) {
   // Every wait is taken to last its whole time: the worst case for the window.
   struct Ventana : FakeUi {
@@ -82,7 +113,7 @@ TEST_F(SysComando, AnIdleCommandCostsFewWakeUpsAndTheWindowNeverWaitsLong) {
   ventana.waits = &procs.waitTimes;
   procs.script.pieces = {{5, "a"}};
   procs.script.endAfterWaits = 40;
-  EXPECT_EQ(EjecutarComando("sleep", procs, ventana), "a");
+  EXPECT_EQ(EjecutarComando("sleep", Consola{kCmd, procs, ventana, clock, log}), "a");
   unsigned idleMs = 0;
   for (unsigned ms : procs.waitTimes) idleMs += ms;
   EXPECT_LE(ventana.longest, 50u);
@@ -292,6 +323,19 @@ TEST_F(SysCarpetas, LinkIsRemovedItselfAndItsTargetKept) {
   EXPECT_FALSE(files.has("C:\\App"));
   EXPECT_EQ(files.content("C:\\Fuera\\importante.txt"), "datos");
   EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(SysCarpetas, AFolderThatIsItselfALinkLosesOnlyTheLink) {
+  for (bool refused : {false, true}) {
+    FakeFiles f;
+    f.put("C:\\App\\importante.txt", "datos");  // the target's file, seen through the link
+    f.link("C:\\App");
+    f.nodes[FakeFiles::key("C:\\App")].second.readOnly = refused;
+    borrarDirectorio("C:\\App\\", true, "kvt*.zip", f, *log);
+    EXPECT_EQ(f.has("C:\\App"), refused);
+    EXPECT_EQ(f.content("C:\\App\\importante.txt"), "datos");
+  }
+  EXPECT_EQ(lines(), std::vector<std::string>{"No se pud\xF3 eliminar el archivo C:\\App"});
 }
 
 namespace {

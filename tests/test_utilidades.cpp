@@ -47,8 +47,9 @@ TEST_F(Utilidades, DownloadedArchivePlacedByKindRegisteredAndUtilsOnThePath) {
   EXPECT_EQ(files.content("C:\\windows\\syswow64\\midas.dll"), "dll");
   EXPECT_EQ(files.content(kUtils + "\\herramienta.exe"), "exe");
   EXPECT_FALSE(files.has("C:\\windows\\syswow64\\herramienta.exe"));
-  EXPECT_EQ(registrados(), (std::vector<std::string>{"regsvr32.exe /s biokey.ocx", "regsvr32.exe /s zkemkeeper.dll",
-                                                     "regsvr32.exe /s midas.dll"}));
+  const std::string regsvr32 = "C:\\Windows\\SysWOW64\\regsvr32.exe";  // never by its bare name
+  EXPECT_EQ(registrados(), (std::vector<std::string>{regsvr32 + " /s biokey.ocx", regsvr32 + " /s zkemkeeper.dll",
+                                                     regsvr32 + " /s midas.dll"}));
   const RegistryValue* path = registry.value(RegistryRoot::LocalMachine, kClave, "Path");
   EXPECT_EQ(path->text, "%SystemRoot%\\system32;" + kUtils);
   EXPECT_EQ(path->type, RegistryType::ExpandString);
@@ -91,6 +92,32 @@ TEST_F(Utilidades, ThePathGetsTheFolderOnceAsAWholeEntry) {
       EXPECT_EQ(v->text, c.despues) << c.antes;
       EXPECT_EQ(v->type, RegistryType::ExpandString) << c.antes;
     }
+  }
+}
+
+// A Path of another type, or a key that cannot be read, would be replaced by the Utils folder
+// alone and every other entry lost: it is logged and left as it is.
+TEST_F(Utilidades, OnlyATextPathIsRewritten) {
+  const std::string noSeAnade = "; no se a\xF1" "ade " + kUtils;
+  struct Caso {
+    RegistryType tipo;
+    bool legible;
+    std::string linea;
+  } casos[] = {
+      {RegistryType::Number, true, "El Path del sistema no es un texto" + noSeAnade},
+      {RegistryType::Other, true, "El Path del sistema no es un texto" + noSeAnade},
+      {RegistryType::String, false,
+       "No se puede leer el Path del sistema (No se puede abrir la clave " + kClave + ")" + noSeAnade},
+  };
+  for (const Caso& c : casos) {
+    MaquinaFalsa m;
+    m.registry.put(RegistryRoot::LocalMachine, kClave, "Path", {c.tipo, "C:\\x", 7});
+    if (!c.legible) m.registry.refused.push_back(kClave);
+    TfrmPrincipal w(m.puertos(), {});
+    w.FormCreate();
+    incluirUtilidadesEnPath(w);
+    EXPECT_TRUE(m.registry.writes.empty());
+    EXPECT_EQ(m.mensajes().back(), c.linea);
   }
 }
 

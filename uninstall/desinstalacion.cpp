@@ -4,6 +4,7 @@
 
 #include "core/mensajes.h"
 #include "core/texto.h"
+#include "install/accesos.h"
 #include "install/comandos.h"
 #include "install/registro.h"
 #include "platform/error.h"
@@ -35,7 +36,7 @@ void desinstalarServidorDatos(Ventana& v) {
     v.registrarLog("El servicio KVTDB no se ha detenido");
   if (isProcesoEnEjecucion("mysqld.exe", v.puertos.processes))
     terminarProcesosEnCarpeta("mysqld.exe", v.directorioDBMS, v.puertos.processes, v.puertos.log);
-  v.registrarLog(EjecutarComando("\"sc delete KVTDB\"", v.puertos.processes, v.puertos.ui));
+  v.registrarLog(EjecutarComando("\"" + programaSistemaEnComando(v, "sc.exe") + " delete KVTDB\"", consola(v)));
 }
 
 void desinstalarServicio(Ventana& v, const ServicioProducto& s) {
@@ -52,6 +53,20 @@ void desinstalarServicio(Ventana& v, const ServicioProducto& s) {
 
 void borrarSiExiste(Files& files, const std::string& fichero) {
   if (files.fileExists(fichero)) files.deleteFile(fichero);
+}
+
+// The all-users folders are shared: a link of one of the product's names goes only when it
+// starts something in the product's folders.
+void borrarSiEsDelProducto(Ventana& v, const std::string& fichero) {
+  ShellLink enlace;
+  if (!v.puertos.files.fileExists(fichero) || !v.puertos.links.load(fichero, enlace)) return;
+  if (isRutaDentroDe(enlace.target, v.getDirectorioTurnaliaFree()) ||
+      isRutaDentroDe(enlace.target, v.puertos.sys.windowsDir() + "\\TurnaliaFree"))
+    v.puertos.files.deleteFile(fichero);
+}
+
+void quitarCarpetaVacia(Files& files, const std::string& carpeta) {
+  if (files.folderExists(carpeta)) files.removeFolder(carpeta);
 }
 
 }  // namespace
@@ -86,22 +101,27 @@ void desinstalarKVT(Ventana& v) {
 
 void eliminarAccesosDirectos(Ventana& v) {
   Files& files = v.puertos.files;
-  // A folder the system cannot name is skipped, never taken from the current drive's root.
-  const std::string comun = v.puertos.sys.commonStartMenuProgramsDir();
-  if (isRutaAbsoluta(comun)) {
+  SystemInfo& sys = v.puertos.sys;
+  // A silent installation run as LocalSystem put its links in the all-users folders.
+  const std::string comun = carpetaDeAccesos(sys, &SystemInfo::commonStartMenuProgramsDir, nullptr);
+  if (!comun.empty()) {
     const std::string carpeta = comun + "\\TurnaliaFree";
     borrarSiExiste(files, carpeta + "\\Turnalia Free.lnk");
-    if (files.folderExists(carpeta)) files.removeFolder(carpeta);
+    borrarSiEsDelProducto(v, carpeta + "\\TurnaliaFree.lnk");
+    borrarSiEsDelProducto(v, carpeta + "\\Desinstalar.lnk");
+    quitarCarpetaVacia(files, carpeta);
   }
-  const std::string usuario = v.puertos.sys.startMenuProgramsDir();
-  if (isRutaAbsoluta(usuario)) {
+  const std::string usuario = carpetaDeAccesos(sys, &SystemInfo::startMenuProgramsDir, nullptr);
+  if (!usuario.empty()) {
     const std::string carpeta = usuario + "\\TurnaliaFree";
     borrarSiExiste(files, carpeta + "\\TurnaliaFree.lnk");
     borrarSiExiste(files, carpeta + "\\Desinstalar.lnk");
-    if (files.folderExists(carpeta)) files.removeFolder(carpeta);
+    quitarCarpetaVacia(files, carpeta);
   }
-  const std::string escritorio = v.puertos.sys.desktopDir();
-  if (isRutaAbsoluta(escritorio)) borrarSiExiste(files, escritorio + "\\Turnalia Free.lnk");
+  const std::string escritorio = carpetaDeAccesos(sys, &SystemInfo::desktopDir, nullptr);
+  if (!escritorio.empty()) borrarSiExiste(files, escritorio + "\\Turnalia Free.lnk");
+  const std::string escritorioComun = carpetaDeAccesos(sys, &SystemInfo::commonDesktopDir, nullptr);
+  if (!escritorioComun.empty()) borrarSiEsDelProducto(v, escritorioComun + "\\Turnalia Free.lnk");
 }
 
 }  // namespace tf

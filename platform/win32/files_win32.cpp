@@ -186,6 +186,25 @@ std::string Win32Files::shortPath(const std::string& path) {
   return narrowExact(buf, s) ? s : path;
 }
 
+std::string Win32Files::storedName(const std::string& path) {
+  std::wstring w = widen(path);
+  DWORD n = GetLongPathNameW(w.c_str(), nullptr, 0);
+  if (!n) return {};
+  std::wstring largo(n, L'\0');
+  n = GetLongPathNameW(w.c_str(), &largo[0], n);
+  if (!n || n >= largo.size()) return {};
+  largo.resize(n);
+  // A wildcard would name whatever the folder lists first.
+  if (largo.find_first_of(L"*?") != std::wstring::npos) return {};
+  // The long form keeps the letters it was given; the folder's listing has them as stored.
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(largo.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  FindClose(h);
+  std::string name;
+  return narrowExact(fd.cFileName, name) ? name : std::string();
+}
+
 std::string Win32Files::tempFolder() {
   wchar_t buf[MAX_PATH + 2];
   DWORD n = GetTempPathW(MAX_PATH + 1, buf);

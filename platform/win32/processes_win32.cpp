@@ -17,11 +17,12 @@ void cerrar(HANDLE& h) {
 
 class Win32RunningCommand : public RunningCommand {
  public:
-  Win32RunningCommand(HANDLE process, HANDLE outRead, HANDLE outWrite)
-      : process_(process), outRead_(outRead), outWrite_(outWrite) {}
+  Win32RunningCommand(HANDLE process, HANDLE job, HANDLE outRead, HANDLE outWrite)
+      : process_(process), job_(job), outRead_(outRead), outWrite_(outWrite) {}
   ~Win32RunningCommand() override {
     cerrar(outRead_);
     cerrar(outWrite_);
+    cerrar(job_);
     cerrar(process_);
   }
   size_t available() override {
@@ -40,9 +41,13 @@ class Win32RunningCommand : public RunningCommand {
   void waitForActivity(unsigned maxMs) override {
     MsgWaitForMultipleObjectsEx(1, &process_, maxMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
+  // The job holds the command and every program started under it.
+  void endTree() override {
+    if (!job_ || !TerminateJobObject(job_, 1)) TerminateProcess(process_, 1);
+  }
 
  private:
-  HANDLE process_, outRead_, outWrite_;
+  HANDLE process_, job_, outRead_, outWrite_;
 };
 
 }  // namespace
@@ -54,9 +59,14 @@ std::string Win32Processes::environment(const std::string& name) {
   std::wstring value(n, L'\0');
   n = GetEnvironmentVariableW(w.c_str(), &value[0], n);
   value.resize(n);
-  // COMSPEC names the interpreter: one that cannot be named is not run under a look-alike name.
+  // A folder's value that cannot be named is not handed on under a look-alike name.
   std::string s;
   return narrowPath(value, s) ? s : std::string();
+}
+
+void Win32Processes::switchOffErrorBoxes() {
+  // Programs started afterwards inherit the mode.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
 }
 
 std::unique_ptr<RunningCommand> Win32Processes::startHidden(const std::string& commandLine) {
@@ -91,19 +101,26 @@ std::unique_ptr<RunningCommand> Win32Processes::startHidden(const std::string& c
   line.push_back(L'\0');
   PROCESS_INFORMATION pi;
   ZeroMemory(&pi, sizeof pi);
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &si, &pi)) {
+  // Suspended until it is in its job, so nothing it starts escapes the job.
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE | CREATE_SUSPENDED, nullptr,
+                      nullptr, &si, &pi)) {
     cerrar(outRead);
     cerrar(outWrite);
     cerrar(inRead);
     cerrar(inWrite);
     return nullptr;
   }
+  // Without a job (Windows 7 refuses one inside the job a deployment tool may run us in) only the
+  // command itself can be ended.
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job && !AssignProcessToJobObject(job, pi.hProcess)) cerrar(job);
+  ResumeThread(pi.hThread);
   CloseHandle(pi.hThread);
   // The command holds its own copy of the input's read end. With the write end closed it reads
   // end-of-file at once, rather than wait for ever for input that never comes.
   cerrar(inWrite);
   cerrar(inRead);
-  return std::make_unique<Win32RunningCommand>(pi.hProcess, outRead, outWrite);
+  return std::make_unique<Win32RunningCommand>(pi.hProcess, job, outRead, outWrite);
 }
 
 bool Win32Processes::list(std::vector<ProcessEntry>& out) {

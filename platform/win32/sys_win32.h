@@ -10,6 +10,7 @@ namespace tf {
 class Win32Processes : public Processes {
  public:
   std::string environment(const std::string& name) override;
+  void switchOffErrorBoxes() override;
   std::unique_ptr<RunningCommand> startHidden(const std::string& commandLine) override;
   bool list(std::vector<ProcessEntry>& out) override;
   bool terminate(uint32_t id) override;

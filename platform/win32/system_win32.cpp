@@ -1,6 +1,7 @@
 #include "platform/win32/system_win32.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include "platform/error.h"
@@ -170,6 +171,19 @@ std::string Win32SystemInfo::systemDir() {
   return n && n < MAX_PATH ? nameablePath(std::wstring(buf, n)) : std::string();
 }
 
+std::string Win32SystemInfo::systemProgramsDir() {
+#ifndef _WIN64
+  // This 32-bit program on 64-bit Windows: the WOW64 folder. 32-bit Windows has none and says so.
+  wchar_t buf[MAX_PATH];
+  UINT n = GetSystemWow64DirectoryW(buf, MAX_PATH);
+  if (n && n < MAX_PATH) return nameablePath(std::wstring(buf, n));
+#endif
+  std::string s = systemDir();
+  // Never a bare program name, which the system would look for in the current folder first.
+  if (s.empty()) throw Error(systemErrorText(GetLastError()));
+  return s;
+}
+
 // Deployment tools run setup.exe as LocalSystem, whose own desktop and Start menu nobody sees:
 // there the shortcuts go to (and are removed from) the all-users folders.
 static bool runsAsLocalSystem() {
@@ -193,6 +207,7 @@ std::string Win32SystemInfo::startMenuProgramsDir() {
   return shellFolder(runsAsLocalSystem() ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS);
 }
 std::string Win32SystemInfo::commonStartMenuProgramsDir() { return shellFolder(CSIDL_COMMON_PROGRAMS); }
+std::string Win32SystemInfo::commonDesktopDir() { return shellFolder(CSIDL_COMMON_DESKTOPDIRECTORY); }
 
 std::string Win32SystemInfo::exePath() {
   std::wstring buf(32768, L'\0');
@@ -224,20 +239,99 @@ class Win32Mutex : public NamedMutex {
 };
 }  // namespace
 
+namespace {
+
+// Wine (8) has no private namespaces: CreateBoundaryDescriptorW gives nothing and
+// CreatePrivateNamespaceW, a stub there, ends the process when called.
+bool withoutPrivateNamespaces() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// The namespace and the mutex in it: full control for Administrators and LocalSystem, nothing for
+// anyone else.
+const wchar_t* const kOnlyAdministrators = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
+
+// The namespace's creator may be ending while another copy finds the mutex free; that copy
+// starts again, a bounded number of times, then counts the lock as held.
+const int kNamespaceAttempts = 20;
+const DWORD kNamespacePauseMs = 50;
+
+}  // namespace
+
 Win32InstanceLock::~Win32InstanceLock() {
+  close();
+  if (boundary_) DeleteBoundaryDescriptor(boundary_);
+}
+
+void Win32InstanceLock::close() {
   if (owned_) ReleaseMutex(handle_);
+  owned_ = false;
   if (handle_) CloseHandle(handle_);
+  handle_ = nullptr;
+  if (namespace_) ClosePrivateNamespace(namespace_, 0);
+  namespace_ = nullptr;
+}
+
+bool Win32InstanceLock::acquireGlobal() {
+  if (!handle_) handle_ = CreateMutexW(nullptr, FALSE, widen("Global\\" + space_ + "." + name_).c_str());
+  if (!handle_) return false;
+  DWORD r = WaitForSingleObject(handle_, 0);
+  owned_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  return owned_;
+}
+
+Win32InstanceLock::Attempt Win32InstanceLock::attemptInNamespace(void* security) {
+  SECURITY_ATTRIBUTES sa = {sizeof sa, security, FALSE};
+  const std::wstring alias = widen(space_);
+  bool creator = true;
+  namespace_ = CreatePrivateNamespaceW(&sa, boundary_, alias.c_str());
+  if (!namespace_) {
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return Attempt::Failed;
+    creator = false;
+    namespace_ = OpenPrivateNamespaceW(boundary_, alias.c_str());
+    if (!namespace_) return Attempt::Again;  // its creator ended meanwhile
+  }
+  handle_ = CreateMutexW(&sa, FALSE, (alias + L"\\" + widen(name_)).c_str());
+  if (!handle_) return Attempt::Failed;
+  DWORD r = WaitForSingleObject(handle_, 0);
+  if (r == WAIT_TIMEOUT) return Attempt::Held;
+  if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) return Attempt::Failed;
+  owned_ = true;
+  if (creator) return Attempt::Taken;
+  // Free in another process's namespace: that process is ending, and once its namespace is gone
+  // a later copy would make a new one and never see this mutex.
+  return Attempt::Again;
 }
 
 bool Win32InstanceLock::acquire() {
   if (owned_) return true;
-  if (!handle_) {
-    handle_ = CreateMutexW(nullptr, FALSE, widen(name_).c_str());
-    if (!handle_) return GetLastError() != ERROR_ACCESS_DENIED;
+  if (withoutPrivateNamespaces()) return acquireGlobal();
+  if (!boundary_) {
+    boundary_ = CreateBoundaryDescriptorW(widen(space_).c_str(), 0);
+    if (!boundary_) return false;
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
+        !AddSIDToBoundaryDescriptor(&boundary_, sid)) {
+      DeleteBoundaryDescriptor(boundary_);
+      boundary_ = nullptr;
+      return false;
+    }
   }
-  DWORD r = WaitForSingleObject(handle_, 0);
-  owned_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-  return owned_;
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kOnlyAdministrators, SDDL_REVISION_1, &security, nullptr))
+    return false;
+  Attempt a = Attempt::Failed;
+  for (int i = 0; i < kNamespaceAttempts; ++i) {
+    a = attemptInNamespace(security);
+    if (a != Attempt::Again) break;
+    close();
+    Sleep(kNamespacePauseMs);
+  }
+  LocalFree(security);
+  if (a != Attempt::Taken) close();
+  return a == Attempt::Taken;
 }
 
 NamedMutex* Win32LogSink::createMutex(const std::string& name) {

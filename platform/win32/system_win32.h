@@ -24,9 +24,11 @@ class Win32SystemInfo : public SystemInfo {
   std::string programFilesDir() override;
   std::string windowsDir() override;
   std::string systemDir() override;
+  std::string systemProgramsDir() override;
   std::string desktopDir() override;
   std::string startMenuProgramsDir() override;
   std::string commonStartMenuProgramsDir() override;
+  std::string commonDesktopDir() override;
   std::string exePath() override;
   std::string decimalSeparator() override;
 };
@@ -37,20 +39,31 @@ class Win32LogSink : public LogSink {
   bool appendToFile(const std::string& path, const std::string& bytes) override;
 };
 
-// The machine-wide lock one copy of the setup program or uninstaller holds for its whole run:
-// a named mutex, owned until the process ends (the system releases it however the process ends).
+// The machine-wide lock one copy of the setup program or uninstaller holds for its whole run: the
+// mutex `space`\`name` in a private namespace bounded by the Administrators group, which only
+// administrators and LocalSystem may create or open, so a standard user's process can neither
+// take the lock's name nor hold it. Where the system offers no private namespaces (Wine), the
+// named mutex "Global\`space`.`name`". Owned until the process ends (the system releases it
+// however the process ends).
 class Win32InstanceLock {
  public:
-  explicit Win32InstanceLock(const std::string& name) : name_(name) {}
+  Win32InstanceLock(const std::string& space, const std::string& name) : space_(space), name_(name) {}
   ~Win32InstanceLock();
   Win32InstanceLock(const Win32InstanceLock&) = delete;
   Win32InstanceLock& operator=(const Win32InstanceLock&) = delete;
-  // False when another copy holds it (also one of another account, whose mutex we may not open).
-  // A mutex the system cannot make at all does not stop the run: true.
+  // False when another copy holds it, and also when the lock cannot be made or opened at all
+  // (for example an object of another type squatting its name): a run without the lock could
+  // run beside another copy.
   bool acquire();
 
  private:
-  std::string name_;
+  enum class Attempt { Taken, Held, Again, Failed };
+  Attempt attemptInNamespace(void* security);
+  bool acquireGlobal();
+  void close();
+  std::string space_, name_;
+  void* boundary_ = nullptr;
+  void* namespace_ = nullptr;
   void* handle_ = nullptr;
   bool owned_ = false;
 };
@@ -72,6 +85,7 @@ class Win32Files : public Files {
   bool fileSize(const std::string& path, uint64_t& size) override;
   bool lastWriteTime(const std::string& path, LocalTime& t) override;
   std::string shortPath(const std::string& path) override;
+  std::string storedName(const std::string& path) override;
   std::string tempFolder() override;
   std::string currentFolder() override;
 };

@@ -2,8 +2,10 @@
 The tests that look at an installed machine (the installation itself, a second run, the
 uninstaller) share it: it is made on first use in a run and kept until a test forgets it."""
 import binascii
+import contextlib
 import os
 import re
+import shutil
 import subprocess
 
 import harness
@@ -41,17 +43,17 @@ def service_state(name):
     return r.stdout.decode().strip()
 
 
-def mariadb(*sql_args, password=None):
+def mariadb(*sql_args, password=None, port=3307):
     """(exit code, output) of Debian's client against the installed server on 127.0.0.1:3307."""
     pw = derived_password() if password is None else password
-    r = subprocess.run(["mariadb", "--no-defaults", "--protocol=TCP", "-h127.0.0.1", "-P3307", "-uroot",
+    r = subprocess.run(["mariadb", "--no-defaults", "--protocol=TCP", "-h127.0.0.1", f"-P{port}", "-uroot",
                         f"-p{pw}", *sql_args], capture_output=True, timeout=60)
     return r.returncode, r.stdout.decode("utf-8", "replace") + r.stderr.decode("utf-8", "replace")
 
 
-def install(h, welcome="pnlBienvenida", args=(), screenshots=None):
+def install(h, welcome="pnlBienvenida", args=(), screenshots=None, cwd=None):
     """Walks the wizard to "Instalar" and waits for the outcome; (process, outcome texts)."""
-    p = h.start_setup(*args)
+    p = h.start_setup(*args, cwd=cwd)
     h.tfctl("wait-window", "60000")
     walk_to_options(h, welcome)
     h.tfctl("click", "Instalar")
@@ -68,8 +70,29 @@ def install(h, welcome="pnlBienvenida", args=(), screenshots=None):
     return p, texts
 
 
+@contextlib.contextmanager
+def planted_system_programs(h, *folders):
+    """Stand-ins named regsvr32.exe, sc.exe and cmd.exe in each folder and in a folder of their
+    own, and ComSpec in the user's own environment (HKCU\\Environment, where a standard user may
+    set it) at the last cmd.exe, for the time of the block. Gives a function that lists the
+    stand-ins something started (each leaves its path + ".started")."""
+    plants = [f / n for f in folders + (h.dir / "entorno",) for n in ("regsvr32.exe", "sc.exe", "cmd.exe")]
+    for p in plants:
+        p.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(BUILD / "fixtures" / "planted_program.exe", p)
+    comspec = h.win_dir + "\\entorno\\cmd.exe"
+    wine("reg", "add", r"HKCU\Environment", "/v", "ComSpec", "/d", comspec, "/f")
+    try:
+        assert wine("cmd", "/c", "echo", "%ComSpec%")[1].strip() == comspec  # the trap is armed
+        yield lambda: [str(p) for p in plants if p.with_name(p.name + ".started").exists()]
+    finally:
+        wine("reg", "delete", r"HKCU\Environment", "/v", "ComSpec", "/f")
+
+
 def installation():
-    """The shared full installation: dict with folders, log (messages), outcome texts, requests."""
+    """The shared full installation: dict with folders, log (messages), outcome texts, requests.
+    Made with system-program stand-ins beside setup.exe and in its working folder, and the
+    user's ComSpec pointing at another: none of them may run."""
     global _made
     if _made:
         return _made
@@ -77,7 +100,10 @@ def installation():
     try:
         v = serve_packages(h)
         f = folders()
-        p, texts = install(h, screenshots="i1")
+        work = h.dir / "trabajo"
+        with planted_system_programs(h, h.dir, work) as started:
+            p, texts = install(h, screenshots="i1", cwd=work)
+        assert started() == []
         h.tfctl("click", "Cerrar")
         assert h.wait_exit(p, 60) == 0
         _made = {"folders": f, "dir": h.dir, "texts": texts, "requests": v.requests(),

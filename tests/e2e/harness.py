@@ -52,10 +52,11 @@ class Harness:
         self.win_dir = "C:\\tftests\\" + safe
 
     # --- processes
-    def start_setup(self, *args, exe_name="setup.exe"):
+    def start_setup(self, *args, exe_name="setup.exe", cwd=None):
+        """setup.exe copied into the test folder as exe_name and started there (or in cwd)."""
         exe = self.dir / exe_name
         shutil.copy(BUILD / "setup.exe", exe)
-        p = subprocess.Popen([WINE, str(exe), *args], cwd=self.dir,
+        p = subprocess.Popen([WINE, str(exe), *args], cwd=cwd or self.dir,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         self.procs.append(p)
         return p

@@ -4,10 +4,12 @@ run does while the product's server runs or after it stopped."""
 import binascii
 import os
 import re
+import subprocess
 
 import completa
 from completa import derived_password, mariadb, product_id, service_state
 from harness import BUILD, FAILURE, PREFIX, RUN_DIR, low_byte, wait_until
+from test_desinstalacion import foreign_mysqld, probe, remove_product, values
 from test_ticador import RECORDS, reg, unix, wine, read_link
 
 REFUSED = "Ya existe una instalación de MySQL para TurnaliaFree en este Equipo, no es posible continuar"
@@ -16,6 +18,7 @@ UNINSTALL_ROOT = (r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\U
                   else r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall")
 ENVIRONMENT = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"
 TABLES = {"empleados", "turnos", "fichajes"}
+NO_SERVER = "El servidor de base de datos no responde en 127.0.0.1:3307, instalación detenida !"
 
 
 def exported(key):
@@ -85,9 +88,7 @@ def landed_everything(inst):
     assert not (temp / "dbms.zip").exists() and (temp / "TurnaliaFree.zip").exists()
     for service in ("KVTDB", "srvKVT_service", "srvKVT_zkteco"):
         assert service_state(service) == "RUNNING", service
-    rc, out = mariadb("turnaliafree", "-e", "SHOW TABLES")
-    assert rc == 0, out
-    assert TABLES <= set(out.split()), out
+    assert TABLES <= product_tables()
     rc, out = mariadb("-e", "SELECT 1", password="")
     assert rc != 0 and "Access denied" in out, out
 
@@ -157,6 +158,17 @@ def test_2_second_run_is_refused_while_the_products_server_runs(h):
     assert service_state("KVTDB") == "RUNNING"
 
 
+def product_tables():
+    """The product database's tables as the product reaches them: root, derived password, 3307."""
+    rc, out = mariadb("turnaliafree", "-N", "-e", "SHOW TABLES")
+    return set(out.split()) if rc == 0 else out
+
+
+def set_aside(dbms):
+    backup = unix(dbms + "\\BackUp")
+    return {d.name for d in backup.iterdir() if d.name.startswith("data_")} if backup.is_dir() else set()
+
+
 def test_3_a_reinstallation_with_the_services_stopped_keeps_one_path_entry(h):
     inst = completa.installation()
     root = inst["folders"]["programfiles"] + "\\TurnaliaFree"
@@ -169,7 +181,74 @@ def test_3_a_reinstallation_with_the_services_stopped_keeps_one_path_entry(h):
     assert [e.lower() for e in path_entries()].count((root + "\\Utils").lower()) == 1
     assert service_state("KVTDB") == "RUNNING"
     assert len([q for q in v.requests() if q["method"] == "POST"]) == 1
-    # The earlier installation's database left the server's data folder but was kept.
+    assert TABLES <= product_tables()
+    # The earlier installation's data folder left the server's place whole, and was kept.
     dbms = unix(inst["folders"]["programfiles"] + "\\MySQL\\MariaDB 10.1")
-    kept = [d for d in (dbms / "BackUp").iterdir() if d.name.startswith("turnaliafree_")]
-    assert len(kept) == 1 and any(p.suffix in (".frm", ".ibd") for p in kept[0].iterdir()), kept
+    kept = [d for d in (dbms / "BackUp").iterdir() if d.name.startswith("data_")]
+    assert len(kept) == 1 and (kept[0] / "ibdata1").exists(), kept
+    assert any(p.suffix in (".frm", ".ibd") for p in (kept[0] / "turnaliafree").iterdir()), kept
+
+
+def served(data, sql, port=3317):
+    """sql's answer from Debian's MariaDB server started on a data folder, stopped by its PID."""
+    run = RUN_DIR / "servido"
+    run.mkdir(exist_ok=True)
+    # Names unresolved, as the product's server runs: 127.0.0.1 is the account the password went to.
+    server = subprocess.Popen(["/usr/sbin/mariadbd", "--no-defaults", "--user=root", f"--datadir={data}",
+                               f"--port={port}", "--bind-address=127.0.0.1", "--skip-name-resolve",
+                               f"--socket={run}/s.sock", f"--pid-file={run}/s.pid", f"--log-error={run}/error.log"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    answer = []
+    try:
+        wait_until(lambda: server.poll() is not None or answer.append(mariadb("-N", "-e", sql, port=port))
+                   or answer[-1][0] == 0, 60, "a server on the set-aside data folder")
+    except AssertionError:
+        pass  # the last answer says why
+    finally:
+        server.terminate()
+        server.wait(timeout=90)
+    return answer[-1][1].strip() if answer else None
+
+
+def test_4_install_again_after_uninstalling_keeps_the_old_data_servable(h):
+    f = completa.installation()["folders"]
+    dbms = f["programfiles"] + "\\MySQL\\MariaDB 10.1"
+    h.on_close(completa.forget)
+    assert mariadb("turnaliafree", "-e", "INSERT INTO empleados (codigo, nombre, apellidos, fecha_alta) "
+                   "VALUES ('E-42', 'Ana', 'Fila Anterior', '2024-01-15')")[0] == 0
+    assert h.run("kvt", "-silent", exe=f["windows"] + "\\TurnaliaFree\\uninstall.exe", ms=300000).wait()[0] == 0
+    wait_until(lambda: service_state("KVTDB") == "ABSENT", 60, "KVTDB to go")
+    before = set_aside(dbms)
+    v = completa.serve_packages(h)
+    p, texts = completa.install(h)
+    assert texts["lblFinalizacion"] == completa.SUCCESS, texts
+    h.tfctl("click", "Cerrar")
+    assert h.wait_exit(p, 60) == 0 and len([q for q in v.requests() if q["method"] == "POST"]) == 1
+    # A fresh product database answers with the derived password; the kept one serves the row.
+    assert TABLES <= product_tables()
+    kept = set_aside(dbms) - before
+    assert len(kept) == 1, kept
+    sql = "SELECT apellidos FROM turnaliafree.empleados WHERE codigo = 'E-42'"
+    assert mariadb("-N", "-e", sql) == (0, "")
+    assert served(unix(dbms + "\\BackUp\\" + kept.pop()), sql) == "Fila Anterior"
+
+
+def test_5_a_foreign_mysqld_and_no_server_on_3307_fail_the_run(h):
+    """Another product's "mysqld.exe" runs, so KVTDB is neither registered nor started and
+    nothing answers on 3307: the failure outcome, in the wizard and silently, and no report."""
+    where = values(probe("-folders"))
+    completa.forget()
+    remove_product(where)
+    h.on_close(completa.forget)
+    h.on_close(lambda: remove_product(where))
+    foreign_mysqld(h)
+    v = completa.serve_packages(h)
+    p, texts = completa.install(h)
+    assert texts["lblFinalizacion2"] == NO_SERVER, texts
+    h.tfctl("click", "Cerrar")
+    assert h.wait_exit(p, 60) == low_byte(FAILURE)
+    assert h.run("-silent", sub="silenciosa", ms=completa.INSTALL_MINUTES * 60000).wait() == (FAILURE, [])
+    log = completa.messages_of(h.dir / "silenciosa" / h.log_path().name)
+    in_order(log, ["Otro programa mysqld.exe estaba en ejecución: el servicio KVTDB no se registró ni se inició",
+                   NO_SERVER, "Código de salida: 1603"])
+    assert [q for q in v.requests() if q["method"] == "POST"] == []

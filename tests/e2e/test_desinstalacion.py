@@ -7,7 +7,7 @@ import shutil
 import subprocess
 
 import completa
-from harness import BUILD, WINE, wait_until
+from harness import BUILD, INVALID_SWITCH, SUCCESS, WINE, wait_until
 from test_ticador import remove, unix, wine
 
 EXITO = "La desinstalación se realizó con éxito !"
@@ -44,11 +44,12 @@ def entry(key):
     return m.group(1).strip() if rc == 0 and m else None
 
 
-def start_uninstaller(h, line):
-    """Starts the uninstaller from a command line like the entry's: "C:\\...\\uninstall.exe" kvt."""
+def start_uninstaller(h, line, cwd=None):
+    """Starts the uninstaller from a command line like the entry's: "C:\\...\\uninstall.exe" kvt,
+    in its own folder or in cwd."""
     m = re.match(r'"([^"]+)"\s*(.*)', line)
     exe, args = m.group(1), m.group(2).split()
-    p = subprocess.Popen([WINE, exe, *args], cwd=unix(exe).parent, stdout=subprocess.DEVNULL,
+    p = subprocess.Popen([WINE, exe, *args], cwd=cwd or unix(exe).parent, stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL, start_new_session=True)
     h.procs.append(p)
     h.tfctl("wait-window", "60000")
@@ -90,6 +91,18 @@ def remove_product(f):
     wine("reg", "delete", "HKLM\\" + f["clave"] + "TurnaliaFree.exe", "/f")
 
 
+def foreign_mysqld(h):
+    """Another product's database server of the same name, running from its own folder."""
+    ajeno = unix("C:\\Otro\\mysqld.exe")
+    ajeno.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copy(BUILD / "fixtures" / "stub_output.exe", ajeno)
+    otro = subprocess.Popen([WINE, "C:\\Otro\\mysqld.exe", "sleep:900000"], cwd=ajeno.parent,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    h.procs.append(otro)
+    wait_until(lambda: "C:\\Otro\\mysqld.exe" in processes("mysqld.exe"), 30, "the other server")
+    return otro
+
+
 def installed(f):
     return (entry(f["clave"]) is not None and all(services().values())
             and unix(f["raiz"] + "\\TurnaliaFree.exe").exists())
@@ -126,19 +139,15 @@ def test_uninstall_after_full_installation(h):
     fuera.mkdir(exist_ok=True)
     (fuera / "importante.txt").write_bytes(b"no borrar")
     os.symlink(fuera, raiz / "Informes" / "enlace")
-    # Another product's database server of the same name, running from its own folder.
-    ajeno = unix("C:\\Otro\\mysqld.exe")
-    ajeno.parent.mkdir(parents=True, exist_ok=True)
-    shutil.copy(BUILD / "fixtures" / "stub_output.exe", ajeno)
-    otro = subprocess.Popen([WINE, "C:\\Otro\\mysqld.exe", "sleep:900000"], cwd=ajeno.parent,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-    h.procs.append(otro)
-    wait_until(lambda: "C:\\Otro\\mysqld.exe" in processes("mysqld.exe"), 30, "the other server")
+    otro = foreign_mysqld(h)
     size = size_mb(raiz)
 
     line = entry(f["clave"])
     assert line == '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt', line
-    p = start_uninstaller(h, line)
+    # System-program stand-ins beside the uninstaller and in its working folder, and the user's
+    # ComSpec pointing at another: none of them may run.
+    with completa.planted_system_programs(h, unix(f["windows"] + "\\TurnaliaFree"), h.dir / "trabajo") as started:
+        p = start_uninstaller(h, line, cwd=h.dir / "trabajo")
     h.wait_visible("pnlDesinstalar")
     shown = {c["name"]: c for c in h.controls()}
     assert "disabled" in shown["btnDesinstalar"]["flags"]
@@ -158,7 +167,9 @@ def test_uninstall_after_full_installation(h):
     h.tfctl("close")
     assert h.wait_exit(p, 60) == 0
 
-    # Services gone and their programs ended; the other product's server still runs.
+    # Services gone (KVTDB by the system's own "sc delete") and their programs ended; the other
+    # product's server still runs.
+    assert started() == []
     wait_until(lambda: not any(services().values()), 60, "the services to go")
     assert processes("mysqld.exe") == ["C:\\Otro\\mysqld.exe"]
     assert otro.poll() is None
@@ -192,3 +203,38 @@ def test_uninstall_after_full_installation(h):
     assert h.tfctl("text", "lblFinalizacion1") == NADA1
     h.tfctl("close")
     assert h.wait_exit(p, 60) == 0
+
+
+def add_entry(f):
+    wine("reg", "add", "HKLM\\" + f["clave"] + "TurnaliaFree.exe", "/v", "UninstallString", "/d",
+         '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt', "/f")
+
+
+def test_uninstaller_by_its_name_on_disk_and_a_product_folder_that_is_a_link(h):
+    """Only the entry, the uninstaller and the product folder, a link to another folder: the file
+    stored as uninstall.exe uninstalls however it is started, a copy stored as Uninstall.exe is
+    the installer, and the link's target keeps its file."""
+    f = values(probe("-folders"))
+    remove_product(f)
+    h.on_close(lambda: remove_product(f))
+    folder = f["windows"] + "\\TurnaliaFree"
+    unix(folder).mkdir(parents=True, exist_ok=True)
+    shutil.copy(BUILD / "setup.exe", unix(folder + "\\uninstall.exe"))
+    fuera = unix("C:\\Fuera")
+    fuera.mkdir(exist_ok=True)
+    (fuera / "importante.txt").write_bytes(b"no borrar")
+    unix(f["raiz"]).parent.mkdir(parents=True, exist_ok=True)
+    os.symlink(fuera, unix(f["raiz"]))
+    add_entry(f)
+
+    # The installer refuses the uninstaller's argument before it touches anything.
+    assert h.run("kvt", "-silent", exe_name="Uninstall.exe").wait() == (INVALID_SWITCH, [])
+    assert entry(f["clave"]) is not None
+
+    short = probe("-short", folder + "\\uninstall.exe").strip()
+    assert short.upper() != (folder + "\\uninstall.exe").upper(), short
+    for started in (folder + "\\UNINSTALL.EXE", short):
+        add_entry(f)
+        assert h.run("kvt", "-silent", exe=started).wait() == (SUCCESS, []), started
+        assert entry(f["clave"]) is None, started
+        assert (fuera / "importante.txt").read_bytes() == b"no borrar"

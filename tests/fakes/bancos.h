@@ -20,12 +20,12 @@ inline const std::string kBancoEntrada =
 inline const char* const kBancoExitoDesinstalacion = "La desinstalaci\xF3n se realiz\xF3 con \xE9xito !";
 
 // A machine where the packages lie beside the installer and the programs behave: the database
-// server and the product's services register themselves when asked.
+// server and the product's services register themselves when asked, and the product database
+// answers on 3307.
 struct BancoInstalacion : MaquinaFalsa {
   std::unique_ptr<TfrmPrincipal> frm;
 
   void preparar() {
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
     processes.onStart = [this](const std::string& cmd) {
       auto registra = [&](const char* programa, const char* servicio) {
         if (cmd.find(programa) != std::string::npos && cmd.find("-install") != std::string::npos &&
@@ -38,6 +38,7 @@ struct BancoInstalacion : MaquinaFalsa {
       return FakeCommandScript{};
     };
     registry.putKey(RegistryRoot::LocalMachine, kBancoPath);
+    net.servidoresMySQL[3307].tablas = {"empleados", "turnos"};  // the product's server, once set up
     files.put(sys.exe, "MZ");
     files.mkdir(sys.desktop);
     files.mkdir(sys.programs);
@@ -76,7 +77,6 @@ struct BancoDesinstalacion : MaquinaFalsa {
   BancoDesinstalacion() {
     sys.exe = "C:\\windows\\TurnaliaFree\\uninstall.exe";
     files.put(sys.exe, "MZ");
-    processes.env["COMSPEC"] = "C:\\windows\\system32\\cmd.exe";
     processes.onStart = [this](const std::string& linea) {
       comandos.push_back(linea.substr(linea.find(" /c ") + 4));
       return FakeCommandScript{{{0, "<" + comandos.back() + ">"}}};

@@ -16,10 +16,11 @@ std::string paquete(uint8_t secuencia, const std::string& carga) {
   return p + carga;
 }
 
-// Protocol 10 greeting offering mysql_native_password, then an OK to whatever login follows.
-class ServidorQueAcepta : public TcpConnection {
+// Protocol 10 greeting offering mysql_native_password; then an OK or an ERR to whatever login
+// follows, and a one-column result set (text protocol) to a query.
+class ServidorMySQLFalso : public TcpConnection {
  public:
-  ServidorQueAcepta() {
+  explicit ServidorMySQLFalso(const FakeNetwork::ServidorMySQL& s) : servidor_(s) {
     std::string g;
     g += '\x0a';
     g += std::string("5.5.5-10.1.48-MariaDB") + '\0';
@@ -36,10 +37,25 @@ class ServidorQueAcepta : public TcpConnection {
     g += std::string("mysql_native_password") + '\0';
     pendiente_ = paquete(0, g);
   }
-  bool sendAll(const std::string&, unsigned, std::string&) override {
+  bool sendAll(const std::string& bytes, unsigned, std::string&) override {
     if (!respondido_) {
-      pendiente_ += paquete(2, std::string("\x00\x00\x00\x02\x00\x00\x00", 7));
       respondido_ = true;
+      if (!servidor_.errorLogin) {
+        pendiente_ += paquete(2, std::string("\x00\x00\x00\x02\x00\x00\x00", 7));
+      } else {
+        std::string e = "\xff";
+        e += (char)(servidor_.errorLogin & 0xFF);
+        e += (char)(servidor_.errorLogin >> 8);
+        pendiente_ += paquete(2, e + "#28000Access denied for user 'root'@'localhost' (using password: YES)");
+      }
+    } else if (bytes.size() > 4 && bytes[4] == '\x03') {  // COM_QUERY
+      const std::string fin("\xfe\x00\x00\x02\x00", 5);
+      uint8_t n = 1;
+      pendiente_ += paquete(n++, "\x01");
+      pendiente_ += paquete(n++, std::string("\x03" "def\x0cturnaliafree", 17));
+      pendiente_ += paquete(n++, fin);
+      for (const std::string& t : servidor_.tablas) pendiente_ += paquete(n++, (char)t.size() + t);
+      pendiente_ += paquete(n++, fin);
     }
     return true;
   }
@@ -52,6 +68,7 @@ class ServidorQueAcepta : public TcpConnection {
   }
 
  private:
+  FakeNetwork::ServidorMySQL servidor_;
   std::string pendiente_;
   bool respondido_ = false;
 };
@@ -120,11 +137,12 @@ std::unique_ptr<UdpSocket> FakeNetwork::openUdp(std::string& error) {
 std::unique_ptr<TcpConnection> FakeNetwork::connectTcp(const std::string& host, uint16_t port, unsigned,
                                                        std::string& error) {
   intentos.push_back(host + ":" + std::to_string(port));
-  if (!servidoresQueAceptan.count(port)) {
+  auto servidor = servidoresMySQL.find(port);
+  if (servidor == servidoresMySQL.end()) {
     error = "error 10061: Connection refused";
     return nullptr;
   }
-  return std::make_unique<ServidorQueAcepta>();
+  return std::make_unique<ServidorMySQLFalso>(servidor->second);
 }
 
 }  // namespace tf

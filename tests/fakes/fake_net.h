@@ -1,10 +1,11 @@
 // A fake network for step tests: nothing listens, or a database server on a port that accepts
-// any login (greeting, then OK), enough for the existing-server check; and a LAN whose servers
-// answer a broadcast after a delay, measured on the fake clock.
+// or refuses any login and lists its tables (enough for the existing-server check and the
+// database check); and a LAN whose servers answer a broadcast after a delay, measured on the
+// fake clock.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,11 @@ class FakeNetwork : public Network {
  public:
   explicit FakeNetwork(FakeClock* clock = nullptr) : reloj(clock) {}
 
-  std::set<uint16_t> servidoresQueAceptan;  // ports where a database server accepts the login
+  struct ServidorMySQL {
+    uint16_t errorLogin = 0;          // 0: any login is accepted; else refused with this code
+    std::vector<std::string> tablas;  // what SHOW TABLES lists
+  };
+  std::map<uint16_t, ServidorMySQL> servidoresMySQL;  // by port
   std::vector<std::string> intentos;        // "host:port" of every connection asked for
   std::unique_ptr<TcpConnection> connectTcp(const std::string& host, uint16_t port, unsigned timeoutMs,
                                             std::string& error) override;

@@ -184,6 +184,15 @@ bool FakeFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
   return !out.empty();
 }
 
+std::string FakeFiles::storedName(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
+  std::string k = key(path);
+  for (const auto& s : shortNames)
+    if (key(s.second) == k) k = key(s.first);
+  auto it = nodes.find(k);
+  return it == nodes.end() ? std::string() : it->second.first.substr(it->second.first.find_last_of('\\') + 1);
+}
+
 bool FakeFiles::deleteFile(const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(guard);
   if (hasWildcard(path)) return false;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/ports.h"
 #include "platform/ui.h"
@@ -39,9 +40,12 @@ class FakeSystemInfo : public SystemInfo {
   std::string programFiles = "C:\\Program Files (x86)";
   std::string windows = "C:\\windows";
   std::string system = "C:\\windows\\syswow64";
+  std::string systemPrograms = "C:\\Windows\\SysWOW64";  // spelled apart from `system`: tests tell which one
   std::string desktop = "C:\\Users\\Public\\Desktop";
   std::string programs = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
   std::string commonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+  std::string commonDesktop = "C:\\Users\\Public\\Desktop";
+  bool desktopUnnameable = false;  // named only in characters Windows-1252 lacks: the probe throws
   std::string exe = "C:\\Descargas\\setup.exe";
   std::string decimal = ",";
 
@@ -54,9 +58,15 @@ class FakeSystemInfo : public SystemInfo {
   std::string programFilesDir() override { return programFiles; }
   std::string windowsDir() override { return windows; }
   std::string systemDir() override { return system; }
-  std::string desktopDir() override { return desktop; }
+  std::string systemProgramsDir() override { return systemPrograms; }
+  std::string desktopDir() override {
+    if (desktopUnnameable)
+      throw Error("No se puede usar la ruta " + desktop + ": contiene caracteres que el instalador no admite");
+    return desktop;
+  }
   std::string startMenuProgramsDir() override { return programs; }
   std::string commonStartMenuProgramsDir() override { return commonPrograms; }
+  std::string commonDesktopDir() override { return commonDesktop; }
   std::string exePath() override { return exe; }
   std::string decimalSeparator() override { return decimal; }
 };
@@ -157,6 +167,8 @@ class FakeFiles : public Files {
     auto it = shortNames.find(path);
     return it == shortNames.end() ? path : it->second;
   }
+  // The name as put, found by the path in any case or by its short form.
+  std::string storedName(const std::string& path) override;
   std::string tempFolder() override { return temp; }
   std::string currentFolder() override { return current; }
 

@@ -25,7 +25,7 @@ class FakeRunningCommand : public RunningCommand {
     return n;
   }
   bool finished() override {
-    bool done = owner_.waits >= script_.endAfterWaits;
+    bool done = ended_ || owner_.waits >= script_.endAfterWaits;
     if (!done) {
       if (runningPass_) ++owner_.passesWithoutWait;
       runningPass_ = true;
@@ -36,6 +36,11 @@ class FakeRunningCommand : public RunningCommand {
     runningPass_ = false;
     ++owner_.waits;
     owner_.waitTimes.push_back(maxMs);
+    if (owner_.clock) owner_.clock->ticks += maxMs;
+  }
+  void endTree() override {
+    ended_ = true;
+    ++owner_.endedTrees;
   }
 
  private:
@@ -50,6 +55,7 @@ class FakeRunningCommand : public RunningCommand {
   FakeCommandScript script_;
   std::string pipe_;
   bool runningPass_ = false;
+  bool ended_ = false;
 };
 
 // Opened to start, its queries answer the start's statuses; opened to stop, the stop's.
@@ -58,6 +64,10 @@ class FakeServiceControl : public ServiceControl {
   FakeServiceControl(FakeServices::Service& s, bool paraDetener) : s_(s), paraDetener_(paraDetener) {}
   bool stop() override {
     if (s_.stopRefused) return false;
+    if (s_.stopRefusals > 0) {
+      --s_.stopRefusals;
+      return false;
+    }
     s_.stopRequested = true;
     if (s_.onStop) s_.onStop();
     return true;

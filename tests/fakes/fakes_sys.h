@@ -27,7 +27,10 @@ struct FakeCommandScript {
 class FakeProcesses : public Processes {
  public:
   std::map<std::string, std::string> env;  // names compare without letter case
+  bool errorBoxesOff = false;
   std::vector<std::string> started;  // command lines
+  int endedTrees = 0;                // commands ended with their programs
+  FakeClock* clock = nullptr;        // when set, each wait moves it on by the wait's time
   bool startFails = false;
   FakeCommandScript script;          // what the next command does
   // When set, decides per command line what it does (and may change the fake machine).
@@ -43,6 +46,7 @@ class FakeProcesses : public Processes {
   std::map<uint32_t, std::string> imagePaths;  // a process without one cannot be read
 
   std::string environment(const std::string& name) override;
+  void switchOffErrorBoxes() override { errorBoxesOff = true; }
   std::unique_ptr<RunningCommand> startHidden(const std::string& commandLine) override;
   bool list(std::vector<ProcessEntry>& out) override;
   bool terminate(uint32_t id) override;
@@ -62,6 +66,7 @@ class FakeServices : public Services {
     bool started = false;
     // Stopping: refused or accepted; then successive answers to queries, the last repeating.
     bool stopRefused = false;
+    int stopRefusals = 0;  // only the first stops refused (a service still starting)
     std::vector<ServiceStatus> stopStatuses{{kServiceStopped, 0, 0}};
     int stopQueries = 0;
     bool stopRequested = false;

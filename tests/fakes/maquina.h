@@ -28,7 +28,7 @@ struct MaquinaFalsa {
   FakeServices services{clock};
   FakeRegistry registry;
   FakeShellLinks links{&files};
-  FakeShell shell{&files};
+  FakeShell shell;
   FakeNetwork net{&clock};
   OpenSslHashes hashes;
   // The update engine's own ports; its program folder is the installer's.

@@ -146,7 +146,10 @@ struct Dbms : ::testing::Test {
   }
 
   std::string bin(const std::string& program) { return files.shortPath(dir + "\\bin\\" + program); }
-  std::string run(const std::string& command) { return EjecutarComando(command, procs, ui); }
+  std::string run(const std::string& command) {
+    static Win32SystemInfo sys;
+    return EjecutarComando(command, Consola{sys.systemProgramsDir() + "\\cmd.exe", procs, ui, clock, log});
+  }
   std::string installCommand() {
     return bin("mysqld.exe") + " --install KVTDB --defaults-file=\"" + dir + "\\data\\my.ini\"";
   }

@@ -59,7 +59,13 @@ struct Packages : ::testing::Test {
   Win32Clock clock;
   Win32SystemInfo sys;
   NoUi ui;
+  struct SinLog : Log {
+    void registrarLog(const std::string&) override {}
+  } log;
   std::string served, dir;
+  std::string run(const std::string& command) {
+    return EjecutarComando(command, Consola{sys.systemProgramsDir() + "\\cmd.exe", procs, ui, clock, log});
+  }
 
   void SetUp() override {
     std::string docroot = env("TF_VENDOR_DOCROOT");
@@ -129,15 +135,16 @@ TEST_F(Packages, ApplicationUnpacksWithPathsAndItsServicesRegisterRunAndRemoveTh
   } table[] = {{"srvKVT_service", "KVT_service.exe"}, {"srvKVT_zkteco", "KVT_zkteco.exe"}};
   for (const auto& t : table) {
     SCOPED_TRACE(t.service);
-    std::string program = files.shortPath(dir + t.program);  // as the installer writes it
-    std::string out = EjecutarComando(program + " -install -silent", procs, ui);
+    // As the installer writes it: the folder in its short form, the program's name in its long one.
+    std::string program = files.shortPath(dir.substr(0, dir.size() - 1)) + "\\" + t.program;
+    std::string out = run(program + " -install -silent");
     EXPECT_TRUE(isServicioInstalado(t.service, services)) << out;
     EXPECT_TRUE(iniciarServicioYEsperar("", t.service, services, ui, clock));
     EXPECT_EQ(serviceState(t.service), (DWORD)SERVICE_RUNNING);
     EXPECT_TRUE(isProcesoEnEjecucion(t.program, procs));  // the name the uninstaller ends
     stopService(t.service, false);
     EXPECT_EQ(serviceState(t.service), (DWORD)SERVICE_STOPPED);
-    out = EjecutarComando(program + " -uninstall -silent", procs, ui);
+    out = run(files.shortPath(dir + t.program) + " -uninstall -silent");  // all short
     EXPECT_FALSE(isServicioInstalado(t.service, services)) << out;
     stopService(t.service, true);  // only if the program failed to remove it
   }

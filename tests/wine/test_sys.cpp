@@ -54,10 +54,26 @@ LRESULT CALLBACK tickProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   return DefWindowProcW(h, msg, w, l);
 }
 
-struct Runner : ::testing::Test {
+// The log lines a test writes, kept in memory.
+struct LineasLog : Log {
+  std::vector<std::string> lineas;
+  void registrarLog(const std::string& m) override { lineas.push_back(m); }
+};
+
+// The runner as the installer builds it: the system folder's own interpreter.
+struct Maquina {
+  Win32SystemInfo sys;
   Win32Processes procs;
+  Win32Clock clock;
+  LineasLog log;
+  Consola consola(Ui& ui) { return Consola{sys.systemProgramsDir() + "\\cmd.exe", procs, ui, clock, log}; }
+};
+
+struct Runner : ::testing::Test, Maquina {
   PumpUi ui;
-  std::string run(const std::string& args) { return EjecutarComando(fixture("stub_output.exe") + " " + args, procs, ui); }
+  std::string run(const std::string& args) {
+    return EjecutarComando(fixture("stub_output.exe") + " " + args, consola(ui));
+  }
 };
 
 }  // namespace
@@ -83,18 +99,19 @@ TEST_F(Runner, ZeroByteIsDroppedAndLateOutputCollected) {
 }
 
 TEST_F(Runner, MissingProgramGivesTheInterpretersOwnText) {
-  std::string out = EjecutarComando("programa_inexistente_tf.exe", procs, ui);
+  std::string out = EjecutarComando("programa_inexistente_tf.exe", consola(ui));
   EXPECT_NE(out.find("programa_inexistente_tf.exe"), std::string::npos) << out;
 }
 
-TEST_F(Runner, NoInterpreterGivesEmptyText) {
-  wchar_t saved[MAX_PATH];
-  DWORD n = GetEnvironmentVariableW(L"COMSPEC", saved, MAX_PATH);
-  ASSERT_GT(n, 0u);
-  SetEnvironmentVariableW(L"COMSPEC", nullptr);
-  std::string out = run("out:hola");
-  SetEnvironmentVariableW(L"COMSPEC", saved);
-  EXPECT_EQ(out, "");
+TEST_F(Runner, ACommandPastItsLimitIsEndedWithTheProgramsItStarted) {
+  Consola c = consola(ui);
+  c.limiteMs = 1500;
+  // The interpreter starts the stand-in, which outlives the limit: the job ends them both.
+  const std::string stub = fixture("stub_output.exe");
+  EXPECT_EQ(EjecutarComando(stub + " out:antes & " + stub + " sleep:120000", c), "antes\r\n");
+  EXPECT_EQ(log.lineas.at(0).find("El comando " + stub + " no termin\xF3 en 1 segundos"), 0u) << log.lineas[0];
+  for (int i = 0; i < 50 && isProcesoEnEjecucion("stub_output.exe", procs); ++i) Sleep(100);
+  EXPECT_FALSE(isProcesoEnEjecucion("stub_output.exe", procs));
 }
 
 TEST_F(Runner, WindowKeepsAnsweringWhileTheCommandRuns) {
@@ -127,7 +144,7 @@ TEST_F(Runner, CommandThatReadsItsInputEndsWithItsOutput) {
   for (const char* command : {"set /p respuesta=Pregunta & echo fin", "findstr x & echo fin", "find \"x\" & echo fin"}) {
     DeadlineUi deadline;
     std::string out;
-    EXPECT_NO_THROW(out = EjecutarComando(command, procs, deadline)) << command;
+    EXPECT_NO_THROW(out = EjecutarComando(command, consola(deadline))) << command;
     EXPECT_NE(out.find("fin"), std::string::npos) << command << ": " << out;
   }
 }
@@ -136,13 +153,11 @@ TEST_F(Runner, CommandThatReadsItsInputEndsWithItsOutput) {
 
 namespace {
 
-struct Service : ::testing::Test {
-  Win32Processes procs;
+struct Service : ::testing::Test, Maquina {
   Win32Services services;
-  Win32Clock clock;
   PumpUi ui;
   std::string stub = fixture("stub_service.exe");
-  std::string cmd(const std::string& args) { return EjecutarComando(stub + " " + args, procs, ui); }
+  std::string cmd(const std::string& args) { return EjecutarComando(stub + " " + args, consola(ui)); }
   bool start(const std::string& name) { return iniciarServicioYEsperar("", name, services, ui, clock); }
 
   // Stops a running stand-in through the manager and waits (bounded) until it is stopped.

@@ -57,13 +57,16 @@ TEST(Win32LogSink, AppendsAndCreates) {
 }
 
 namespace {
-DWORD WINAPI acquireInOtherThread(LPVOID name) {
-  Win32InstanceLock other(*static_cast<std::string*>(name));
+struct Nombre {
+  std::string space, name;
+};
+DWORD WINAPI acquireInOtherThread(LPVOID n) {
+  Win32InstanceLock other(static_cast<Nombre*>(n)->space, static_cast<Nombre*>(n)->name);
   return other.acquire() ? 1 : 0;
 }
 // A mutex belongs to a thread: another copy is another thread (or process) asking.
-bool otherCopyAcquires(std::string& name) {
-  HANDLE t = CreateThread(nullptr, 0, acquireInOtherThread, &name, 0, nullptr);
+bool otherCopyAcquires(Nombre& n) {
+  HANDLE t = CreateThread(nullptr, 0, acquireInOtherThread, &n, 0, nullptr);
   WaitForSingleObject(t, 10000);
   DWORD code = 2;
   GetExitCodeThread(t, &code);
@@ -73,12 +76,24 @@ bool otherCopyAcquires(std::string& name) {
 }  // namespace
 
 TEST(Win32InstanceLock, OneHolderAtATimeInTheMachinesNamespace) {
-  std::string name = "Global\\TurnaliaFree.Prueba." + std::to_string(GetCurrentProcessId());
+  Nombre n{"TurnaliaFree.Prueba" + std::to_string(GetCurrentProcessId()), "Instalador"};
   {
-    Win32InstanceLock mine(name);
+    Win32InstanceLock mine(n.space, n.name);
     ASSERT_TRUE(mine.acquire());
     EXPECT_TRUE(mine.acquire());  // asking again keeps it
-    EXPECT_FALSE(otherCopyAcquires(name));
+    EXPECT_FALSE(otherCopyAcquires(n));
   }
-  EXPECT_TRUE(otherCopyAcquires(name));  // released with its holder
+  EXPECT_TRUE(otherCopyAcquires(n));  // released with its holder
+}
+
+// Wine has no private namespaces, so there the lock is the global name, where anyone may put an
+// object first: the lock then counts as held rather than let two copies run.
+TEST(Win32InstanceLock, ANameTakenByAnotherKindOfObjectKeepsEveryCopyOut) {
+  Nombre n{"TurnaliaFree.Ocupado" + std::to_string(GetCurrentProcessId()), "Instalador"};
+  HANDLE evento = CreateEventW(nullptr, FALSE, FALSE, widen("Global\\" + n.space + "." + n.name).c_str());
+  ASSERT_TRUE(evento);
+  EXPECT_FALSE(otherCopyAcquires(n));
+  EXPECT_FALSE(otherCopyAcquires(n));
+  CloseHandle(evento);
+  EXPECT_TRUE(otherCopyAcquires(n));
 }

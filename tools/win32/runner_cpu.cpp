@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32/sys_win32.h"
+#include "platform/win32/system_win32.h"
 #include "platform/win32/text.h"
 #include "sys/comando.h"
 
@@ -70,10 +71,16 @@ int main(int argc, char** argv) {
   HWND w = CreateWindowW(L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   SetTimer(w, 1, 100, nullptr);
   tf::Win32Processes procs;
+  tf::Win32SystemInfo sys;
+  tf::Win32Clock clock;
+  struct : tf::Log {
+    void registrarLog(const std::string&) override {}
+  } log;
+  const std::string cmd = sys.systemProgramsDir() + "\\cmd.exe";
   PumpUi ui;
 
   std::string out;
-  Measure sleeping = measure([&] { out = tf::EjecutarComando(stub + args, procs, ui); });
+  Measure sleeping = measure([&] { out = tf::EjecutarComando(stub + args, tf::Consola{cmd, procs, ui, clock, log}); });
   if (out != "fin\r\n") {
     std::printf("runner_cpu: unexpected output from %s: [%s]\n", stub.c_str(), out.c_str());
     return 1;
@@ -81,14 +88,13 @@ int main(int argc, char** argv) {
 
   // The same command waited for by polling without pause (peek, pump, look at the process).
   Measure spinning = measure([&] {
-    std::string comspec = procs.environment("COMSPEC");
-    auto cmd = procs.startHidden(comspec + " /c " + stub + args);
-    if (!cmd) return;
+    auto command = procs.startHidden(cmd + " /c " + stub + args);
+    if (!command) return;
     char b[4096];
     for (;;) {
-      bool done = cmd->finished();
-      size_t n = cmd->available();
-      if (n) cmd->read(b, n < sizeof b ? n : sizeof b);
+      bool done = command->finished();
+      size_t n = command->available();
+      if (n) command->read(b, n < sizeof b ? n : sizeof b);
       ui.processMessages();
       if (done && !n) break;
     }
