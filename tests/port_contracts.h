@@ -208,7 +208,7 @@ struct FilesMachine {
 // removes an empty target with it, and cannot remove a link to a folder that holds anything).
 inline void files(Files& f, const std::string& root, const FilesMachine& machine) {
   const std::string r = root + "\\", uno = r + "uno.txt", dos = r + "dos.txt", tres = r + "tres.txt",
-                    solo = r + "solo.txt", falta = r + "no_existe.txt";
+                    solo = r + "solo.txt", falta = r + "no_existe.txt", movida = r + "Carpeta movida";
   struct Step {
     const char* what;
     std::function<bool()> op;
@@ -239,9 +239,9 @@ inline void files(Files& f, const std::string& root, const FilesMachine& machine
       {"a file where one was moved from", [&] { return f.writeFile(uno, "otro"); }, true},
       {"move onto a file, keeping it", [&] { return f.moveFile(uno, tres, false); }, false},
       {"move onto a file, replacing it", [&] { return f.moveFile(uno, tres, true); }, true},
-      {"move a folder with what it holds", [&] { return f.moveFile(r + "Configuración", r + "Movida", false); }, true},
-      {"move into a missing folder", [&] { return f.moveFile(r + "Movida", r + "falta\\Movida", false); }, false},
-      {"remove an empty folder", [&] { return f.removeFolder(r + "Movida\\Datos"); }, true},
+      {"move a folder with what it holds", [&] { return f.moveFile(r + "Configuración", movida, false); }, true},
+      {"move into a missing folder", [&] { return f.moveFile(movida, r + "falta\\Movida", false); }, false},
+      {"remove an empty folder", [&] { return f.removeFolder(movida + "\\Datos"); }, true},
       {"a folder to link to", [&] { return f.createFolders(r + "Destino"); }, true},
       {"a link", [&] { return machine.makeLink(r + "Destino", r + "Enlace"); }, true},
       {"a foreign name", [&] { return machine.putForeignFile(root); }, true},
@@ -258,8 +258,8 @@ inline void files(Files& f, const std::string& root, const FilesMachine& machine
     bool foreign;
   } expected[] = {
       {".", true, false, false, 0, false},        {"..", true, false, false, 0, false},
-      {"?ód?.txt", false, false, false, 1, true}, {"Destino", true, false, false, 0, false},
-      {"Enlace", true, true, false, 0, false},    {"Movida", true, false, false, 0, false},
+      {"?ód?.txt", false, false, false, 1, true}, {"Carpeta movida", true, false, false, 0, false},
+      {"Destino", true, false, false, 0, false},  {"Enlace", true, true, false, 0, false},
       {"dos.txt", false, false, false, 5, false}, {"solo.txt", false, false, true, 2, false},
       {"tres.txt", false, false, false, 4, false},
   };
@@ -284,7 +284,7 @@ inline void files(Files& f, const std::string& root, const FilesMachine& machine
   struct Pattern {
     std::string pattern;
     size_t count;
-  } patterns[] = {{r + "*.TXT", 4}, {r + "Movida\\*.*", 2}, {r + "*.zip", 0}, {r + "falta\\*.*", 0}};
+  } patterns[] = {{r + "*.TXT", 4}, {movida + "\\*.*", 2}, {r + "*.zip", 0}, {r + "falta\\*.*", 0}};
   for (const Pattern& p : patterns) {
     EXPECT_EQ(f.list(p.pattern, listed), p.count > 0) << p.pattern;
     EXPECT_EQ(listed.size(), p.count) << p.pattern;
@@ -297,10 +297,10 @@ inline void files(Files& f, const std::string& root, const FilesMachine& machine
     Kind kind;
     const char* data;
   } states[] = {
-      {r + "MOVIDA", Folder, ""},  {r + "movida\\datos", None, ""},     {r + "Configuración", None, ""},
-      {r + "Destino", Folder, ""}, {r + "Enlace", Folder, ""},          {r + "?ód?.txt", None, ""},
-      {uno, None, ""},             {r + "DOS.TXT", File, "12345"},      {r + "Tres.txt", File, "otro"},
-      {solo, File, "ro"},          {falta, None, ""},
+      {upperText(movida), Folder, ""}, {movida + "\\datos", None, ""}, {r + "Configuración", None, ""},
+      {r + "Destino", Folder, ""},     {r + "Enlace", Folder, ""},     {r + "?ód?.txt", None, ""},
+      {uno, None, ""},                 {r + "DOS.TXT", File, "12345"}, {r + "Tres.txt", File, "otro"},
+      {solo, File, "ro"},              {falta, None, ""},
   };
   for (const State& s : states) {
     EXPECT_EQ(f.fileExists(s.path), s.kind == File) << s.path;
@@ -318,9 +318,16 @@ inline void files(Files& f, const std::string& root, const FilesMachine& machine
   std::string data;
   EXPECT_TRUE(f.writeFile(tres, "ab") && f.readFile(tres, data) && data == "ab") << "a file written again is truncated";
 
-  // A missing file has no short form; an existing one's names it.
+  // A missing file has no short form; an existing one's names it. The name as its folder stores
+  // it, by the short form or in any letter case; "" when none can be told.
   EXPECT_EQ(f.shortPath(falta), falta);
-  EXPECT_TRUE(f.folderExists(f.shortPath(r + "Movida")));
+  EXPECT_TRUE(f.folderExists(f.shortPath(movida)));
+  struct Stored {
+    std::string path;
+    const char* name;
+  } stored[] = {{f.shortPath(movida), "Carpeta movida"}, {upperText(movida), "Carpeta movida"},
+                {r + "DOS.TXT", "dos.txt"}, {falta, ""}, {r + "?ód?.txt", ""}};
+  for (const Stored& s : stored) EXPECT_EQ(f.storedName(s.path), s.name) << s.path;
   EXPECT_EQ(f.tempFolder().back(), '\\');
 }
 
@@ -348,9 +355,11 @@ inline void services(Services& s, const std::string& key, const std::string& dis
 }
 
 // `selfId`/`exeName`: a running process (the test program itself on Windows); `name` is set to
-// `value` in its environment.
+// `value` in its environment; `longCommand` runs for a minute. Switching error boxes off shows
+// nothing the port can read back, and a command's output is scripted in the fake: the runner's
+// tests under Wine prove the pipes.
 inline void processes(Processes& p, uint32_t selfId, const std::string& exeName, const std::string& name,
-                      const std::string& value) {
+                      const std::string& value, const std::string& longCommand) {
   std::vector<ProcessEntry> table;
   ASSERT_TRUE(p.list(table));
   auto self = std::find_if(table.begin(), table.end(), [&](const ProcessEntry& e) { return e.id == selfId; });
@@ -370,6 +379,13 @@ inline void processes(Processes& p, uint32_t selfId, const std::string& exeName,
     std::string name, value;
   } rows[] = {{name, value}, {upperText(name), value}, {name + "_NO_DEFINIDA", ""}};
   for (const Row& row : rows) EXPECT_EQ(p.environment(row.name), row.value) << row.name;
+
+  auto command = p.startHidden(longCommand);
+  ASSERT_NE(command, nullptr);
+  EXPECT_FALSE(command->finished());
+  command->endTree();
+  for (int i = 0; i < 100 && !command->finished(); ++i) command->waitForActivity(100);
+  EXPECT_TRUE(command->finished()) << "ended with what it started";
 }
 
 // `program`: a program the shell finds by its bare name; `missing`: a full path to no file.
@@ -385,16 +401,24 @@ inline void systemInfo(SystemInfo& s, Files& files, const std::string& exeName) 
   struct Folder {
     const char* what;
     std::string path;
-  } folders[] = {{"program files", s.programFilesDir()},  {"Windows", s.windowsDir()},
-                 {"system", s.systemDir()},                {"desktop", s.desktopDir()},
-                 {"Start menu", s.startMenuProgramsDir()}, {"all users' Start menu", s.commonStartMenuProgramsDir()}};
+  } folders[] = {{"program files", s.programFilesDir()},
+                 {"Windows", s.windowsDir()},
+                 {"system", s.systemDir()},
+                 {"system programs", s.systemProgramsDir()},
+                 {"desktop", s.desktopDir()},
+                 {"all users' desktop", s.commonDesktopDir()},
+                 {"Start menu", s.startMenuProgramsDir()},
+                 {"all users' Start menu", s.commonStartMenuProgramsDir()}};
   for (const Folder& f : folders) {
     ASSERT_GT(f.path.size(), 3u) << f.what;
     EXPECT_EQ(f.path.substr(1, 2), ":\\") << f.what << ": " << f.path;
     EXPECT_NE(f.path.back(), '\\') << f.what << ": " << f.path;
     EXPECT_TRUE(files.folderExists(f.path)) << f.what << ": " << f.path;
   }
-  EXPECT_EQ(upperText(s.systemDir()).rfind(upperText(s.windowsDir() + "\\"), 0), 0u) << "below the Windows folder";
+  for (const std::string& below : {s.systemDir(), s.systemProgramsDir()})
+    EXPECT_EQ(upperText(below).rfind(upperText(s.windowsDir() + "\\"), 0), 0u) << below << ": not below Windows";
+  for (const char* program : {"cmd.exe", "regsvr32.exe", "sc.exe"})
+    EXPECT_TRUE(files.fileExists(s.systemProgramsDir() + "\\" + program)) << program;
   EXPECT_NE(upperText(s.startMenuProgramsDir()), upperText(s.commonStartMenuProgramsDir()));
   std::string exe = s.exePath();
   EXPECT_TRUE(files.fileExists(exe)) << exe;

@@ -52,7 +52,8 @@ TEST(FakeProcesses, KeepsThePortContract) {
   procs.table = {{4, "System"}, {1200, "core_tests.exe"}};
   procs.imagePaths[1200] = "C:\\Pruebas\\core_tests.exe";
   procs.env["TfContrato"] = "Configuración";
-  contract::processes(procs, 1200, "core_tests.exe", "TfContrato", "Configuración");
+  procs.script.endAfterWaits = 600;
+  contract::processes(procs, 1200, "core_tests.exe", "TfContrato", "Configuración", "kvt_service.exe");
 }
 
 TEST(FakeShell, KeepsThePortContract) {
@@ -64,8 +65,10 @@ TEST(FakeShell, KeepsThePortContract) {
 TEST(FakeSystemInfo, KeepsThePortContract) {
   FakeSystemInfo sys;
   FakeFiles files;
-  for (const std::string& f : {sys.programFiles, sys.windows, sys.system, sys.desktop, sys.programs, sys.commonPrograms})
+  for (const std::string& f : {sys.programFiles, sys.windows, sys.system, sys.desktop, sys.commonDesktop, sys.programs,
+                               sys.commonPrograms})
     files.mkdir(f);
+  for (const char* program : {"cmd.exe", "regsvr32.exe", "sc.exe"}) files.put(sys.systemPrograms + "\\" + program, "MZ");
   files.put(sys.exe, "MZ");
   contract::systemInfo(sys, files, "setup.exe");
 }

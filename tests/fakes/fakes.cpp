@@ -186,6 +186,7 @@ bool FakeFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
 
 std::string FakeFiles::storedName(const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(guard);
+  if (hasWildcard(path)) return {};
   std::string k = key(path);
   for (const auto& s : shortNames)
     if (key(s.second) == k) k = key(s.first);

@@ -280,7 +280,8 @@ TEST(Processes, RunningTestIgnoresCaseAndBothCopiesAreTerminated) {
 TEST(Processes, PortKeepsItsContract) {
   Win32Processes procs;
   SetEnvironmentVariableW(L"TfContrato", L"Configuraci\u00F3n");
-  contract::processes(procs, GetCurrentProcessId(), "wine_tests.exe", "TfContrato", "Configuración");
+  contract::processes(procs, GetCurrentProcessId(), "wine_tests.exe", "TfContrato", "Configuración",
+                      fixture("stub_output.exe") + " sleep:60000");
   SetEnvironmentVariableW(L"TfContrato", nullptr);
 }
 
