@@ -39,15 +39,9 @@ bool esDesinstalador(const std::string& exePath, Files& files) {
   return nombre == "uninstall.exe";
 }
 
-TfrmPrincipal::TfrmPrincipal(Puertos p, std::vector<std::string> args) : Ventana(p), args_(std::move(args)) {
+TfrmPrincipal::TfrmPrincipal(Puertos p, Argumentos a) : Ventana(p), argumentos_(std::move(a)) {
   // First: every program the run starts inherits it.
   puertos.processes.switchOffErrorBoxes();
-  bool desinstalador = false;
-  try {  // a program path the system cannot name fails start-up later, with its message
-    desinstalador = isDesinstalador();
-  } catch (...) {
-  }
-  argumentos_ = leerArgumentos(args_, desinstalador);
   crearFormulario(form);
   configurarComponentes();
 }
@@ -89,7 +83,11 @@ void TfrmPrincipal::configurarComponentes() {
   UnZipper1.onArchiveProgress = [this](int percent) { UnZipper1ArchiveProgress(percent); };
 }
 
-bool TfrmPrincipal::isDesinstalador() const { return esDesinstalador(puertos.sys.exePath(), puertos.files); }
+bool TfrmPrincipal::isDesinstalador() const {
+  // A program path the system cannot name fails start-up here, with its message.
+  if (!argumentos_.errorPrograma.empty()) throw Error(argumentos_.errorPrograma);
+  return argumentos_.desinstalador;
+}
 
 bool TfrmPrincipal::isRegionEuropa() {
   std::string code, error;
@@ -103,8 +101,8 @@ bool TfrmPrincipal::isRegionEuropa() {
 }
 
 std::string TfrmPrincipal::buscarServidorRed() {
+  if (argumentos_.servidorIndicado) return argumentos_.servidor;
   std::string nombre, error;
-  if (servidorEnArgumentos(args_, nombre)) return nombre;
   // A machine that cannot ask (offline, no interface that broadcasts) simply has no server on
   // its LAN: the full installation stays open to it, "-no_downloads" included.
   if (!preguntarServidorRed(puertos.net, UDPClient, puertos.clock, puertos.ui, nombre, error)) {
@@ -227,19 +225,15 @@ void TfrmPrincipal::FormCreate() {
 }
 
 void TfrmPrincipal::procesarParametros() {
-  for (const std::string& arg : args_) {
-    std::string a = minusculas(arg);
-    if (a == "-m") {
-      form["lblCambiarMirror"].visible = true;
-    } else if (a == "-no_downloads") {
-      descargasActivas = false;
-      form["frmPrincipal"].caption += " [no-downloads]";
-      form["lblCambiarMirror"].visible = false;
-      form["lblMirrorDescarga"].visible = false;
-      break;
-    }
+  // Read up to the first "-no_downloads": a "-m" after it has no effect.
+  if (argumentos_.mirror) form["lblCambiarMirror"].visible = true;
+  if (argumentos_.sinDescargas) {
+    descargasActivas = false;
+    form["frmPrincipal"].caption += " [no-downloads]";
+    form["lblCambiarMirror"].visible = false;
+    form["lblMirrorDescarga"].visible = false;
   }
-  // Wherever they stand: the loop above stops at "-no_downloads".
+  // Wherever they stand, "-no_downloads" or not.
   if (argumentos_.sinAccesoEscritorio) form["chkCreateDesktopShortcut"].checked = false;
   if (argumentos_.sinAccesoMenu) form["chkCreateStartMenuShortcut"].checked = false;
   form.touch();

@@ -17,14 +17,15 @@ bool esDesinstalador(const std::string& exePath, Files& files);
 
 class TfrmPrincipal : public Ventana {
  public:
-  TfrmPrincipal(Puertos p, std::vector<std::string> args);
+  // `a`: the command line as start-up read it (app/programa.h).
+  explicit TfrmPrincipal(Puertos p, Argumentos a = {});
 
   // Start-up and shutdown.
   void FormCreate();
   void procesarParametros();
   void FormDestroy();
 
-  // Probes.
+  // Probes. The uninstaller is told by the running file's name, as start-up read it.
   bool isDesinstalador() const;
   bool isWindows64() { return puertos.sys.isWow64(); }
   bool isRegionEuropa();
@@ -79,7 +80,6 @@ class TfrmPrincipal : public Ventana {
   std::unique_ptr<UdpSocket> UDPClient;
 
  protected:
-  std::vector<std::string> args_;  // command-line arguments, without the program name
   Argumentos argumentos_;
 
  private:

@@ -27,19 +27,15 @@ class VentanaPrueba : public TfrmPrincipal {
 };
 
 struct Asistente : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<VentanaPrueba> frm;
+  VentanaPrueba* frm = nullptr;
 
-  void start(std::vector<std::string> args = {}) {
-    frm = std::make_unique<VentanaPrueba>(puertos(), args);
-    frm->files = &files;
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
+  std::unique_ptr<TfrmPrincipal> crearVentana(Puertos p, const Argumentos& a) override {
+    auto v = std::make_unique<VentanaPrueba>(p, a);
+    v->files = &files;
+    frm = v.get();
+    return v;
   }
-  std::vector<std::string> mensajes() {
-    std::vector<std::string> out;
-    for (const auto& l : sink.lines(log().getFicheroLog())) out.push_back(l.size() > 26 ? l.substr(26) : "");
-    return out;
-  }
+  void start(std::vector<std::string> args = {}) { arrancar(args); }
   int visibles() {
     int n = 0;
     for (const char* p : kPaneles) n += frm->form[p].visible;

@@ -17,7 +17,7 @@ const std::string kTemp = "C:\\Descargas\\Temp";
 const std::string kIni = "[mysqld]\r\nport=3307\r\nbasedir=MariaDB 10.1\r\nmax_connections=50\r\n";
 
 struct Banco : MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
   bool servicioSeRegistra = true;
   std::vector<std::pair<std::string, std::string>> entradas = {
       {"MariaDB 10.1/bin/mysqld.exe", "MZ"}, {"MariaDB 10.1/bin/mysqladmin.exe", "MZ"},
@@ -38,8 +38,7 @@ struct Banco : MaquinaFalsa {
       files.shortNames[kDbms + "\\bin\\" + p] = kCorto + p;
     files.put(kTemp + "\\temp_turnaliafree.sql", "CREATE DATABASE turnaliafree;");
     net.servidoresMySQL[3307].tablas = {"empleados", "turnos"};
-    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
-    frm->FormCreate();
+    frm = &arrancar();
   }
   // Runs the step; returns the error that stopped it.
   std::string instalar() {

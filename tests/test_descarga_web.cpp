@@ -13,7 +13,7 @@ struct DescargaWeb : ::testing::Test, MaquinaFalsa {
   std::unique_ptr<TfrmPrincipal> frm;
 
   void SetUp() override {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
+    frm = std::make_unique<TfrmPrincipal>(puertos());
   }
   std::string label() { return frm->form["lblProgresoInstalacion"].caption; }
 };

@@ -13,12 +13,8 @@ const char* const kFrase = "Se ha detectado una instalaci\xF3n de TurnaliaFree e
                            "va a proceder a instalar el Software Ticador en el equipo actual.";
 
 struct Descubrimiento : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
-  void start(std::vector<std::string> args = {}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
-  }
+  TfrmPrincipal* frm = nullptr;
+  void start(std::vector<std::string> args = {}) { frm = &arrancar(args); }
   std::string frase(const std::string& nombre) {
     std::string f = kFrase;
     return f.replace(f.find("%s"), 2, nombre);
@@ -112,7 +108,7 @@ TEST_F(Descubrimiento, OneSocketStaysOpenUntilTheWindowGoes) {
   EXPECT_EQ(net.socketsUdpAbiertos, 1);
   frm->FormDestroy();
   EXPECT_EQ(net.socketsUdpAbiertos, 1);
-  frm.reset();
+  programa.reset();
   EXPECT_EQ(net.socketsUdpAbiertos, 0);
 
   sys.exe = "C:\\windows\\TurnaliaFree\\uninstall.exe";  // the uninstaller asks nothing

@@ -127,9 +127,7 @@ const std::string kClienteUrl = "https://www.turnaliafree.com/version/downloads/
 TEST_F(Instalacion, TheClientRoadTakesOnlyItsProgramAndTouchesNothingOfTheProduct) {
   internet.urls[kUtilsUrl].body = zipAlmacenado({{"midas.dll", "d"}, {"biokey.ocx", "o"}, {"tool.exe", "t"}});
   internet.urls[kClienteUrl].body = zipAlmacenado({{"kvt_ticador.exe", "MZ"}, {"Leeme.txt", "x"}, {"extra/otro.exe", "y"}});
-  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{"-ip", "SERVIDOR", "-no_downloads"});
-  frm->FormCreate();
-  frm->procesarParametros();
+  frm = &arrancar({"-ip", "SERVIDOR", "-no_downloads"});
   ASSERT_EQ(frm->modoTicador, 1);
   frm->alPulsar("btnInstalar");
   EXPECT_EQ(fallo(), "");
@@ -154,8 +152,7 @@ TEST_F(Instalacion, TheClientRoadTakesOnlyItsProgramAndTouchesNothingOfTheProduc
 }
 
 TEST_F(Instalacion, AClientWithoutArchivesShowsBothAlertsAndStillMakesItsShortcuts) {
-  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{"-ip", "SERVIDOR"});
-  frm->FormCreate();
+  frm = &arrancar({"-ip", "SERVIDOR"});
   frm->alPulsar("btnInstalar");
   EXPECT_EQ(fallo(), "No se encontr\xF3 el fichero \"turnaliafree.zip\" en el directorio temporal");
   auto l = mensajes();

@@ -11,13 +11,9 @@ using namespace tf;
 namespace {
 
 struct Arranque : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
 
-  void start(std::vector<std::string> args = {}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
-  }
+  void start(std::vector<std::string> args = {}) { frm = &arrancar(args); }
   std::vector<std::string> lines() { return sink.lines(log().getFicheroLog()); }
   static std::string msg(const std::string& line) { return line.size() > 26 ? line.substr(26) : ""; }
 };
@@ -143,7 +139,7 @@ TEST_F(Arranque, UninstallerIsTheFileStoredAsLowerCaseUninstallExe) {
 }
 
 TEST_F(Arranque, SystemBoxesAreOffBeforeTheWindowStartsAnyProgram) {
-  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
+  TfrmPrincipal frm(puertos());
   EXPECT_TRUE(processes.errorBoxesOff);
   EXPECT_TRUE(processes.started.empty() && shell.started.empty());
 }
@@ -155,8 +151,7 @@ TEST_F(Arranque, AFailingProbeEndsOnTheFailureOutcomeInBothModes) {
     MaquinaFalsa m;
     m.sys.exe = exe;
     m.sys.wow64Fails = true;
-    TfrmPrincipal w(m.puertos(), {});
-    w.FormCreate();
+    TfrmPrincipal& w = m.arrancar();
     ASSERT_EQ(m.ui.errors.size(), 1u) << exe;
     EXPECT_EQ(m.ui.errors[0], "Acceso denegado.");
     EXPECT_EQ(w.claveDesinstalacion, "");
