@@ -119,7 +119,7 @@ void TfrmPrincipal::btnDesinstalarClick() { tf::btnDesinstalarClick(*this); }
 void TfrmPrincipal::FormCreate() {
   try {
     // 1. The derived password; nothing is logged before it.
-    passwordDBMS = getPasswordDBMS(getWindowsID());
+    estado.passwordDBMS = getPasswordDBMS(getWindowsID());
     asignarPasswordConexion(SQLConnection1, getWindowsID());
 
     // 2.
@@ -144,9 +144,9 @@ void TfrmPrincipal::FormCreate() {
     form["txtLicencia"].text.clear();
 
     // 5.
-    regionEuropa = isRegionEuropa();
-    servidorDescarga = vendorHost();
-    form["lblMirrorDescarga"].caption = regionEuropa ? kRegionEuropa : kRegionAmerica;
+    estado.regionEuropa = isRegionEuropa();
+    estado.servidorDescarga = vendorHost();
+    form["lblMirrorDescarga"].caption = estado.regionEuropa ? kRegionEuropa : kRegionAmerica;
 
     // 6.
     form["lblDirectorioRaizInstalacion"].caption = puertos.sys.programFilesDir() + "\\TurnaliaFree";
@@ -168,11 +168,11 @@ void TfrmPrincipal::FormCreate() {
     form["lblEnviarInformeErrores2"].visible = false;
 
     // 9.
-    directorioDBMS = puertos.sys.programFilesDir() + "\\MySQL\\MariaDB 10.1";
-    ficheroDBMS = "dbms.zip";
-    ficheroAplicacion = "TurnaliaFree.zip";
-    dbmsEnEjecucion = false;
-    descargasActivas = true;
+    estado.directorioDBMS = puertos.sys.programFilesDir() + "\\MySQL\\MariaDB 10.1";
+    estado.ficheroDBMS = "dbms.zip";
+    estado.ficheroAplicacion = "TurnaliaFree.zip";
+    estado.dbmsEnEjecucion = false;
+    estado.descargasActivas = true;
 
     // 10. Megabytes of 1024000 bytes, as the product has always shown them.
     std::string equipo = puertos.sys.computerName();
@@ -189,8 +189,8 @@ void TfrmPrincipal::FormCreate() {
     registrarLog(msgNombreEquipo + equipo);
 
     // 13.
-    modoTicador = 0;
-    claveDesinstalacion = isWindows64() ? "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+    estado.modoTicador = 0;
+    estado.claveDesinstalacion = isWindows64() ? "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
                                         : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
     // 14. The mode.
@@ -200,7 +200,7 @@ void TfrmPrincipal::FormCreate() {
     } else {
       std::string servidor = buscarServidorRed();
       if (!servidor.empty()) {
-        modoTicador = 1;
+        estado.modoTicador = 1;
         form["lblServidorDetectado"].caption = "Se ha detectado una instalación de TurnaliaFree en el equipo " +
                                                servidor +
                                                " de su Red Local, va a proceder a instalar el Software Ticador en "
@@ -217,7 +217,7 @@ void TfrmPrincipal::FormCreate() {
     try {
       mostrarAlerta(e.what());
     } catch (...) {
-      desenlace = Desenlace::Fallido;
+      estado.desenlace = Desenlace::Fallido;
       for (const char* p : kPaneles) form[p].visible = std::string(p) == "pnlFinalizacion";
     }
   }
@@ -228,7 +228,7 @@ void TfrmPrincipal::procesarParametros() {
   // Read up to the first "-no_downloads": a "-m" after it has no effect.
   if (argumentos_.mirror) form["lblCambiarMirror"].visible = true;
   if (argumentos_.sinDescargas) {
-    descargasActivas = false;
+    estado.descargasActivas = false;
     form["frmPrincipal"].caption += " [no-downloads]";
     form["lblCambiarMirror"].visible = false;
     form["lblMirrorDescarga"].visible = false;
@@ -352,11 +352,11 @@ void TfrmPrincipal::btnCerrarProxyClick() {
 
 void TfrmPrincipal::lblCambiarMirrorClick() {
   // There is a single download host; the click only shows which region serves it.
-  if (servidorDescarga == vendorHost()) {
-    servidorDescarga = vendorHost();
+  if (estado.servidorDescarga == vendorHost()) {
+    estado.servidorDescarga = vendorHost();
     form["lblMirrorDescarga"].caption = kRegionAmerica;
   } else {
-    servidorDescarga = vendorHost();
+    estado.servidorDescarga = vendorHost();
     form["lblMirrorDescarga"].caption = kRegionEuropa;
   }
   form.touch();
@@ -394,7 +394,7 @@ void TfrmPrincipal::btnEnviarInformeErroresClick() {
 }
 
 void TfrmPrincipal::mostrarAlerta(const std::string& message) {
-  desenlace = Desenlace::Fallido;
+  estado.desenlace = Desenlace::Fallido;
   registrarLog(message);
   form["imgOK"].visible = false;
   form["imgError"].visible = true;

@@ -78,7 +78,7 @@ int Programa::ejecutar() {
     }
     return codigo_;
   }
-  codigo_ = entorno_.bucleVentana(*ventana_) ? codigoSalida(ventana_->desenlace, false) : kSalidaFallida;
+  codigo_ = entorno_.bucleVentana(*ventana_) ? codigoSalida(ventana_->estado.desenlace, false) : kSalidaFallida;
   return codigo_;
 }
 

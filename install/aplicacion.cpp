@@ -26,8 +26,8 @@ void instalarServicio(Ventana& v, const char* anuncio, const char* servicio, con
 
 bool EjecutarComando4N(Ventana& v) {
   v.registrarLog("check if TurnaliaFree package file exists ...");
-  const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.ficheroAplicacion);
-  if (!v.puertos.files.fileExists(paquete)) throw Error(formatear(msgFicheroNoDescargado, {v.ficheroAplicacion}));
+  const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.estado.ficheroAplicacion);
+  if (!v.puertos.files.fileExists(paquete)) throw Error(formatear(msgFicheroNoDescargado, {v.estado.ficheroAplicacion}));
   v.registrarLog("Application file exists !");
   Control& barra = v.form["ProgressBar2"];
   barra.position = 0;

@@ -103,7 +103,7 @@ void instalarUtilidades(Ventana& v) {
   v.form["lblMensajeAviso"].caption = "Descargando utilidades ...";
   v.form.touch();
   const std::string copia = unirRuta(v.getDirectorioTemporal(), "utils.zip");
-  if (v.descargasActivas) {
+  if (v.estado.descargasActivas) {
     v.decargarArchivoWeb(vendorUrl(kUrlUtils), v.getDirectorioTemporal());
   } else {
     const std::string local = unirRuta(extraerDirectorio(v.puertos.sys.exePath()), "utils.zip");

@@ -8,51 +8,14 @@
 
 #include "core/crc32.h"
 #include "core/form_model.h"
-#include "core/log.h"
-#include "platform/crypto.h"
-#include "platform/files.h"
-#include "platform/internet.h"
-#include "platform/net.h"
-#include "platform/ports.h"
-#include "platform/processes.h"
-#include "platform/registry.h"
-#include "platform/services.h"
-#include "platform/shell.h"
-#include "platform/shell_links.h"
-#include "platform/ui.h"
+#include "install/estado.h"
+#include "install/puertos.h"
 #include "transfer/file_transfer.h"
 #include "transfer/form_poster.h"
 #include "update/update_engine.h"
 #include "zip/unzipper.h"
 
 namespace tf {
-
-// The OS ports the window holds (implemented in platform/win32/, faked in tests/fakes/).
-struct Puertos {
-  SystemInfo& sys;
-  Clock& clock;
-  Files& files;
-  Ui& ui;
-  Internet& internet;
-  Processes& processes;
-  Services& services;
-  Registry& registry;
-  ShellLinks& links;
-  Shell& shell;
-  Network& net;
-  Hashes& hashes;
-  ULog& log;
-};
-
-// How the run has ended so far; the program's exit code is read from it when it ends.
-enum class Desenlace {
-  Pendiente,              // nothing installed or uninstalled yet
-  Instalado,              // an installation ended on the success outcome
-  Fallido,                // the failure outcome was shown (mostrarAlerta)
-  NadaQueDesinstalar,     // the uninstaller found no installation
-  Desinstalado,           // an uninstall run ended
-  DesinstalacionFallida,  // an uninstall run stopped on an error
-};
 
 class Ventana {
  public:
@@ -83,18 +46,7 @@ class Ventana {
   Puertos puertos;
   FormModel form;
 
-  // State shared by the steps.
-  std::string claveDesinstalacion;
-  std::string servidorDescarga;
-  bool regionEuropa = false;
-  int modoTicador = 0;
-  bool descargasActivas = true;
-  std::string ficheroDBMS;
-  std::string ficheroAplicacion;
-  std::string directorioDBMS;
-  std::string passwordDBMS;
-  bool dbmsEnEjecucion = false;
-  Desenlace desenlace = Desenlace::Pendiente;
+  EstadoInstalador estado;
   ParametrosConexion SQLConnection1{parametrosConexionInicial()};
 
   // Components.

@@ -213,7 +213,7 @@ TEST_F(Asistente, ProxyNeedsUserAndPassword) {
   EXPECT_EQ(frm->FileTransfer1.ProxyUserID, "user");
   EXPECT_EQ(frm->FileTransfer1.ProxyPassword, "password");
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");  // also when opened from the client welcome
-  EXPECT_EQ(frm->modoTicador, 1);
+  EXPECT_EQ(frm->estado.modoTicador, 1);
 
   f["txtProxyPassword"].text = "";
   frm->alPulsar("btnAceptarProxy");
@@ -243,7 +243,7 @@ TEST_F(Asistente, LinksUnderlineMirrorAndWebSite) {
   frm->alPulsar("lblCambiarMirror");
   EXPECT_EQ(frm->form["lblMirrorDescarga"].caption,
             "La descarga se realizar\xE1 desde los servidores de TurnaliaFree en Am\xE9rica");
-  EXPECT_EQ(frm->servidorDescarga, "www.turnaliafree.com");
+  EXPECT_EQ(frm->estado.servidorDescarga, "www.turnaliafree.com");
   std::string raiz = frm->getDirectorioTurnaliaFree();
   frm->alPulsar("lblDirectorioRaizInstalacion");
   EXPECT_EQ(frm->getDirectorioTurnaliaFree(), raiz);

@@ -73,7 +73,7 @@ TEST_F(Dbms, UnpacksConfiguresRegistersStartsAndLoadsTheSchema) {
   // The application step comes next; its package is not there.
   EXPECT_EQ(error, "Fichero TurnaliaFree.zip no descargado, instalaci\xF3n detenida !");
 
-  const std::string pw = frm->passwordDBMS;
+  const std::string pw = frm->estado.passwordDBMS;
   EXPECT_EQ(comandos(), (std::vector<std::string>{
                             kCorto + "mysqld.exe --install KVTDB --defaults-file=\"" + kDbms + "\\data\\my.ini\"",
                             kCorto + "mysqladmin.exe --port 3307 -u root password " + pw,
@@ -100,7 +100,7 @@ TEST_F(Dbms, UnpacksConfiguresRegistersStartsAndLoadsTheSchema) {
 }
 
 TEST_F(Dbms, ARunningServerOfAnotherProductIsNeitherRegisteredNorStarted) {
-  frm->dbmsEnEjecucion = true;
+  frm->estado.dbmsEnEjecucion = true;
   instalar();
   auto c = comandos();
   ASSERT_EQ(c.size(), 2u);
@@ -172,7 +172,7 @@ TEST_F(Dbms, TheDatabaseCheckEndsTheRunNamingWhatIsMissing) {
     t.preparar();
     t.net.servidoresMySQL[3307] = {c.errorLogin, c.tablas};
     if (!c.servidor) t.net.servidoresMySQL.clear();
-    t.frm->dbmsEnEjecucion = !c.servidor;
+    t.frm->estado.dbmsEnEjecucion = !c.servidor;
     EXPECT_EQ(t.instalar(), c.mensaje);
     auto l = t.desde("Comprobando la base de datos turnaliafree en 127.0.0.1:3307 ...");
     ASSERT_GE(l.size(), 2u);

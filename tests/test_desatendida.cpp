@@ -124,7 +124,7 @@ TEST_F(InstalacionDesatendida, WritesTheWizardsLinesPlusItsOwnThreeAndExitsZero)
   asistente.frm->alPulsar("btnSalir1");
   asistente.frm->FormDestroy();
   ASSERT_EQ(asistente.fallo(), "");
-  EXPECT_EQ(codigoSalida(asistente.frm->desenlace, false), 0);
+  EXPECT_EQ(codigoSalida(asistente.frm->estado.desenlace, false), 0);
 
   EXPECT_EQ(ejecutar({"-no_downloads", "-silent"}), 0);
   EXPECT_EQ(fallo(), "");
@@ -207,15 +207,15 @@ TEST(Salida, TheWizardsOutcomeFollowsWhatThePersonDid) {
   {  // Salir on the uninstall panel, then a run that failed, then one that went through
     BancoDesinstalacion m;
     m.arrancar();
-    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 1602);
+    EXPECT_EQ(codigoSalida(m.frm->estado.desenlace, false), 1602);
     m.frm->form["lblDirectorioRaizInstalacion"].caption = "C:\\";
     m.frm->form["chkKVTDesinstalar"].checked = true;
     m.pulsar("chkKVTDesinstalar");
     m.pulsar("btnDesinstalar");
-    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 1603);
+    EXPECT_EQ(codigoSalida(m.frm->estado.desenlace, false), 1603);
     m.frm->form["lblDirectorioRaizInstalacion"].caption = kBancoRaiz;
     m.pulsar("btnDesinstalar");
-    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 0);
+    EXPECT_EQ(codigoSalida(m.frm->estado.desenlace, false), 0);
   }
 }
 

@@ -51,10 +51,10 @@ TEST_F(Descubrimiento, ArgumentsAndAnswersDecideTheServer) {
     start(c.args);
     EXPECT_EQ(net.difusiones, c.pregunta ? std::vector<std::string>{"8077|"} : std::vector<std::string>{});
     if (c.servidor.empty()) {
-      EXPECT_EQ(frm->modoTicador, 0);
+      EXPECT_EQ(frm->estado.modoTicador, 0);
       EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
     } else {
-      EXPECT_EQ(frm->modoTicador, 1);
+      EXPECT_EQ(frm->estado.modoTicador, 1);
       EXPECT_EQ(frm->panelVisible(), "pnlBienvenidaTicador");
       EXPECT_EQ(frm->form["lblServidorDetectado"].caption, frase(c.servidor));
     }
@@ -86,8 +86,8 @@ TEST_F(Descubrimiento, ANetworkErrorCountsAsNoServerWithOneLogLine) {
     net.respuestas = {{10, "SRV"}};
     start({"-no_downloads"});
     EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
-    EXPECT_EQ(frm->modoTicador, 0);
-    EXPECT_FALSE(frm->descargasActivas);
+    EXPECT_EQ(frm->estado.modoTicador, 0);
+    EXPECT_FALSE(frm->estado.descargasActivas);
     EXPECT_TRUE(ui.errors.empty());
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(frm->form["imgOK"].visible);  // the outcome panel still holds success

@@ -62,7 +62,7 @@ TEST_F(Instalacion, AnotherProductsServerLeavesNoDatabaseAndTheRunFails) {
   net.servidoresMySQL.clear();
   instalar();
   EXPECT_EQ(fallo(), "El servidor de base de datos no responde en 127.0.0.1:3307, instalaci\xF3n detenida !");
-  EXPECT_EQ(frm->desenlace, Desenlace::Fallido);
+  EXPECT_EQ(frm->estado.desenlace, Desenlace::Fallido);
   EXPECT_FALSE(registrado("--install KVTDB"));
   EXPECT_FALSE(services.find("KVTDB"));
   EXPECT_TRUE(registrado("mysqladmin.exe") || registrado("password"));
@@ -128,7 +128,7 @@ TEST_F(Instalacion, TheClientRoadTakesOnlyItsProgramAndTouchesNothingOfTheProduc
   internet.urls[kUtilsUrl].body = zipAlmacenado({{"midas.dll", "d"}, {"biokey.ocx", "o"}, {"tool.exe", "t"}});
   internet.urls[kClienteUrl].body = zipAlmacenado({{"kvt_ticador.exe", "MZ"}, {"Leeme.txt", "x"}, {"extra/otro.exe", "y"}});
   frm = &arrancar({"-ip", "SERVIDOR", "-no_downloads"});
-  ASSERT_EQ(frm->modoTicador, 1);
+  ASSERT_EQ(frm->estado.modoTicador, 1);
   frm->alPulsar("btnInstalar");
   EXPECT_EQ(fallo(), "");
   EXPECT_EQ(files.content(kRaiz + "\\kvt_ticador.exe"), "MZ");

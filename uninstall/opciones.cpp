@@ -12,7 +12,7 @@ void mostrarOpcionesDesinstalacion(Ventana& v) {
   if (!isAplicationInstalada(v, "TurnaliaFree.exe")) {
     v.form["lblFinalizacion"].caption = msgDesinstalacionInnecesaria;
     v.form["lblFinalizacion1"].caption = msgAplicacionNoInstalada;
-    v.desenlace = Desenlace::NadaQueDesinstalar;
+    v.estado.desenlace = Desenlace::NadaQueDesinstalar;
     v.mostrarPanel("pnlFinalizacion");
     return;
   }
