@@ -6,18 +6,22 @@
 
 #include "app/descubrimiento.h"
 #include "core/carpetas.h"
+#include "core/crc32.h"
 #include "core/mensajes.h"
 #include "core/texto.h"
 #include "core/vendor.h"
 #include "install/instalacion.h"
-#include "report/informe.h"
 #include "platform/codepage.h"
+#include "platform/error.h"
+#include "report/informe.h"
+#include "transfer/file_transfer.h"
+#include "transfer/form_poster.h"
 #include "uninstall/desinstalacion.h"
 #include "uninstall/opciones.h"
-#include "platform/error.h"
+#include "update/update_engine.h"
+#include "zip/unzipper.h"
 
 namespace tf {
-
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "install/registro.h"
 #include "platform/error.h"
 #include "sys/servicios.h"
+#include "zip/unzipper.h"
 
 namespace tf {
 

@@ -1,5 +1,6 @@
 #include "install/check_mysql.h"
 
+#include "core/crc32.h"
 #include "core/mensajes.h"
 #include "platform/error.h"
 #include "sys/mysql_cliente.h"

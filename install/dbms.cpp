@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "sys/mysql_cliente.h"
 #include "sys/servicios.h"
+#include "zip/unzipper.h"
 
 namespace tf {
 

@@ -6,6 +6,7 @@
 
 #include "core/mensajes.h"
 #include "core/vendor.h"
+#include "update/update_engine.h"
 
 namespace tf {
 

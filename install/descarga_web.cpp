@@ -3,6 +3,7 @@
 
 #include "core/mensajes.h"
 #include "install/ventana.h"
+#include "transfer/file_transfer.h"
 
 namespace tf {
 

@@ -4,6 +4,7 @@
 #include "core/mensajes.h"
 #include "core/vendor.h"
 #include "install/comandos.h"
+#include "zip/unzipper.h"
 
 namespace tf {
 

@@ -6,6 +6,7 @@
 #include "install/comandos.h"
 #include "platform/error.h"
 #include "sys/utilidades.h"
+#include "zip/unzipper.h"
 
 namespace tf {
 

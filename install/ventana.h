@@ -1,26 +1,29 @@
-// The window as its steps see it: the installer's state, the form model, the OS ports and the
-// components, plus the few window operations the steps call back. The main window (app/)
-// derives from it and adds start-up, navigation and the view's wiring; the steps (install/,
-// uninstall/, report/) take it by reference and never see app/.
+// The window as its steps see it: the run's state, the form, the OS ports and the components,
+// plus the few window operations the steps call back. The main window (app/) derives from it
+// and adds start-up, navigation and the view's wiring; the steps (install/, uninstall/,
+// report/) take it by reference and never see app/. No engine header comes in through here: a
+// step includes the headers of the components it uses.
 #pragma once
+#include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "core/crc32.h"
 #include "core/form_model.h"
 #include "install/estado.h"
 #include "install/puertos.h"
-#include "transfer/file_transfer.h"
-#include "transfer/form_poster.h"
-#include "update/update_engine.h"
-#include "zip/unzipper.h"
 
 namespace tf {
+
+class ParametrosConexion;
+class TFileTransfer;
+class TFormPoster;
+class TUpdateEngine;
+class UnZipper;
 
 class Ventana {
  public:
   explicit Ventana(Puertos p);
-  virtual ~Ventana() = default;
+  virtual ~Ventana();
   Ventana(const Ventana&) = delete;
   Ventana& operator=(const Ventana&) = delete;
 
@@ -45,15 +48,19 @@ class Ventana {
 
   Puertos puertos;
   FormModel form;
-
   EstadoInstalador estado;
-  ParametrosConexion SQLConnection1{parametrosConexionInicial()};
 
-  // Components.
-  TFileTransfer FileTransfer1;
-  TFormPoster FormPoster1;
-  TUpdateEngine UpdateEngine1;
-  UnZipper UnZipper1;
+ private:
+  struct Componentes;
+  std::unique_ptr<Componentes> componentes_;  // before the references below, which name its parts
+
+ public:
+  // The components, each declared in its own header (transfer/, update/, zip/, core/crc32.h).
+  TFileTransfer& FileTransfer1;
+  TFormPoster& FormPoster1;
+  TUpdateEngine& UpdateEngine1;
+  UnZipper& UnZipper1;
+  ParametrosConexion& SQLConnection1;
 
  private:
   uint64_t ultimoRefresco_ = 0;  // tick of the last progress repaint request

@@ -1,6 +1,7 @@
 #include "report/informe.h"
 
 #include "core/crc32.h"
+#include "transfer/form_poster.h"
 
 namespace tf {
 

@@ -6,6 +6,7 @@
 #include "install/preparacion.h"
 #include "tests/fakes/maquina.h"
 #include "tests/fakes/zip_memoria.h"
+#include "update/update_engine.h"
 
 using namespace tf;
 

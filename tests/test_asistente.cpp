@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "app/principal.h"
 #include "core/log.h"
 #include "core/mensajes.h"
-#include "app/principal.h"
 #include "platform/error.h"
 #include "tests/fakes/maquina.h"
+#include "transfer/file_transfer.h"
 
 using namespace tf;
 

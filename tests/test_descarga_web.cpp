@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "core/log.h"
 #include "app/principal.h"
+#include "core/log.h"
 #include "tests/fakes/maquina.h"
+#include "transfer/file_transfer.h"
+#include "transfer/form_poster.h"
 
 using namespace tf;
 

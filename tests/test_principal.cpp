@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "app/principal.h"
 #include "core/carpetas.h"
+#include "core/crc32.h"
 #include "core/log.h"
 #include "core/mensajes.h"
-#include "app/principal.h"
 #include "tests/fakes/maquina.h"
 
 using namespace tf;
