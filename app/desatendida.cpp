@@ -102,7 +102,7 @@ int ejecutarDesatendida(TfrmPrincipal& frm) {
     try {
       if (desinstalador) {
         if (frm.panelVisible() == "pnlDesinstalar") {
-          frm.form["chkKVTDesinstalar"].checked = true;
+          frm.form.chkKVTDesinstalar().checked = true;
           frm.chkKVTDesinstalarClick();
           frm.btnDesinstalarClick();
         }

@@ -73,7 +73,7 @@ class TfrmPrincipal : public Ventana {
   void UpdateEngine1Status(const std::string& text, int statusCode, int errorCode);
 
   std::string panelVisible() const;  // the shown panel's name ("" when none)
-  std::string caption() const { return form["frmPrincipal"].caption; }
+  std::string caption() const { return form.frmPrincipal().caption; }
   const Argumentos& argumentos() const { return argumentos_; }
 
   // The discovery socket: made by the first question, idle afterwards, closed with the window.

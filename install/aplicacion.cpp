@@ -30,7 +30,7 @@ bool EjecutarComando4N(Ventana& v) {
   const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.estado.ficheroAplicacion);
   if (!v.puertos.files.fileExists(paquete)) throw Error(formatear(msgFicheroNoDescargado, {v.estado.ficheroAplicacion}));
   v.registrarLog("Application file exists !");
-  Control& barra = v.form["ProgressBar2"];
+  Control& barra = v.form.ProgressBar2();
   barra.position = 0;
   barra.maximum = 100;
   v.form.touch();

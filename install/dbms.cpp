@@ -49,7 +49,7 @@ void apartarDatosAnteriores(Ventana& v) {
 
 void expandirDBMS(Ventana& v, const std::string& paquete) {
   v.registrarLog("DBMS file exists !");
-  Control& barra = v.form["ProgressBar2"];
+  Control& barra = v.form.ProgressBar2();
   barra.position = 0;
   barra.maximum = 100;
   v.form.touch();
@@ -140,7 +140,7 @@ bool EjecutarComando3N(Ventana& v) {
 
 void instalarSoftware(Ventana& v) {
   v.registrarLog("Install software TurnaliaFree");
-  v.form["lblMensajeAviso"].caption = formatear(msgInstalandoSoftware, {"TurnaliaFree"});
+  v.form.lblMensajeAviso().caption = formatear(msgInstalandoSoftware, {"TurnaliaFree"});
   v.form.touch();
   v.registrarLog("check if DBMS file exists ...");
   // Without the package the run stops here: the old database stays where the server finds it.

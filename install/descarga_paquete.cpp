@@ -12,7 +12,7 @@ namespace tf {
 
 void descargarPaqueteInstalacion(Ventana& v) {
   v.registrarLog("Downloading software TurnaliaFree");
-  v.form["lblMensajeAviso"].caption = formatear(msgDescargandoPaquete, {"TurnaliaFree"});
+  v.form.lblMensajeAviso().caption = formatear(msgDescargandoPaquete, {"TurnaliaFree"});
   v.form.touch();
   v.UpdateEngine1.URL = "https://" + v.estado.servidorDescarga + kUrlControlFile;
   try {

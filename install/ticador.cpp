@@ -27,7 +27,7 @@ void extraer(Ventana& v, const std::string& archivo, const std::string& destino,
 }
 
 void etapa(Ventana& v, const char* texto) {
-  v.form["lblMensajeAviso"].caption = texto;
+  v.form.lblMensajeAviso().caption = texto;
   v.form.touch();
 }
 

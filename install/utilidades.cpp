@@ -101,7 +101,7 @@ void incluirUtilidadesEnPath(Ventana& v) {
 
 void instalarUtilidades(Ventana& v) {
   v.registrarLog(msgDescargandoLibrerias);
-  v.form["lblMensajeAviso"].caption = "Descargando utilidades ...";
+  v.form.lblMensajeAviso().caption = "Descargando utilidades ...";
   v.form.touch();
   const std::string copia = unirRuta(v.getDirectorioTemporal(), "utils.zip");
   if (v.estado.descargasActivas) {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "core/form_model.h"
 #include "install/estado.h"
+#include "install/formulario_ventana.h"
 #include "install/puertos.h"
 
 namespace tf {
@@ -35,7 +35,7 @@ class Ventana {
   std::string getWindowsID() { return puertos.sys.windowsProductId(); }
 
   // Folders: composed from the installation root (a label's caption) and the program's path.
-  std::string getDirectorioTurnaliaFree() const { return form["lblDirectorioRaizInstalacion"].caption; }
+  std::string getDirectorioTurnaliaFree() const { return form.lblDirectorioRaizInstalacion().caption; }
   std::string getDirectorioTemporal() const;
   std::string getDirectorioUtilidades() const;
   std::string getDirectorioBackUp() const;
@@ -47,7 +47,7 @@ class Ventana {
   void FileTransfer1CopyProgress(TFileTransfer& Sender, int fileidx, uint32_t size, uint32_t totsize);
 
   Puertos puertos;
-  FormModel form;
+  FormularioVentana form;
   EstadoInstalador estado;
 
  private:

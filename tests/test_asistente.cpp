@@ -55,6 +55,7 @@ struct Asistente : ::testing::Test, MaquinaFalsa {
 TEST_F(Asistente, FormHoldsEveryControlWithItsDesignState) {
   start();
   const FormModel& f = frm->form;
+  for (const char* nombre : kControlesVentana) EXPECT_TRUE(f.has(nombre)) << nombre;  // the accessors' list
   struct { const char* name; const char* caption; } captions[] = {
       {"pnlCabeceraBienvenida", "Bienvenida"}, {"pnlCabeceraFinalizacion", "Finalizaci\xF3n"},
       {"Label17", "Bienvenido al instalador de TurnaliaFree de gesti\xF3n de turnos de trabajo y control de "

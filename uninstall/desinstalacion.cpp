@@ -83,8 +83,8 @@ void btnDesinstalarClick(Ventana& v) {
   }
   v.puertos.ui.setBusyCursor(false);
   v.estado.desenlace = Desenlace::Desinstalado;
-  v.form["lblFinalizacion"].caption = msgDesinstalacionCorrecta;
-  v.form["lblFinalizacion1"].caption = msgAplicacionesDesinstaladas;
+  v.form.lblFinalizacion().caption = msgDesinstalacionCorrecta;
+  v.form.lblFinalizacion1().caption = msgAplicacionesDesinstaladas;
   v.mostrarPanel("pnlFinalizacion");
 }
 

@@ -29,7 +29,7 @@ struct EntornoPaneles : tf::EntornoWin32 {
       if (args.size() > 1 && args[1] == "alerta") frm.mostrarAlerta(tf::formatear(tf::msgFicheroNoDescargado, {"dbms.zip"}));
       if (panel == "pnlProgreso") {
         frm.mostrarPanel(panel);
-        frm.form["lblMensajeAviso"].caption = tf::formatear(tf::msgDescargandoPaquete, {"dbms.zip"});
+        frm.form.lblMensajeAviso().caption = tf::formatear(tf::msgDescargandoPaquete, {"dbms.zip"});
         frm.UpdateEngine1FileProgress("dbms.zip", 45, 100);
       } else if (panel == "pnlInformeErrores") {
         frm.lblEnviarInformeErrores2Click();
