@@ -7,9 +7,9 @@ namespace tf {
 
 namespace {
 
-// Deployment tools and administrators often write "/silent" or "/?": this program's own
-// switches take either sign. The wizard's older switches ("-m", "-no_downloads", "-ip") keep
-// theirs, as before.
+// Deployment tools and administrators often write "/silent" or "/?": the deployment switches
+// take either sign. The wizard's own switches ("-m", "-no_downloads", "-ip") are defined with
+// "-" alone, so a "/" form of them stays unknown.
 std::string guionInicial(const std::string& s) {
   static const char* const propios[] = {"silent", "?", "help", "no_desktop_shortcut", "no_startmenu_shortcut"};
   if (s.size() < 2 || s[0] != '/') return s;

@@ -30,7 +30,7 @@ const char* const kRegionAmerica = "La descarga se realizará desde los servidor
 
 // A text saved as UTF-8 with its byte-order mark becomes the program's Windows-1252; anything else
 // is taken as Windows-1252 already. Characters 1252 cannot hold become "?".
-std::string textoAnsi(const std::string& bytes) {
+std::string textoCp1252(const std::string& bytes) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) return bytes;
   return cp1252FromUtf8(bytes.substr(3), '?');
 }
@@ -179,7 +179,7 @@ void TfrmPrincipal::FormCreate() {
     estado.dbmsEnEjecucion = false;
     estado.descargasActivas = true;
 
-    // 10. Megabytes of 1024000 bytes, as the product has always shown them.
+    // 10. Megabytes of 1024000 bytes, not 1048576: the header's own unit.
     std::string equipo = puertos.sys.computerName();
     form.lblProcesador().caption = puertos.sys.processorName();
     form.lblMemoria().caption = std::to_string(puertos.sys.totalPhysicalMemory() / 1024000) + " MB RAM";
@@ -382,7 +382,7 @@ void TfrmPrincipal::cargarFicheroLicencia() {
   const std::string ruta = carpeta + "/" + fichero;
   std::string texto;
   if (!puertos.files.readFile(ruta, texto)) throw Error("No se puede abrir el archivo " + ruta);
-  form.txtLicencia().text = textoAnsi(texto);
+  form.txtLicencia().text = textoCp1252(texto);
   form.touch();
 }
 

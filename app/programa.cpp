@@ -50,7 +50,7 @@ bool Programa::arrancar() {
       log_->registrarLog(l);
       texto += (texto.empty() ? "" : "\n") + l;
     }
-    codigo_ = kSalidaOpcionDesconocida;
+    codigo_ = kSalidaArgumentoInvalido;
     if (silencioso) log_->registrarLog(lineaCodigoSalida(codigo_));
     else ui->standardError(texto);
     return false;
