@@ -15,8 +15,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int nCmdShow) {
   // it starts any program).
   entorno.maquina.processes.switchOffErrorBoxes();
 
-  tf::Programa programa(entorno);
-  const int codigo = programa.ejecutar();
-  entorno.cerrarCom();
+  int codigo;
+  {
+    tf::Programa programa(entorno);
+    codigo = programa.ejecutar();
+  }
+  entorno.terminar();
   return codigo;
 }

@@ -56,8 +56,10 @@ int main() {
     return 2;
   }
   static EntornoPaneles entorno(args);
-  tf::Programa programa(entorno);
-  programa.ejecutar();
-  entorno.cerrarCom();
+  {
+    tf::Programa programa(entorno);
+    programa.ejecutar();
+  }
+  entorno.terminar();
   return entorno.mostrada ? 0 : 1;
 }

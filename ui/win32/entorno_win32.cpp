@@ -8,7 +8,9 @@
 
 namespace tf {
 
-void EntornoWin32::cerrarCom() {
+void EntornoWin32::terminar() {
+  dialogos_.reset();
+  vista_.reset();
   if (com_) OleUninitialize();
   com_ = false;
 }

@@ -15,9 +15,9 @@ namespace tf {
 class EntornoWin32 : public Entorno {
  public:
   EntornoWin32(HINSTANCE instance, int nCmdShow) : instance_(instance), nCmdShow_(nCmdShow) {}
-  ~EntornoWin32() override { cerrarCom(); }
-  // COM left as the run found it, before the program's window object goes.
-  void cerrarCom();
+  ~EntornoWin32() override { terminar(); }
+  // After the run: the view and COM go, the lock stays until the process ends.
+  void terminar();
 
   // The arguments converted exactly: one Windows-1252 cannot hold is marked, never narrowed.
   LineaSistema lineaComandos() override;
