@@ -1,14 +1,15 @@
 #include "app/argumentos.h"
 
+#include "core/mensajes.h"
 #include "core/texto.h"
 
 namespace tf {
 
 namespace {
 
-// Deployment tools and administrators often write "/silent" or "/?": this program's own
-// switches take either sign. The wizard's older switches ("-m", "-no_downloads", "-ip") keep
-// theirs, as before.
+// Deployment tools and administrators often write "/silent" or "/?": the deployment switches
+// take either sign. The wizard's own switches ("-m", "-no_downloads", "-ip") are defined with
+// "-" alone, so a "/" form of them stays unknown.
 std::string guionInicial(const std::string& s) {
   static const char* const propios[] = {"silent", "?", "help", "no_desktop_shortcut", "no_startmenu_shortcut"};
   if (s.size() < 2 || s[0] != '/') return s;
@@ -19,8 +20,18 @@ std::string guionInicial(const std::string& s) {
 
 }  // namespace
 
-Argumentos leerArgumentos(const std::vector<std::string>& args, bool desinstalador) {
+Argumentos leerArgumentos(const std::vector<std::string>& args, bool desinstalador,
+                          const std::vector<size_t>& inexactos) {
   Argumentos a;
+  a.args = args;
+  a.desinstalador = desinstalador;
+  for (size_t i : inexactos)
+    if (i < args.size()) a.ilegibles.push_back(formatear(msgArgumentoIlegible, {args[i]}));
+  if (!args.empty() && minusculas(args[0]) == "-ip") {
+    a.servidorIndicado = true;
+    if (args.size() > 1) a.servidor = args[1];
+  }
+  bool conmutadoresAsistente = true;  // the wizard stops reading its own at "-no_downloads"
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string s = guionInicial(minusculas(args[i]));
     if (s == "-silent") {
@@ -31,8 +42,11 @@ Argumentos leerArgumentos(const std::vector<std::string>& args, bool desinstalad
       a.sinAccesoEscritorio = true;
     } else if (s == "-no_startmenu_shortcut") {
       a.sinAccesoMenu = true;
-    } else if (s == "-m" || s == "-no_downloads") {
-      // the wizard's own switches (procesarParametros)
+    } else if (s == "-m") {
+      if (conmutadoresAsistente) a.mirror = true;
+    } else if (s == "-no_downloads") {
+      if (conmutadoresAsistente) a.sinDescargas = true;
+      conmutadoresAsistente = false;
     } else if (s == "kvt" && desinstalador) {
       // the installed-programs entry starts the uninstaller with it
     } else if (s == "-ip") {
@@ -68,7 +82,7 @@ std::string textoAyuda() {
          "\n"
          "Códigos de salida:\n"
          "0: correcto (también sin nada que desinstalar).\n"
-         "87: opción desconocida con -silent.\n"
+         "87: opción desconocida con -silent, o un argumento que el instalador no puede leer.\n"
          "1602: se salió antes de instalar o desinstalar.\n"
          "1603: la instalación o desinstalación terminó con un error.\n"
          "1618: ya se está ejecutando otra copia del instalador o del desinstalador.";

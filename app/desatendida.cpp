@@ -98,11 +98,11 @@ int ejecutarDesatendida(TfrmPrincipal& frm) {
   }
   frm.registrarLog(desinstalador ? kLineaModoDesinstalacion : kLineaModoInstalacion);
   // Start-up may already have settled the run: nothing to uninstall, or its own failure.
-  if (frm.desenlace == Desenlace::Pendiente) {
+  if (frm.estado.desenlace == Desenlace::Pendiente) {
     try {
       if (desinstalador) {
         if (frm.panelVisible() == "pnlDesinstalar") {
-          frm.form["chkKVTDesinstalar"].checked = true;
+          frm.form.chkKVTDesinstalar().checked = true;
           frm.chkKVTDesinstalarClick();
           frm.btnDesinstalarClick();
         }
@@ -117,7 +117,7 @@ int ejecutarDesatendida(TfrmPrincipal& frm) {
       frm.puertos.ui.standardError("Error desconocido");
     }
   }
-  const int codigo = codigoSalida(frm.desenlace, true);
+  const int codigo = codigoSalida(frm.estado.desenlace, true);
   frm.registrarLog(lineaCodigoSalida(codigo));
   return codigo;
 }

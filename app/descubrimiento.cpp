@@ -1,19 +1,8 @@
 #include "app/descubrimiento.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tf {
-
-bool servidorEnArgumentos(const std::vector<std::string>& args, std::string& nombre) {
-  nombre.clear();
-  if (args.empty()) return false;
-  std::string primero = args[0];
-  for (char& c : primero) c = (char)std::tolower((unsigned char)c);
-  if (primero != "-ip") return false;
-  if (args.size() > 1) nombre = args[1];
-  return true;
-}
 
 bool preguntarServidorRed(Network& net, std::unique_ptr<UdpSocket>& socket, Clock& clock, Ui& ui,
                           std::string& nombre, std::string& error) {

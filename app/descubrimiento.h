@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/net.h"
 #include "platform/ports.h"
@@ -16,10 +15,6 @@ constexpr uint16_t kPuertoDescubrimiento = 8077;
 constexpr unsigned kEsperaDescubrimientoMs = 2000;  // the whole wait for an answer
 constexpr unsigned kTramoDescubrimientoMs = 250;    // the window's messages are processed after each
 constexpr size_t kRespuestaMaxima = 8192;           // bytes of an answer taken as the name
-
-// "-ip" (any case) as the first argument names the server: true, with the second argument as
-// typed in `nombre` ("" when there is none). Nothing is asked on the network then.
-bool servidorEnArgumentos(const std::vector<std::string>& args, std::string& nombre);
 
 // Broadcasts the empty question to port 8077 and waits for the first answer, at most 2000 ms
 // by `clock`, in slices of 250 ms with the window's messages processed after each. `nombre` is

@@ -6,18 +6,22 @@
 
 #include "app/descubrimiento.h"
 #include "core/carpetas.h"
+#include "core/crc32.h"
 #include "core/mensajes.h"
 #include "core/texto.h"
 #include "core/vendor.h"
 #include "install/instalacion.h"
-#include "report/informe.h"
 #include "platform/codepage.h"
+#include "platform/error.h"
+#include "report/informe.h"
+#include "transfer/file_transfer.h"
+#include "transfer/form_poster.h"
 #include "uninstall/desinstalacion.h"
 #include "uninstall/opciones.h"
-#include "platform/error.h"
+#include "update/update_engine.h"
+#include "zip/unzipper.h"
 
 namespace tf {
-
 
 namespace {
 
@@ -26,7 +30,7 @@ const char* const kRegionAmerica = "La descarga se realizará desde los servidor
 
 // A text saved as UTF-8 with its byte-order mark becomes the program's Windows-1252; anything else
 // is taken as Windows-1252 already. Characters 1252 cannot hold become "?".
-std::string textoAnsi(const std::string& bytes) {
+std::string textoCp1252(const std::string& bytes) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) return bytes;
   return cp1252FromUtf8(bytes.substr(3), '?');
 }
@@ -39,15 +43,9 @@ bool esDesinstalador(const std::string& exePath, Files& files) {
   return nombre == "uninstall.exe";
 }
 
-TfrmPrincipal::TfrmPrincipal(Puertos p, std::vector<std::string> args) : Ventana(p), args_(std::move(args)) {
+TfrmPrincipal::TfrmPrincipal(Puertos p, Argumentos a) : Ventana(p), argumentos_(std::move(a)) {
   // First: every program the run starts inherits it.
   puertos.processes.switchOffErrorBoxes();
-  bool desinstalador = false;
-  try {  // a program path the system cannot name fails start-up later, with its message
-    desinstalador = isDesinstalador();
-  } catch (...) {
-  }
-  argumentos_ = leerArgumentos(args_, desinstalador);
   crearFormulario(form);
   configurarComponentes();
 }
@@ -89,7 +87,11 @@ void TfrmPrincipal::configurarComponentes() {
   UnZipper1.onArchiveProgress = [this](int percent) { UnZipper1ArchiveProgress(percent); };
 }
 
-bool TfrmPrincipal::isDesinstalador() const { return esDesinstalador(puertos.sys.exePath(), puertos.files); }
+bool TfrmPrincipal::isDesinstalador() const {
+  // A program path the system cannot name fails start-up here, with its message.
+  if (!argumentos_.errorPrograma.empty()) throw Error(argumentos_.errorPrograma);
+  return argumentos_.desinstalador;
+}
 
 bool TfrmPrincipal::isRegionEuropa() {
   std::string code, error;
@@ -103,8 +105,8 @@ bool TfrmPrincipal::isRegionEuropa() {
 }
 
 std::string TfrmPrincipal::buscarServidorRed() {
+  if (argumentos_.servidorIndicado) return argumentos_.servidor;
   std::string nombre, error;
-  if (servidorEnArgumentos(args_, nombre)) return nombre;
   // A machine that cannot ask (offline, no interface that broadcasts) simply has no server on
   // its LAN: the full installation stays open to it, "-no_downloads" included.
   if (!preguntarServidorRed(puertos.net, UDPClient, puertos.clock, puertos.ui, nombre, error)) {
@@ -121,7 +123,7 @@ void TfrmPrincipal::btnDesinstalarClick() { tf::btnDesinstalarClick(*this); }
 void TfrmPrincipal::FormCreate() {
   try {
     // 1. The derived password; nothing is logged before it.
-    passwordDBMS = getPasswordDBMS(getWindowsID());
+    estado.passwordDBMS = getPasswordDBMS(getWindowsID());
     asignarPasswordConexion(SQLConnection1, getWindowsID());
 
     // 2.
@@ -129,7 +131,7 @@ void TfrmPrincipal::FormCreate() {
     registrarLog(caption());
 
     // 3. ClearType on the window's font and on labels, labelled edits, buttons, check boxes, IP and spin edits.
-    form["frmPrincipal"].clearType = true;
+    form.frmPrincipal().clearType = true;
     for (Control& c : form.controls()) {
       switch (c.kind) {
         case Kind::Label: case Kind::LinkLabel: case Kind::Button: case Kind::CheckBox:
@@ -140,59 +142,60 @@ void TfrmPrincipal::FormCreate() {
           break;
       }
     }
-    for (const char* labelled : {"txtProxyUsuario", "txtProxyPassword"}) form[labelled].clearType = true;
+    form.txtProxyUsuario().clearType = true;  // labelled edits
+    form.txtProxyPassword().clearType = true;
 
     // 4. The first visit to the licence panel downloads the text.
-    form["txtLicencia"].text.clear();
+    form.txtLicencia().text.clear();
 
     // 5.
-    regionEuropa = isRegionEuropa();
-    servidorDescarga = vendorHost();
-    form["lblMirrorDescarga"].caption = regionEuropa ? kRegionEuropa : kRegionAmerica;
+    estado.regionEuropa = isRegionEuropa();
+    estado.servidorDescarga = vendorHost();
+    form.lblMirrorDescarga().caption = estado.regionEuropa ? kRegionEuropa : kRegionAmerica;
 
     // 6.
-    form["lblDirectorioRaizInstalacion"].caption = puertos.sys.programFilesDir() + "\\TurnaliaFree";
+    form.lblDirectorioRaizInstalacion().caption = puertos.sys.programFilesDir() + "\\TurnaliaFree";
 
     // 7.
     for (const char* p : {"pnlBienvenida", "pnlBienvenidaTicador", "pnlLicencia", "pnlOpciones", "pnlProgreso",
                           "pnlFinalizacion", "pnlDesinstalar", "pnlInformeErrores"})
       form[p].color = kColorWhite;
-    form["pnlInformeErrores"].bevel = false;
-    form["pnlProxy"].bevel = false;
+    form.pnlInformeErrores().bevel = false;
+    form.pnlProxy().bevel = false;
 
     // 8. The outcome panel starts in its success state.
-    form["imgOK"].visible = true;
-    form["imgError"].visible = false;
-    form["lblFinalizacion"].caption = msgInstalacionCorrecta;
-    form["lblFinalizacion1"].caption = msgGraciasInstalar;
-    form["lblFinalizacion2"].caption.clear();
-    form["lblEnviarInformeErrores1"].visible = false;
-    form["lblEnviarInformeErrores2"].visible = false;
+    form.imgOK().visible = true;
+    form.imgError().visible = false;
+    form.lblFinalizacion().caption = msgInstalacionCorrecta;
+    form.lblFinalizacion1().caption = msgGraciasInstalar;
+    form.lblFinalizacion2().caption.clear();
+    form.lblEnviarInformeErrores1().visible = false;
+    form.lblEnviarInformeErrores2().visible = false;
 
     // 9.
-    directorioDBMS = puertos.sys.programFilesDir() + "\\MySQL\\MariaDB 10.1";
-    ficheroDBMS = "dbms.zip";
-    ficheroAplicacion = "TurnaliaFree.zip";
-    dbmsEnEjecucion = false;
-    descargasActivas = true;
+    estado.directorioDBMS = puertos.sys.programFilesDir() + "\\MySQL\\MariaDB 10.1";
+    estado.ficheroDBMS = "dbms.zip";
+    estado.ficheroAplicacion = "TurnaliaFree.zip";
+    estado.dbmsEnEjecucion = false;
+    estado.descargasActivas = true;
 
-    // 10. Megabytes of 1024000 bytes, as the product has always shown them.
+    // 10. Megabytes of 1024000 bytes, not 1048576: the header's own unit.
     std::string equipo = puertos.sys.computerName();
-    form["lblProcesador"].caption = puertos.sys.processorName();
-    form["lblMemoria"].caption = std::to_string(puertos.sys.totalPhysicalMemory() / 1024000) + " MB RAM";
-    form["lblNombreEquipo"].caption = msgNombreEquipo + equipo;
+    form.lblProcesador().caption = puertos.sys.processorName();
+    form.lblMemoria().caption = std::to_string(puertos.sys.totalPhysicalMemory() / 1024000) + " MB RAM";
+    form.lblNombreEquipo().caption = msgNombreEquipo + equipo;
 
     // 11.
     for (const char* p : kPaneles) form[p].parent = "pnlContenedor";
 
     // 12.
-    registrarLog(form["lblProcesador"].caption);
-    registrarLog(form["lblMemoria"].caption);
+    registrarLog(form.lblProcesador().caption);
+    registrarLog(form.lblMemoria().caption);
     registrarLog(msgNombreEquipo + equipo);
 
     // 13.
-    modoTicador = 0;
-    claveDesinstalacion = isWindows64() ? "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+    estado.modoTicador = 0;
+    estado.claveDesinstalacion = isWindows64() ? "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
                                         : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
     // 14. The mode.
@@ -202,8 +205,8 @@ void TfrmPrincipal::FormCreate() {
     } else {
       std::string servidor = buscarServidorRed();
       if (!servidor.empty()) {
-        modoTicador = 1;
-        form["lblServidorDetectado"].caption = "Se ha detectado una instalación de TurnaliaFree en el equipo " +
+        estado.modoTicador = 1;
+        form.lblServidorDetectado().caption = "Se ha detectado una instalación de TurnaliaFree en el equipo " +
                                                servidor +
                                                " de su Red Local, va a proceder a instalar el Software Ticador en "
                                                "el equipo actual.";
@@ -219,7 +222,7 @@ void TfrmPrincipal::FormCreate() {
     try {
       mostrarAlerta(e.what());
     } catch (...) {
-      desenlace = Desenlace::Fallido;
+      estado.desenlace = Desenlace::Fallido;
       for (const char* p : kPaneles) form[p].visible = std::string(p) == "pnlFinalizacion";
     }
   }
@@ -227,21 +230,17 @@ void TfrmPrincipal::FormCreate() {
 }
 
 void TfrmPrincipal::procesarParametros() {
-  for (const std::string& arg : args_) {
-    std::string a = minusculas(arg);
-    if (a == "-m") {
-      form["lblCambiarMirror"].visible = true;
-    } else if (a == "-no_downloads") {
-      descargasActivas = false;
-      form["frmPrincipal"].caption += " [no-downloads]";
-      form["lblCambiarMirror"].visible = false;
-      form["lblMirrorDescarga"].visible = false;
-      break;
-    }
+  // Read up to the first "-no_downloads": a "-m" after it has no effect.
+  if (argumentos_.mirror) form.lblCambiarMirror().visible = true;
+  if (argumentos_.sinDescargas) {
+    estado.descargasActivas = false;
+    form.frmPrincipal().caption += " [no-downloads]";
+    form.lblCambiarMirror().visible = false;
+    form.lblMirrorDescarga().visible = false;
   }
-  // Wherever they stand: the loop above stops at "-no_downloads".
-  if (argumentos_.sinAccesoEscritorio) form["chkCreateDesktopShortcut"].checked = false;
-  if (argumentos_.sinAccesoMenu) form["chkCreateStartMenuShortcut"].checked = false;
+  // Wherever they stand, "-no_downloads" or not.
+  if (argumentos_.sinAccesoEscritorio) form.chkCreateDesktopShortcut().checked = false;
+  if (argumentos_.sinAccesoMenu) form.chkCreateStartMenuShortcut().checked = false;
   form.touch();
 }
 
@@ -271,7 +270,7 @@ void TfrmPrincipal::alPulsar(const std::string& control) {
   else if (c == "btnEnviarInformeErrores") btnEnviarInformeErroresClick();
   else if (c == "chkKVTDesinstalar") chkKVTDesinstalarClick();
   // Only a confirmed uninstall runs, however the click arrived.
-  else if (c == "btnDesinstalar" && form[c].enabled && form["chkKVTDesinstalar"].checked) btnDesinstalarClick();
+  else if (c == "btnDesinstalar" && form.btnDesinstalar().enabled && form.chkKVTDesinstalar().checked) btnDesinstalarClick();
   form.touch();
 }
 
@@ -300,14 +299,14 @@ void TfrmPrincipal::lblConfiguracionProxyMouseLeave(const std::string& label) {
 }
 
 void TfrmPrincipal::btnAvanzarClick() {
-  form["ProgressBar1"].visible = true;
-  form["ProgressBar3"].visible = true;
+  form.ProgressBar1().visible = true;
+  form.ProgressBar3().visible = true;
   puertos.ui.setBusyCursor(true);
   form.touch();
   auto restore = [this] {
     puertos.ui.setBusyCursor(false);
-    form["ProgressBar1"].visible = false;
-    form["ProgressBar3"].visible = false;
+    form.ProgressBar1().visible = false;
+    form.ProgressBar3().visible = false;
     form.touch();
   };
   try {
@@ -320,7 +319,7 @@ void TfrmPrincipal::btnAvanzarClick() {
 }
 
 void TfrmPrincipal::btnAceptarLicenciaClick() {
-  if (form["chkAceptarCondiciones"].checked) {
+  if (form.chkAceptarCondiciones().checked) {
     mostrarPanel("pnlOpciones");
     return;
   }
@@ -334,15 +333,15 @@ void TfrmPrincipal::lblConfiguracionProxyClick() {
 }
 
 void TfrmPrincipal::btnAceptarProxyClick() {
-  const std::string& usuario = form["txtProxyUsuario"].text;
-  const std::string& password = form["txtProxyPassword"].text;
+  const std::string& usuario = form.txtProxyUsuario().text;
+  const std::string& password = form.txtProxyPassword().text;
   if (!usuario.empty() && !password.empty()) {
     // The spin edit holds a number within its range whatever was typed into it.
-    const Control& puerto = form["txtProxyPuerto"];
+    const Control& puerto = form.txtProxyPuerto();
     long valor = std::strtol(puerto.text.c_str(), nullptr, 10);
     if (valor < puerto.minimum) valor = puerto.minimum;
     if (valor > puerto.maximum) valor = puerto.maximum;
-    FileTransfer1.Proxy = form["txtProxyServidor"].text + ":" + std::to_string(valor);
+    FileTransfer1.Proxy = form.txtProxyServidor().text + ":" + std::to_string(valor);
     FileTransfer1.ProxyUserID = usuario;
     FileTransfer1.ProxyPassword = password;
   } else {
@@ -358,12 +357,12 @@ void TfrmPrincipal::btnCerrarProxyClick() {
 
 void TfrmPrincipal::lblCambiarMirrorClick() {
   // There is a single download host; the click only shows which region serves it.
-  if (servidorDescarga == vendorHost()) {
-    servidorDescarga = vendorHost();
-    form["lblMirrorDescarga"].caption = kRegionAmerica;
+  if (estado.servidorDescarga == vendorHost()) {
+    estado.servidorDescarga = vendorHost();
+    form.lblMirrorDescarga().caption = kRegionAmerica;
   } else {
-    servidorDescarga = vendorHost();
-    form["lblMirrorDescarga"].caption = kRegionEuropa;
+    estado.servidorDescarga = vendorHost();
+    form.lblMirrorDescarga().caption = kRegionEuropa;
   }
   form.touch();
 }
@@ -383,14 +382,14 @@ void TfrmPrincipal::cargarFicheroLicencia() {
   const std::string ruta = carpeta + "/" + fichero;
   std::string texto;
   if (!puertos.files.readFile(ruta, texto)) throw Error("No se puede abrir el archivo " + ruta);
-  form["txtLicencia"].text = textoAnsi(texto);
+  form.txtLicencia().text = textoCp1252(texto);
   form.touch();
 }
 
 void TfrmPrincipal::btnInstalarClick() { instalar(*this); }
 
 void TfrmPrincipal::btnEnviarInformeErroresClick() {
-  if (form["txtLogEmail"].text.empty())
+  if (form.txtLogEmail().text.empty())
     throw Error("Debe indicar el correo donde le contactaremos tras analizar la incidencia");
   try {
     confirmar_instalacion(*this, true);
@@ -400,21 +399,21 @@ void TfrmPrincipal::btnEnviarInformeErroresClick() {
 }
 
 void TfrmPrincipal::mostrarAlerta(const std::string& message) {
-  desenlace = Desenlace::Fallido;
+  estado.desenlace = Desenlace::Fallido;
   registrarLog(message);
-  form["imgOK"].visible = false;
-  form["imgError"].visible = true;
-  form["lblFinalizacion"].caption = msgErrorInstalacion;
-  form["lblFinalizacion1"].caption = msgNoInstaladoCorrectamente;
-  form["lblFinalizacion2"].caption = message;
-  form["lblEnviarInformeErrores1"].visible = true;
-  form["lblEnviarInformeErrores2"].visible = true;
+  form.imgOK().visible = false;
+  form.imgError().visible = true;
+  form.lblFinalizacion().caption = msgErrorInstalacion;
+  form.lblFinalizacion1().caption = msgNoInstaladoCorrectamente;
+  form.lblFinalizacion2().caption = message;
+  form.lblEnviarInformeErrores1().visible = true;
+  form.lblEnviarInformeErrores2().visible = true;
   mostrarPanel("pnlFinalizacion");
 }
 
 void TfrmPrincipal::UnZipper1ArchiveProgress(int percent) {
-  form["ProgressBar2"].position = percent;
-  form["lblProgresoInstalacion"].caption = std::to_string(percent) + msgPorcentajeCompletado;
+  form.ProgressBar2().position = percent;
+  form.lblProgresoInstalacion().caption = std::to_string(percent) + msgPorcentajeCompletado;
   form.touch();
   puertos.ui.processMessages();
 }
@@ -429,12 +428,12 @@ void TfrmPrincipal::UpdateEngine1FileProgress(const std::string& fileName, uint6
     max >>= 10;
     pos >>= 10;
   }
-  Control& bar = form["ProgressBar2"];
+  Control& bar = form.ProgressBar2();
   bar.maximum = (int)max;
   bar.position = (int)(pos > max ? max : pos);
   // Whole part of position / size * 100, in integers so 29 of 100 reads 29, not 28.
   uint64_t pct = position <= UINT64_MAX / 100 ? position * 100 / size : position / size * 100;
-  form["lblProgresoInstalacion"].caption = std::to_string(pct) + "% " + msgCompletado;
+  form.lblProgresoInstalacion().caption = std::to_string(pct) + "% " + msgCompletado;
   form.touch();
 }
 
@@ -451,11 +450,11 @@ std::string TfrmPrincipal::panelVisible() const {
 
 void TfrmPrincipal::mostrarPanel(const std::string& panel) {
   registrarLog(formatear(msgMostrandoPanel, {panel}));
-  form["pnlProxy"].visible = false;
+  form.pnlProxy().visible = false;
   // The first visit to the licence panel fetches the agreement; a failure leaves the panels as they were.
-  if (panel == "pnlLicencia" && form["txtLicencia"].text.empty()) cargarFicheroLicencia();
+  if (panel == "pnlLicencia" && form.txtLicencia().text.empty()) cargarFicheroLicencia();
   for (const char* p : kPaneles) form[p].visible = (panel == p);
-  Control& fondo = form["imgFondo"];
+  Control& fondo = form.imgFondo();
   fondo.parent = panel;
   fondo.zOrder = -1;
   for (const char* t : kPestanas) form[t].color = kColorWhite;
@@ -469,10 +468,10 @@ void TfrmPrincipal::mostrarPanel(const std::string& panel) {
     if (lit) form[lit].color = kColorButtonFace;
   }
   form.touch();
-  if (panel == "pnlInformeErrores" && !form["imgOK"].visible) {
+  if (panel == "pnlInformeErrores" && !form.imgOK().visible) {
     std::string text;
     if (!puertos.files.readFile(puertos.log.getFicheroLog(), text)) throw Error("No se puede abrir el archivo " + puertos.log.getFicheroLog());
-    form["txtLogError"].text = text;
+    form.txtLogError().text = text;
     form.touch();
   }
 }

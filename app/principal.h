@@ -17,14 +17,15 @@ bool esDesinstalador(const std::string& exePath, Files& files);
 
 class TfrmPrincipal : public Ventana {
  public:
-  TfrmPrincipal(Puertos p, std::vector<std::string> args);
+  // `a`: the command line as start-up read it (app/programa.h).
+  explicit TfrmPrincipal(Puertos p, Argumentos a = {});
 
   // Start-up and shutdown.
   void FormCreate();
   void procesarParametros();
   void FormDestroy();
 
-  // Probes.
+  // Probes. The uninstaller is told by the running file's name, as start-up read it.
   bool isDesinstalador() const;
   bool isWindows64() { return puertos.sys.isWow64(); }
   bool isRegionEuropa();
@@ -72,14 +73,13 @@ class TfrmPrincipal : public Ventana {
   void UpdateEngine1Status(const std::string& text, int statusCode, int errorCode);
 
   std::string panelVisible() const;  // the shown panel's name ("" when none)
-  std::string caption() const { return form["frmPrincipal"].caption; }
+  std::string caption() const { return form.frmPrincipal().caption; }
   const Argumentos& argumentos() const { return argumentos_; }
 
   // The discovery socket: made by the first question, idle afterwards, closed with the window.
   std::unique_ptr<UdpSocket> UDPClient;
 
  protected:
-  std::vector<std::string> args_;  // command-line arguments, without the program name
   Argumentos argumentos_;
 
  private:

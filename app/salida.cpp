@@ -29,7 +29,7 @@ bool terminaAntesDeLaVentana(const Argumentos& a, const std::function<bool()>& t
                              int& codigo) {
   if (a.silencioso && !a.errores.empty()) {
     for (const std::string& e : a.errores) log.registrarLog(e);
-    codigo = kSalidaOpcionDesconocida;
+    codigo = kSalidaArgumentoInvalido;
   } else if (a.ayuda) {
     ui.messageBox(textoAyuda(), kTituloAplicacion, MessageIcon::Information);
     codigo = kSalidaCorrecta;

@@ -11,7 +11,7 @@
 namespace tf {
 
 constexpr int kSalidaCorrecta = 0;
-constexpr int kSalidaOpcionDesconocida = 87;  // ERROR_INVALID_PARAMETER
+constexpr int kSalidaArgumentoInvalido = 87;  // ERROR_INVALID_PARAMETER
 constexpr int kSalidaAbandonada = 1602;       // ERROR_INSTALL_USEREXIT
 constexpr int kSalidaFallida = 1603;          // ERROR_INSTALL_FAILURE
 constexpr int kSalidaOtraCopia = 1618;        // ERROR_INSTALL_ALREADY_RUNNING

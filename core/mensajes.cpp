@@ -51,6 +51,8 @@ const char* const msgBaseDatosSinTablas = "La base de datos %s no existe o no ti
 const char* const msgNoCrearTemporal =
     "No fue posible crear el directorio temporal %s junto al instalador: copie el instalador y sus paquetes a "
     "una carpeta con permiso de escritura, instalación detenida !";
+const char* const msgArgumentoIlegible =
+    "El argumento \"%s\" contiene caracteres que el instalador no puede leer: escríbalo sin ellos";
 
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;

@@ -51,6 +51,9 @@ extern const char* const msgBaseDatosSinTablas;
 // An offline installation whose Temp folder beside the installer cannot be made (read-only media).
 extern const char* const msgNoCrearTemporal;
 
+// An argument of the command line that Windows-1252 cannot hold (its "?" form).
+extern const char* const msgArgumentoIlegible;
+
 // Fills each "%s" of `tmpl` with the next argument, in order; extra places stay empty.
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args);
 

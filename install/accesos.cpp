@@ -16,7 +16,7 @@ struct Accesos {
 
 void crear(Ventana& v, const Accesos& a) {
   const std::string destino = unirRuta(v.getDirectorioTurnaliaFree(), a.programa);
-  if (v.form["chkCreateDesktopShortcut"].checked) {
+  if (v.form.chkCreateDesktopShortcut().checked) {
     const std::string escritorio = carpetaDeAccesos(v.puertos.sys, &SystemInfo::desktopDir, &v.puertos.log);
     v.registrarLog("Creating a Shortcut on the Desktop ...");
     bool hecho =
@@ -24,7 +24,7 @@ void crear(Ventana& v, const Accesos& a) {
     v.registrarLog(hecho ? "Application Shortcut created on the Desktop"
                          : "Application Shortcut not created on the Desktop");
   }
-  if (!v.form["chkCreateStartMenuShortcut"].checked) return;
+  if (!v.form.chkCreateStartMenuShortcut().checked) return;
   const std::string programas = carpetaDeAccesos(v.puertos.sys, &SystemInfo::startMenuProgramsDir, &v.puertos.log);
   const std::string carpeta = programas + "\\TurnaliaFree";
   v.registrarLog("Creating a Shortcut on the Windows Start Menu ...");

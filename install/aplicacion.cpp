@@ -6,6 +6,7 @@
 #include "install/registro.h"
 #include "platform/error.h"
 #include "sys/servicios.h"
+#include "zip/unzipper.h"
 
 namespace tf {
 
@@ -26,10 +27,10 @@ void instalarServicio(Ventana& v, const char* anuncio, const char* servicio, con
 
 bool EjecutarComando4N(Ventana& v) {
   v.registrarLog("check if TurnaliaFree package file exists ...");
-  const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.ficheroAplicacion);
-  if (!v.puertos.files.fileExists(paquete)) throw Error(formatear(msgFicheroNoDescargado, {v.ficheroAplicacion}));
+  const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.estado.ficheroAplicacion);
+  if (!v.puertos.files.fileExists(paquete)) throw Error(formatear(msgFicheroNoDescargado, {v.estado.ficheroAplicacion}));
   v.registrarLog("Application file exists !");
-  Control& barra = v.form["ProgressBar2"];
+  Control& barra = v.form.ProgressBar2();
   barra.position = 0;
   barra.maximum = 100;
   v.form.touch();

@@ -1,5 +1,6 @@
 #include "install/check_mysql.h"
 
+#include "core/crc32.h"
 #include "core/mensajes.h"
 #include "platform/error.h"
 #include "sys/mysql_cliente.h"
@@ -9,15 +10,15 @@ namespace tf {
 
 bool checkMySQL(Ventana& v) {
   v.registrarLog("checkMySQL");
-  v.dbmsEnEjecucion = false;
+  v.estado.dbmsEnEjecucion = false;
   v.registrarLog(msgComprobandoServicios);
-  v.dbmsEnEjecucion = isProcesoEnEjecucion("mysqld.exe", v.puertos.processes);
-  if (v.dbmsEnEjecucion) {
+  v.estado.dbmsEnEjecucion = isProcesoEnEjecucion("mysqld.exe", v.puertos.processes);
+  if (v.estado.dbmsEnEjecucion) {
     // Only the product's own server accepts root with the derived password for its database:
     // installing over it would overwrite a live database.
     try {
       v.SQLConnection1.setValue("database", "turnaliafree");
-      v.SQLConnection1.setValue("password", v.passwordDBMS);
+      v.SQLConnection1.setValue("password", v.estado.passwordDBMS);
       std::string error;
       if (abrirConexionMySQL(v.SQLConnection1, v.puertos.net, v.puertos.hashes, v.puertos.clock, error)) {
         v.mostrarAlerta("Ya existe una instalaci\xF3n de MySQL para TurnaliaFree en este Equipo, no es posible continuar");

@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "sys/mysql_cliente.h"
 #include "sys/servicios.h"
+#include "zip/unzipper.h"
 
 namespace tf {
 
@@ -21,7 +22,7 @@ const char* const kHostDBMS = "127.0.0.1";
 constexpr uint16_t kPuertoDBMS = 3307;
 
 std::string programa(Ventana& v, const char* nombre) {
-  return rutaCortaPrograma(v, v.directorioDBMS + "\\bin\\" + nombre);
+  return rutaCortaPrograma(v, v.estado.directorioDBMS + "\\bin\\" + nombre);
 }
 
 std::string sello(const LocalTime& t) {
@@ -35,10 +36,10 @@ std::string sello(const LocalTime& t) {
 // leaves for BackUp beside the server (which the uninstaller keeps), as it was, so a server
 // pointed at it serves it again; it is never deleted. When it cannot be kept, nothing goes on.
 void apartarDatosAnteriores(Ventana& v) {
-  const std::string carpeta = v.directorioDBMS + "\\data";
+  const std::string carpeta = v.estado.directorioDBMS + "\\data";
   if (!v.puertos.files.folderExists(carpeta)) return;
   v.registrarLog("Eliminando directorio " + carpeta);
-  const std::string copias = v.directorioDBMS + "\\BackUp";
+  const std::string copias = v.estado.directorioDBMS + "\\BackUp";
   const std::string copia = copias + "\\data_" + sello(v.puertos.clock.now());
   if (!v.puertos.files.createFolders(copias) || !v.puertos.files.moveFile(carpeta, copia, false))
     throw Error("No se pudo guardar la base de datos anterior " + carpeta + " en " + copia +
@@ -48,7 +49,7 @@ void apartarDatosAnteriores(Ventana& v) {
 
 void expandirDBMS(Ventana& v, const std::string& paquete) {
   v.registrarLog("DBMS file exists !");
-  Control& barra = v.form["ProgressBar2"];
+  Control& barra = v.form.ProgressBar2();
   barra.position = 0;
   barra.maximum = 100;
   v.form.touch();
@@ -71,11 +72,11 @@ void expandirDBMS(Ventana& v, const std::string& paquete) {
 
 void actualizarIni(Ventana& v) {
   v.registrarLog("updating ini file ...");
-  const std::string ruta = v.directorioDBMS + "\\data\\my.ini";
+  const std::string ruta = v.estado.directorioDBMS + "\\data\\my.ini";
   std::string contenido;
   if (!v.puertos.files.fileExists(ruta) || !v.puertos.files.readFile(ruta, contenido))
     throw Error(msgIniNoEncontrado);
-  if (!v.puertos.files.writeFile(ruta, reescribirIni(contenido, v.directorioDBMS, ruta)))
+  if (!v.puertos.files.writeFile(ruta, reescribirIni(contenido, v.estado.directorioDBMS, ruta)))
     throw Error("No se pudo escribir el fichero " + ruta + ", instalaci\xF3n detenida !");
   v.registrarLog("ini file updated successfully !");
 }
@@ -117,13 +118,13 @@ std::string reescribirIni(const std::string& contenido, const std::string& direc
 bool EjecutarComando2N(Ventana& v) {
   v.registrarLog("installing DBMS as service ...");
   ejecutarYRegistrar(v, programa(v, "mysqld.exe"),
-                     " --install KVTDB --defaults-file=\"" + v.directorioDBMS + "\\data\\my.ini\"");
+                     " --install KVTDB --defaults-file=\"" + v.estado.directorioDBMS + "\\data\\my.ini\"");
   return true;
 }
 
 bool EjecutarComando1N(Ventana& v) {
   v.registrarLog("setting root password ...");
-  ejecutarYRegistrar(v, programa(v, "mysqladmin.exe"), " --port 3307 -u root password " + v.passwordDBMS);
+  ejecutarYRegistrar(v, programa(v, "mysqladmin.exe"), " --port 3307 -u root password " + v.estado.passwordDBMS);
   return true;
 }
 
@@ -133,17 +134,17 @@ bool EjecutarComando3N(Ventana& v) {
     throw Error(formatear(msgArchivoNoEncontrado, {kScript, temporal + "\\"}));
   v.registrarLog("generating script database file ...");
   ejecutarYRegistrar(v, programa(v, "mysql.exe"),
-                     " -P3307 -uroot -p" + v.passwordDBMS + " < \"" + unirRuta(temporal, kScript) + "\"");
+                     " -P3307 -uroot -p" + v.estado.passwordDBMS + " < \"" + unirRuta(temporal, kScript) + "\"");
   return true;
 }
 
 void instalarSoftware(Ventana& v) {
   v.registrarLog("Install software TurnaliaFree");
-  v.form["lblMensajeAviso"].caption = formatear(msgInstalandoSoftware, {"TurnaliaFree"});
+  v.form.lblMensajeAviso().caption = formatear(msgInstalandoSoftware, {"TurnaliaFree"});
   v.form.touch();
   v.registrarLog("check if DBMS file exists ...");
   // Without the package the run stops here: the old database stays where the server finds it.
-  const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.ficheroDBMS);
+  const std::string paquete = unirRuta(v.getDirectorioTemporalInstalador(), v.estado.ficheroDBMS);
   if (!v.puertos.files.fileExists(paquete)) throw Error(msgDBMSNoDescargado);
   apartarDatosAnteriores(v);
   try {
@@ -153,10 +154,10 @@ void instalarSoftware(Ventana& v) {
   }
 
   actualizarIni(v);
-  if (!v.puertos.files.folderExists(v.directorioDBMS + "\\bin\\")) throw Error(msgNoExisteDirectorioDBMS);
+  if (!v.puertos.files.folderExists(v.estado.directorioDBMS + "\\bin\\")) throw Error(msgNoExisteDirectorioDBMS);
   v.procesarMensajes();
   // A server process found running at the check is left as it is: no registration, no start.
-  if (!v.dbmsEnEjecucion) iniciarDBMS(v);
+  if (!v.estado.dbmsEnEjecucion) iniciarDBMS(v);
 
   EjecutarComando1N(v);
   EjecutarComando3N(v);
@@ -171,7 +172,7 @@ void comprobarBaseDatos(Ventana& v) {
   p.host = kHostDBMS;
   p.puerto = kPuertoDBMS;
   p.usuario = "root";
-  p.password = v.passwordDBMS;
+  p.password = v.estado.passwordDBMS;
   p.baseDatos = kBaseDatos;
   const ComprobacionMySQL r = comprobarTablasMySQL(p, v.puertos.net, v.puertos.hashes, v.puertos.clock);
   if (r.respuesta == RespuestaMySQL::conTablas) {
@@ -182,7 +183,7 @@ void comprobarBaseDatos(Ventana& v) {
   v.registrarLog("La base de datos " + std::string(kBaseDatos) + " no responde como debe: " + r.error);
   switch (r.respuesta) {
     case RespuestaMySQL::sinServidor:
-      if (v.dbmsEnEjecucion)
+      if (v.estado.dbmsEnEjecucion)
         v.registrarLog("Otro programa mysqld.exe estaba en ejecuci\xF3n: el servicio KVTDB no se registr\xF3 "
                        "ni se inici\xF3");
       throw Error(formatear(msgBaseDatosNoResponde, {servidor}));

@@ -6,14 +6,15 @@
 
 #include "core/mensajes.h"
 #include "core/vendor.h"
+#include "update/update_engine.h"
 
 namespace tf {
 
 void descargarPaqueteInstalacion(Ventana& v) {
   v.registrarLog("Downloading software TurnaliaFree");
-  v.form["lblMensajeAviso"].caption = formatear(msgDescargandoPaquete, {"TurnaliaFree"});
+  v.form.lblMensajeAviso().caption = formatear(msgDescargandoPaquete, {"TurnaliaFree"});
   v.form.touch();
-  v.UpdateEngine1.URL = "https://" + v.servidorDescarga + kUrlControlFile;
+  v.UpdateEngine1.URL = "https://" + v.estado.servidorDescarga + kUrlControlFile;
   try {
     v.UpdateEngine1.RunUpdate(false);
   } catch (const std::exception& e) {

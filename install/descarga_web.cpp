@@ -3,6 +3,7 @@
 
 #include "core/mensajes.h"
 #include "install/ventana.h"
+#include "transfer/file_transfer.h"
 
 namespace tf {
 
@@ -24,8 +25,8 @@ void Ventana::decargarArchivoWeb(const std::string& url, const std::string& targ
 }
 
 void Ventana::FileTransfer1CopyProgress(TFileTransfer&, int, uint32_t size, uint32_t totsize) {
-  Control& bar = form["ProgressBar2"];
-  Control& label = form["lblProgresoInstalacion"];
+  Control& bar = form.ProgressBar2();
+  Control& label = form.lblProgresoInstalacion();
   std::string text;
   if (totsize > 0) {
     // The bar holds int; very large files are scaled down together with their position.

@@ -30,7 +30,7 @@ void copiarPaquetesLocales(Ventana& v) {
   const std::string origen = extraerDirectorio(v.puertos.sys.exePath());
   const std::string destino = v.getDirectorioTemporalInstalador();
   bool carpetaCreada = false;
-  for (const std::string& nombre : {std::string("temp_turnaliafree.sql"), v.ficheroDBMS, v.ficheroAplicacion}) {
+  for (const std::string& nombre : {std::string("temp_turnaliafree.sql"), v.estado.ficheroDBMS, v.estado.ficheroAplicacion}) {
     if (!v.puertos.files.fileExists(unirRuta(origen, nombre))) continue;
     if (!carpetaCreada) {
       // Started from read-only media (a DVD, a read-only share): without this folder nothing can
@@ -47,7 +47,7 @@ void copiarPaquetesLocales(Ventana& v) {
 void instalar(Ventana& v) {
   v.mostrarPanel("pnlProgreso");
   try {
-    if (v.modoTicador == 1) {
+    if (v.estado.modoTicador == 1) {
       prepararInstalacionTicador(v);
       instalarSoftwareTicador(v);
       v.mostrarPanel("pnlFinalizacion");
@@ -59,14 +59,14 @@ void instalar(Ventana& v) {
       v.mostrarPanel("pnlFinalizacion");
     }
     // A step that showed a failure and went on has already settled the outcome.
-    if (v.desenlace == Desenlace::Pendiente) v.desenlace = Desenlace::Instalado;
+    if (v.estado.desenlace == Desenlace::Pendiente) v.estado.desenlace = Desenlace::Instalado;
   } catch (const std::exception& e) {
     v.mostrarAlerta(e.what());
   }
 }
 
 void instalarKVT(Ventana& v) {
-  if (v.descargasActivas) descargarPaqueteInstalacion(v);
+  if (v.estado.descargasActivas) descargarPaqueteInstalacion(v);
   else copiarPaquetesLocales(v);
   pausa(v);
   instalarSoftware(v);

@@ -3,6 +3,7 @@
 #include "core/mensajes.h"
 #include "install/utilidades.h"
 #include "platform/error.h"
+#include "update/update_engine.h"
 
 namespace tf {
 

@@ -57,7 +57,7 @@ uint64_t tamanoCarpeta(Files& files, const std::string& carpeta) {
 void incluirAplicionEnElRegistro(Ventana& v) {
   const std::string raiz = v.getDirectorioTurnaliaFree();
   std::unique_ptr<RegistryKey> clave = v.puertos.registry.create(RegistryRoot::LocalMachine,
-                                                                 v.claveDesinstalacion + kEntrada);
+                                                                 v.estado.claveDesinstalacion + kEntrada);
   if (!clave) return;
   clave->writeString("DisplayName", "TurnaliaFree\x99 - Gesti\xF3n de Turnos y Control de Presencia");
   clave->writeString("DisplayIcon", raiz + "\\TurnaliaFree.exe");
@@ -80,7 +80,7 @@ void incluirAplicionEnElRegistro(Ventana& v) {
 
 bool isAplicationInstalada(Ventana& v, const std::string& nombre) {
   std::unique_ptr<RegistryKey> raiz =
-      v.puertos.registry.open(RegistryRoot::LocalMachine, sinBarraFinal(v.claveDesinstalacion), RegistryAccess::Read);
+      v.puertos.registry.open(RegistryRoot::LocalMachine, sinBarraFinal(v.estado.claveDesinstalacion), RegistryAccess::Read);
   std::vector<std::string> subclaves;
   if (!raiz || !raiz->subkeyNames(subclaves)) return false;
   for (const std::string& s : subclaves)
@@ -89,7 +89,7 @@ bool isAplicationInstalada(Ventana& v, const std::string& nombre) {
 }
 
 void borrarAplicacionRegistro(Ventana& v, const std::string& nombre) {
-  borrarClaveRegistro(v.puertos.registry, RegistryRoot::LocalMachine, v.claveDesinstalacion + nombre);
+  borrarClaveRegistro(v.puertos.registry, RegistryRoot::LocalMachine, v.estado.claveDesinstalacion + nombre);
 }
 
 }  // namespace tf

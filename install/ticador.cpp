@@ -4,6 +4,7 @@
 #include "core/mensajes.h"
 #include "core/vendor.h"
 #include "install/comandos.h"
+#include "zip/unzipper.h"
 
 namespace tf {
 
@@ -26,7 +27,7 @@ void extraer(Ventana& v, const std::string& archivo, const std::string& destino,
 }
 
 void etapa(Ventana& v, const char* texto) {
-  v.form["lblMensajeAviso"].caption = texto;
+  v.form.lblMensajeAviso().caption = texto;
   v.form.touch();
 }
 

@@ -6,6 +6,7 @@
 #include "install/comandos.h"
 #include "platform/error.h"
 #include "sys/utilidades.h"
+#include "zip/unzipper.h"
 
 namespace tf {
 
@@ -100,10 +101,10 @@ void incluirUtilidadesEnPath(Ventana& v) {
 
 void instalarUtilidades(Ventana& v) {
   v.registrarLog(msgDescargandoLibrerias);
-  v.form["lblMensajeAviso"].caption = "Descargando utilidades ...";
+  v.form.lblMensajeAviso().caption = "Descargando utilidades ...";
   v.form.touch();
   const std::string copia = unirRuta(v.getDirectorioTemporal(), "utils.zip");
-  if (v.descargasActivas) {
+  if (v.estado.descargasActivas) {
     v.decargarArchivoWeb(vendorUrl(kUrlUtils), v.getDirectorioTemporal());
   } else {
     const std::string local = unirRuta(extraerDirectorio(v.puertos.sys.exePath()), "utils.zip");

@@ -1,6 +1,7 @@
 #include "report/informe.h"
 
 #include "core/crc32.h"
+#include "transfer/form_poster.h"
 
 namespace tf {
 
@@ -19,8 +20,8 @@ void confirmar_instalacion(Ventana& v, bool flag) {
   // The machine is named by the CRC-32 of its product ID, never by the ID itself.
   campo(v.FormPoster1, "wid", std::to_string(calcularCRC32(v.getWindowsID())));
   if (flag) {
-    campo(v.FormPoster1, "email", v.form["txtLogEmail"].text);
-    campo(v.FormPoster1, "error", v.form["txtLogError"].text);
+    campo(v.FormPoster1, "email", v.form.txtLogEmail().text);
+    campo(v.FormPoster1, "error", v.form.txtLogError().text);
   }
   // What the vendor answers changes nothing; a failed post shows the poster's own box.
   v.FormPoster1.Execute();

@@ -16,12 +16,11 @@ const std::string kEscritorio = "C:\\Users\\Public\\Desktop";
 const std::string kRaiz = "C:\\Program Files (x86)\\TurnaliaFree";
 
 struct Accesos : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
   void SetUp() override {
     files.mkdir(kEscritorio);
     files.mkdir(sys.programs);
-    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
-    frm->FormCreate();
+    frm = &arrancar();
   }
   std::vector<std::string> lineas() {
     std::vector<std::string> out;

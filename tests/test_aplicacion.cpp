@@ -6,6 +6,7 @@
 #include "install/preparacion.h"
 #include "tests/fakes/maquina.h"
 #include "tests/fakes/zip_memoria.h"
+#include "update/update_engine.h"
 
 using namespace tf;
 
@@ -14,7 +15,7 @@ namespace {
 const std::string kRaiz = "C:\\Program Files (x86)\\TurnaliaFree";
 
 struct Banco : MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
   void preparar() {
     processes.onStart = [this](const std::string& cmd) {
       // The service programs register themselves, whatever form their path takes.
@@ -25,8 +26,7 @@ struct Banco : MaquinaFalsa {
       return FakeCommandScript{{{0, "instalado"}}, 0, 4096};
     };
     files.put(sys.exe, "MZ nuevo instalador");
-    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
-    frm->FormCreate();
+    frm = &arrancar();
   }
   std::string error(const std::function<void()>& paso) {
     try {

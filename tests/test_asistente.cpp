@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "app/principal.h"
 #include "core/log.h"
 #include "core/mensajes.h"
-#include "app/principal.h"
 #include "platform/error.h"
 #include "tests/fakes/maquina.h"
+#include "transfer/file_transfer.h"
 
 using namespace tf;
 
@@ -27,19 +28,15 @@ class VentanaPrueba : public TfrmPrincipal {
 };
 
 struct Asistente : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<VentanaPrueba> frm;
+  VentanaPrueba* frm = nullptr;
 
-  void start(std::vector<std::string> args = {}) {
-    frm = std::make_unique<VentanaPrueba>(puertos(), args);
-    frm->files = &files;
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
+  std::unique_ptr<TfrmPrincipal> crearVentana(Puertos p, const Argumentos& a) override {
+    auto v = std::make_unique<VentanaPrueba>(p, a);
+    v->files = &files;
+    frm = v.get();
+    return v;
   }
-  std::vector<std::string> mensajes() {
-    std::vector<std::string> out;
-    for (const auto& l : sink.lines(log().getFicheroLog())) out.push_back(l.size() > 26 ? l.substr(26) : "");
-    return out;
-  }
+  void start(std::vector<std::string> args = {}) { arrancar(args); }
   int visibles() {
     int n = 0;
     for (const char* p : kPaneles) n += frm->form[p].visible;
@@ -58,6 +55,7 @@ struct Asistente : ::testing::Test, MaquinaFalsa {
 TEST_F(Asistente, FormHoldsEveryControlWithItsDesignState) {
   start();
   const FormModel& f = frm->form;
+  for (const char* nombre : kControlesVentana) EXPECT_TRUE(f.has(nombre)) << nombre;  // the accessors' list
   struct { const char* name; const char* caption; } captions[] = {
       {"pnlCabeceraBienvenida", "Bienvenida"}, {"pnlCabeceraFinalizacion", "Finalizaci\xF3n"},
       {"Label17", "Bienvenido al instalador de TurnaliaFree de gesti\xF3n de turnos de trabajo y control de "
@@ -217,7 +215,7 @@ TEST_F(Asistente, ProxyNeedsUserAndPassword) {
   EXPECT_EQ(frm->FileTransfer1.ProxyUserID, "user");
   EXPECT_EQ(frm->FileTransfer1.ProxyPassword, "password");
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");  // also when opened from the client welcome
-  EXPECT_EQ(frm->modoTicador, 1);
+  EXPECT_EQ(frm->estado.modoTicador, 1);
 
   f["txtProxyPassword"].text = "";
   frm->alPulsar("btnAceptarProxy");
@@ -247,7 +245,7 @@ TEST_F(Asistente, LinksUnderlineMirrorAndWebSite) {
   frm->alPulsar("lblCambiarMirror");
   EXPECT_EQ(frm->form["lblMirrorDescarga"].caption,
             "La descarga se realizar\xE1 desde los servidores de TurnaliaFree en Am\xE9rica");
-  EXPECT_EQ(frm->servidorDescarga, "www.turnaliafree.com");
+  EXPECT_EQ(frm->estado.servidorDescarga, "www.turnaliafree.com");
   std::string raiz = frm->getDirectorioTurnaliaFree();
   frm->alPulsar("lblDirectorioRaizInstalacion");
   EXPECT_EQ(frm->getDirectorioTurnaliaFree(), raiz);

@@ -17,7 +17,7 @@ const std::string kTemp = "C:\\Descargas\\Temp";
 const std::string kIni = "[mysqld]\r\nport=3307\r\nbasedir=MariaDB 10.1\r\nmax_connections=50\r\n";
 
 struct Banco : MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
   bool servicioSeRegistra = true;
   std::vector<std::pair<std::string, std::string>> entradas = {
       {"MariaDB 10.1/bin/mysqld.exe", "MZ"}, {"MariaDB 10.1/bin/mysqladmin.exe", "MZ"},
@@ -38,8 +38,7 @@ struct Banco : MaquinaFalsa {
       files.shortNames[kDbms + "\\bin\\" + p] = kCorto + p;
     files.put(kTemp + "\\temp_turnaliafree.sql", "CREATE DATABASE turnaliafree;");
     net.servidoresMySQL[3307].tablas = {"empleados", "turnos"};
-    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
-    frm->FormCreate();
+    frm = &arrancar();
   }
   // Runs the step; returns the error that stopped it.
   std::string instalar() {
@@ -74,7 +73,7 @@ TEST_F(Dbms, UnpacksConfiguresRegistersStartsAndLoadsTheSchema) {
   // The application step comes next; its package is not there.
   EXPECT_EQ(error, "Fichero TurnaliaFree.zip no descargado, instalaci\xF3n detenida !");
 
-  const std::string pw = frm->passwordDBMS;
+  const std::string pw = frm->estado.passwordDBMS;
   EXPECT_EQ(comandos(), (std::vector<std::string>{
                             kCorto + "mysqld.exe --install KVTDB --defaults-file=\"" + kDbms + "\\data\\my.ini\"",
                             kCorto + "mysqladmin.exe --port 3307 -u root password " + pw,
@@ -101,7 +100,7 @@ TEST_F(Dbms, UnpacksConfiguresRegistersStartsAndLoadsTheSchema) {
 }
 
 TEST_F(Dbms, ARunningServerOfAnotherProductIsNeitherRegisteredNorStarted) {
-  frm->dbmsEnEjecucion = true;
+  frm->estado.dbmsEnEjecucion = true;
   instalar();
   auto c = comandos();
   ASSERT_EQ(c.size(), 2u);
@@ -173,7 +172,7 @@ TEST_F(Dbms, TheDatabaseCheckEndsTheRunNamingWhatIsMissing) {
     t.preparar();
     t.net.servidoresMySQL[3307] = {c.errorLogin, c.tablas};
     if (!c.servidor) t.net.servidoresMySQL.clear();
-    t.frm->dbmsEnEjecucion = !c.servidor;
+    t.frm->estado.dbmsEnEjecucion = !c.servidor;
     EXPECT_EQ(t.instalar(), c.mensaje);
     auto l = t.desde("Comprobando la base de datos turnaliafree en 127.0.0.1:3307 ...");
     ASSERT_GE(l.size(), 2u);

@@ -25,22 +25,12 @@ bool contiene(const std::vector<std::string>& l, const std::string& s) {
   return std::find(l.begin(), l.end(), s) != l.end();
 }
 
-// A silent run over a prepared machine, wired as the program's entry wires it.
+// A whole run over a prepared machine, as the program's entry runs it.
 template <class B>
 struct Desatendida : B {
-  UiDesatendida silenciosa{this->log(), [this] { ++bombeos; }};
-  UpdateUiDesatendida silenciosaUpd{silenciosa};
-  int bombeos = 0;
-
   int ejecutar(std::vector<std::string> args) {
-    this->otraUi = &silenciosa;
-    this->otraUpdUi = &silenciosaUpd;
-    this->frm = std::make_unique<TfrmPrincipal>(this->puertos(), args);
-    this->frm->UpdateEngine1.conectar(this->puertosActualizacion());
-    this->frm->FormCreate();
-    if (!args.empty()) this->frm->procesarParametros();
-    int codigo = ejecutarDesatendida(*this->frm);
-    this->frm->FormDestroy();
+    int codigo = B::ejecutar(args);
+    this->frm = this->programa->hayVentana() ? &this->programa->ventana() : nullptr;
     return codigo;
   }
 };
@@ -52,6 +42,8 @@ TEST(Argumentos, SwitchesAreReadInAnyCaseAndPlaceAndTheUnknownAreNamed) {
     std::vector<std::string> args;
     bool desinstalador, silencioso, ayuda, sinEscritorio, sinMenu;
     std::vector<std::string> errores;
+    std::vector<size_t> inexactos = {};  // arguments the system could not give in Windows-1252
+    std::vector<std::string> ilegibles = {};
   } casos[] = {
       {{}, false, false, false, false, false, {}},
       {{"-silent"}, false, true, false, false, false, {}},
@@ -79,16 +71,20 @@ TEST(Argumentos, SwitchesAreReadInAnyCaseAndPlaceAndTheUnknownAreNamed) {
       {{"-silent", "-quiet", "x"},
        false, true, false, false, false,
        {"Opci\xF3n desconocida: -quiet", "Opci\xF3n desconocida: x"}},
+      // Refused in both modes: its "?" form would name another server.
+      {{"-ip", "????", "-silent"}, false, true, false, false, false, {}, {1},
+       {"El argumento \"????\" contiene caracteres que el instalador no puede leer: escr\xED" "balo sin ellos"}},
   };
   for (const Caso& c : casos) {
     std::string nombre;
     for (const auto& a : c.args) nombre += "[" + a + "]";
-    Argumentos a = leerArgumentos(c.args, c.desinstalador);
+    Argumentos a = leerArgumentos(c.args, c.desinstalador, c.inexactos);
     EXPECT_EQ(a.silencioso, c.silencioso) << nombre;
     EXPECT_EQ(a.ayuda, c.ayuda) << nombre;
     EXPECT_EQ(a.sinAccesoEscritorio, c.sinEscritorio) << nombre;
     EXPECT_EQ(a.sinAccesoMenu, c.sinMenu) << nombre;
     EXPECT_EQ(a.errores, c.errores) << nombre;
+    EXPECT_EQ(a.ilegibles, c.ilegibles) << nombre;
   }
 }
 
@@ -120,10 +116,7 @@ TEST_F(InstalacionDesatendida, WritesTheWizardsLinesPlusItsOwnThreeAndExitsZero)
   BancoInstalacion asistente;
   asistente.preparar();
   asistente.files.put("C:\\Descargas/Temp/Licencia_KVT.txt", "Licencia");
-  asistente.frm = std::make_unique<TfrmPrincipal>(asistente.puertos(), std::vector<std::string>{"-no_downloads"});
-  asistente.frm->UpdateEngine1.conectar(asistente.puertosActualizacion());
-  asistente.frm->FormCreate();
-  asistente.frm->procesarParametros();
+  asistente.frm = &asistente.arrancar({"-no_downloads"});
   asistente.frm->alPulsar("btnAvanzar");
   asistente.frm->form["chkAceptarCondiciones"].checked = true;
   asistente.frm->alPulsar("btnAceptarLicencia");
@@ -131,9 +124,9 @@ TEST_F(InstalacionDesatendida, WritesTheWizardsLinesPlusItsOwnThreeAndExitsZero)
   asistente.frm->alPulsar("btnSalir1");
   asistente.frm->FormDestroy();
   ASSERT_EQ(asistente.fallo(), "");
-  EXPECT_EQ(codigoSalida(asistente.frm->desenlace, false), 0);
+  EXPECT_EQ(codigoSalida(asistente.frm->estado.desenlace, false), 0);
 
-  EXPECT_EQ(ejecutar({"-no_downloads"}), 0);
+  EXPECT_EQ(ejecutar({"-no_downloads", "-silent"}), 0);
   EXPECT_EQ(fallo(), "");
   EXPECT_TRUE(ui.boxes.empty() && ui.errors.empty());
   EXPECT_GT(bombeos, 0);
@@ -164,7 +157,7 @@ TEST_F(InstalacionDesatendida, TheShortcutSwitchesClearTheirBoxesWhereverTheySta
     bool escritorio, menu;
   } casos[] = {
       {{"-no_downloads", "-silent", "-no_desktop_shortcut"}, false, true},
-      {{"-no_downloads", "-NO_STARTMENU_SHORTCUT", "-no_desktop_shortcut"}, false, false},
+      {{"-no_downloads", "-NO_STARTMENU_SHORTCUT", "-no_desktop_shortcut", "-silent"}, false, false},
   };
   for (const Caso& c : casos) {
     Desatendida<BancoInstalacion> t;
@@ -208,22 +201,37 @@ TEST(Desatendida, FailuresAndBoxesBecomeLinesAndTheCodeFollowsTheOutcome) {
 TEST(Salida, TheWizardsOutcomeFollowsWhatThePersonDid) {
   {  // left on the welcome panel
     MaquinaFalsa m;
-    TfrmPrincipal frm(m.puertos(), {});
-    frm.FormCreate();
-    frm.alPulsar("btnSalir");
-    EXPECT_EQ(codigoSalida(frm.desenlace, false), 1602);
+    m.persona = [](TfrmPrincipal& frm) { frm.alPulsar("btnSalir"); };
+    EXPECT_EQ(m.ejecutar({}), 1602);
   }
   {  // Salir on the uninstall panel, then a run that failed, then one that went through
     BancoDesinstalacion m;
     m.arrancar();
-    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 1602);
+    EXPECT_EQ(codigoSalida(m.frm->estado.desenlace, false), 1602);
     m.frm->form["lblDirectorioRaizInstalacion"].caption = "C:\\";
     m.frm->form["chkKVTDesinstalar"].checked = true;
     m.pulsar("chkKVTDesinstalar");
     m.pulsar("btnDesinstalar");
-    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 1603);
+    EXPECT_EQ(codigoSalida(m.frm->estado.desenlace, false), 1603);
     m.frm->form["lblDirectorioRaizInstalacion"].caption = kBancoRaiz;
     m.pulsar("btnDesinstalar");
-    EXPECT_EQ(codigoSalida(m.frm->desenlace, false), 0);
+    EXPECT_EQ(codigoSalida(m.frm->estado.desenlace, false), 0);
+  }
+}
+
+// An argument Windows-1252 cannot hold ends the run before anything is touched: its error box
+// in the wizard, its log line in a silent run, 87 in both.
+TEST(Salida, AnArgumentTheCodePageCannotHoldIsRefusedInBothModes) {
+  for (bool silencioso : {false, true}) {
+    BancoInstalacion m;
+    m.preparar();
+    m.linea = {{"-ip", "????"}, {1}};
+    if (silencioso) m.linea.args.push_back("-silent");
+    Programa p(m);
+    EXPECT_EQ(p.ejecutar(), 87) << silencioso;
+    EXPECT_FALSE(p.hayVentana());
+    EXPECT_EQ(m.ui.errors.size(), silencioso ? 0u : 1u);
+    EXPECT_TRUE(m.processes.started.empty() && m.net.difusiones.empty());
+    EXPECT_EQ(m.mensajes().front().rfind("El argumento \"????\"", 0), 0u);
   }
 }

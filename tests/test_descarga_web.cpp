@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "core/log.h"
 #include "app/principal.h"
+#include "core/log.h"
 #include "tests/fakes/maquina.h"
+#include "transfer/file_transfer.h"
+#include "transfer/form_poster.h"
 
 using namespace tf;
 
@@ -13,7 +15,7 @@ struct DescargaWeb : ::testing::Test, MaquinaFalsa {
   std::unique_ptr<TfrmPrincipal> frm;
 
   void SetUp() override {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
+    frm = std::make_unique<TfrmPrincipal>(puertos());
   }
   std::string label() { return frm->form["lblProgresoInstalacion"].caption; }
 };

@@ -13,12 +13,8 @@ const char* const kFrase = "Se ha detectado una instalaci\xF3n de TurnaliaFree e
                            "va a proceder a instalar el Software Ticador en el equipo actual.";
 
 struct Descubrimiento : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
-  void start(std::vector<std::string> args = {}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
-  }
+  TfrmPrincipal* frm = nullptr;
+  void start(std::vector<std::string> args = {}) { frm = &arrancar(args); }
   std::string frase(const std::string& nombre) {
     std::string f = kFrase;
     return f.replace(f.find("%s"), 2, nombre);
@@ -55,10 +51,10 @@ TEST_F(Descubrimiento, ArgumentsAndAnswersDecideTheServer) {
     start(c.args);
     EXPECT_EQ(net.difusiones, c.pregunta ? std::vector<std::string>{"8077|"} : std::vector<std::string>{});
     if (c.servidor.empty()) {
-      EXPECT_EQ(frm->modoTicador, 0);
+      EXPECT_EQ(frm->estado.modoTicador, 0);
       EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
     } else {
-      EXPECT_EQ(frm->modoTicador, 1);
+      EXPECT_EQ(frm->estado.modoTicador, 1);
       EXPECT_EQ(frm->panelVisible(), "pnlBienvenidaTicador");
       EXPECT_EQ(frm->form["lblServidorDetectado"].caption, frase(c.servidor));
     }
@@ -90,8 +86,8 @@ TEST_F(Descubrimiento, ANetworkErrorCountsAsNoServerWithOneLogLine) {
     net.respuestas = {{10, "SRV"}};
     start({"-no_downloads"});
     EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
-    EXPECT_EQ(frm->modoTicador, 0);
-    EXPECT_FALSE(frm->descargasActivas);
+    EXPECT_EQ(frm->estado.modoTicador, 0);
+    EXPECT_FALSE(frm->estado.descargasActivas);
     EXPECT_TRUE(ui.errors.empty());
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(frm->form["imgOK"].visible);  // the outcome panel still holds success
@@ -112,7 +108,7 @@ TEST_F(Descubrimiento, OneSocketStaysOpenUntilTheWindowGoes) {
   EXPECT_EQ(net.socketsUdpAbiertos, 1);
   frm->FormDestroy();
   EXPECT_EQ(net.socketsUdpAbiertos, 1);
-  frm.reset();
+  programa.reset();
   EXPECT_EQ(net.socketsUdpAbiertos, 0);
 
   sys.exe = "C:\\windows\\TurnaliaFree\\uninstall.exe";  // the uninstaller asks nothing

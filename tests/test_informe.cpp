@@ -10,11 +10,8 @@ using namespace tf;
 
 namespace {
 struct Informe : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
-  void SetUp() override {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
-    frm->FormCreate();
-  }
+  TfrmPrincipal* frm = nullptr;
+  void SetUp() override { frm = &arrancar(); }
 };
 }  // namespace
 

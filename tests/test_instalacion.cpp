@@ -62,7 +62,7 @@ TEST_F(Instalacion, AnotherProductsServerLeavesNoDatabaseAndTheRunFails) {
   net.servidoresMySQL.clear();
   instalar();
   EXPECT_EQ(fallo(), "El servidor de base de datos no responde en 127.0.0.1:3307, instalaci\xF3n detenida !");
-  EXPECT_EQ(frm->desenlace, Desenlace::Fallido);
+  EXPECT_EQ(frm->estado.desenlace, Desenlace::Fallido);
   EXPECT_FALSE(registrado("--install KVTDB"));
   EXPECT_FALSE(services.find("KVTDB"));
   EXPECT_TRUE(registrado("mysqladmin.exe") || registrado("password"));
@@ -127,10 +127,8 @@ const std::string kClienteUrl = "https://www.turnaliafree.com/version/downloads/
 TEST_F(Instalacion, TheClientRoadTakesOnlyItsProgramAndTouchesNothingOfTheProduct) {
   internet.urls[kUtilsUrl].body = zipAlmacenado({{"midas.dll", "d"}, {"biokey.ocx", "o"}, {"tool.exe", "t"}});
   internet.urls[kClienteUrl].body = zipAlmacenado({{"kvt_ticador.exe", "MZ"}, {"Leeme.txt", "x"}, {"extra/otro.exe", "y"}});
-  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{"-ip", "SERVIDOR", "-no_downloads"});
-  frm->FormCreate();
-  frm->procesarParametros();
-  ASSERT_EQ(frm->modoTicador, 1);
+  frm = &arrancar({"-ip", "SERVIDOR", "-no_downloads"});
+  ASSERT_EQ(frm->estado.modoTicador, 1);
   frm->alPulsar("btnInstalar");
   EXPECT_EQ(fallo(), "");
   EXPECT_EQ(files.content(kRaiz + "\\kvt_ticador.exe"), "MZ");
@@ -154,8 +152,7 @@ TEST_F(Instalacion, TheClientRoadTakesOnlyItsProgramAndTouchesNothingOfTheProduc
 }
 
 TEST_F(Instalacion, AClientWithoutArchivesShowsBothAlertsAndStillMakesItsShortcuts) {
-  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{"-ip", "SERVIDOR"});
-  frm->FormCreate();
+  frm = &arrancar({"-ip", "SERVIDOR"});
   frm->alPulsar("btnInstalar");
   EXPECT_EQ(fallo(), "No se encontr\xF3 el fichero \"turnaliafree.zip\" en el directorio temporal");
   auto l = mensajes();

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "app/principal.h"
 #include "core/carpetas.h"
+#include "core/crc32.h"
 #include "core/log.h"
 #include "core/mensajes.h"
-#include "app/principal.h"
 #include "tests/fakes/maquina.h"
 
 using namespace tf;
@@ -11,13 +12,9 @@ using namespace tf;
 namespace {
 
 struct Arranque : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
 
-  void start(std::vector<std::string> args = {}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
-  }
+  void start(std::vector<std::string> args = {}) { frm = &arrancar(args); }
   std::vector<std::string> lines() { return sink.lines(log().getFicheroLog()); }
   static std::string msg(const std::string& line) { return line.size() > 26 ? line.substr(26) : ""; }
 };
@@ -39,27 +36,27 @@ TEST_F(Arranque, HeaderLinesProbesAndWelcomePanel) {
   EXPECT_EQ(frm->form["lblNombreEquipo"].caption, "Nombre de Equipo: OFICINA-01");
   EXPECT_FALSE(frm->form["lblNombreEquipo"].visible);
   EXPECT_EQ(frm->getDirectorioTurnaliaFree(), "C:\\Program Files (x86)\\TurnaliaFree");
-  EXPECT_EQ(frm->directorioDBMS, "C:\\Program Files (x86)\\MySQL\\MariaDB 10.1");
-  EXPECT_EQ(frm->claveDesinstalacion, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
-  EXPECT_EQ(frm->passwordDBMS, getPasswordDBMS(sys.productId));
-  EXPECT_EQ(frm->SQLConnection1.value("password"), frm->passwordDBMS);
-  EXPECT_EQ(frm->servidorDescarga, "www.turnaliafree.com");
-  EXPECT_EQ(frm->modoTicador, 0);
+  EXPECT_EQ(frm->estado.directorioDBMS, "C:\\Program Files (x86)\\MySQL\\MariaDB 10.1");
+  EXPECT_EQ(frm->estado.claveDesinstalacion, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+  EXPECT_EQ(frm->estado.passwordDBMS, getPasswordDBMS(sys.productId));
+  EXPECT_EQ(frm->SQLConnection1.value("password"), frm->estado.passwordDBMS);
+  EXPECT_EQ(frm->estado.servidorDescarga, "www.turnaliafree.com");
+  EXPECT_EQ(frm->estado.modoTicador, 0);
   EXPECT_EQ(frm->form["lblFinalizacion"].caption, msgInstalacionCorrecta);
-  for (const auto& line : l) EXPECT_EQ(line.find(frm->passwordDBMS), std::string::npos);
+  for (const auto& line : l) EXPECT_EQ(line.find(frm->estado.passwordDBMS), std::string::npos);
 }
 
 TEST_F(Arranque, RegionTextFollowsTheLocaleCountryCode) {
   for (const char* code : {"351", "34", "31", "39", "353", "47", "44", "61", "32", "33", "49"}) {
     sys.country = code;
     start();
-    EXPECT_TRUE(frm->regionEuropa) << code;
+    EXPECT_TRUE(frm->estado.regionEuropa) << code;
     EXPECT_NE(frm->form["lblMirrorDescarga"].caption.find("Europa"), std::string::npos);
   }
   for (const char* code : {"1", "52", "340", "034"}) {
     sys.country = code;
     start();
-    EXPECT_FALSE(frm->regionEuropa) << code;
+    EXPECT_FALSE(frm->estado.regionEuropa) << code;
     EXPECT_NE(frm->form["lblMirrorDescarga"].caption.find("Am\xE9rica"), std::string::npos);
   }
   sys.countryFails = true;
@@ -78,10 +75,10 @@ TEST_F(Arranque, MemoryUsesMegabytesOf1024000Bytes) {
 TEST_F(Arranque, SwitchesInAnyCaseAndOrder) {
   start({"-M"});
   EXPECT_TRUE(frm->form["lblCambiarMirror"].visible);
-  EXPECT_TRUE(frm->descargasActivas);
+  EXPECT_TRUE(frm->estado.descargasActivas);
 
   start({"-NO_DOWNLOADS", "-m"});
-  EXPECT_FALSE(frm->descargasActivas);
+  EXPECT_FALSE(frm->estado.descargasActivas);
   EXPECT_FALSE(frm->form["lblCambiarMirror"].visible);
   EXPECT_FALSE(frm->form["lblMirrorDescarga"].visible);
   EXPECT_EQ(frm->caption(), "TurnaliaFree\x99 - Software de Instalaci\xF3n v2.3 [no-downloads]");
@@ -90,30 +87,30 @@ TEST_F(Arranque, SwitchesInAnyCaseAndOrder) {
   EXPECT_FALSE(frm->form["lblCambiarMirror"].visible);
 
   start({"/x", "otro"});
-  EXPECT_TRUE(frm->descargasActivas);
+  EXPECT_TRUE(frm->estado.descargasActivas);
   EXPECT_FALSE(frm->form["lblCambiarMirror"].visible);
 }
 
 TEST_F(Arranque, IpSwitchSelectsTheClientModeWithTheNameAsTyped) {
   start({"-IP", "SERVIDOR1"});
-  EXPECT_EQ(frm->modoTicador, 1);
+  EXPECT_EQ(frm->estado.modoTicador, 1);
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenidaTicador");
   EXPECT_NE(frm->form["lblServidorDetectado"].caption.find(" SERVIDOR1 de su Red Local"), std::string::npos);
   EXPECT_EQ(frm->form["pnlCabeceraBienvenida"].color, kColorWhite);
 
   start({"-ip"});
-  EXPECT_EQ(frm->modoTicador, 0);
+  EXPECT_EQ(frm->estado.modoTicador, 0);
   EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");
 
   start({"-m", "-ip", "SERVIDOR1"});
-  EXPECT_EQ(frm->modoTicador, 0);
+  EXPECT_EQ(frm->estado.modoTicador, 0);
 }
 
 TEST_F(Arranque, UninstallerIsTheFileStoredAsLowerCaseUninstallExe) {
   sys.exe = "C:\\windows\\TurnaliaFree\\uninstall.exe";
   start({"-ip", "SRV"});
   EXPECT_TRUE(frm->isDesinstalador());
-  EXPECT_EQ(frm->modoTicador, 0);
+  EXPECT_EQ(frm->estado.modoTicador, 0);
   EXPECT_EQ(frm->form["pnlCabeceraBienvenida"].caption, "");
   EXPECT_EQ(frm->form["pnlCabeceraBienvenida"].color, kColorWhite);
   EXPECT_NE(frm->panelVisible(), "pnlBienvenida");
@@ -143,7 +140,7 @@ TEST_F(Arranque, UninstallerIsTheFileStoredAsLowerCaseUninstallExe) {
 }
 
 TEST_F(Arranque, SystemBoxesAreOffBeforeTheWindowStartsAnyProgram) {
-  frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
+  TfrmPrincipal frm(puertos());
   EXPECT_TRUE(processes.errorBoxesOff);
   EXPECT_TRUE(processes.started.empty() && shell.started.empty());
 }
@@ -155,11 +152,10 @@ TEST_F(Arranque, AFailingProbeEndsOnTheFailureOutcomeInBothModes) {
     MaquinaFalsa m;
     m.sys.exe = exe;
     m.sys.wow64Fails = true;
-    TfrmPrincipal w(m.puertos(), {});
-    w.FormCreate();
+    TfrmPrincipal& w = m.arrancar();
     ASSERT_EQ(m.ui.errors.size(), 1u) << exe;
     EXPECT_EQ(m.ui.errors[0], "Acceso denegado.");
-    EXPECT_EQ(w.claveDesinstalacion, "");
+    EXPECT_EQ(w.estado.claveDesinstalacion, "");
     EXPECT_EQ(w.panelVisible(), "pnlFinalizacion") << exe;
     EXPECT_FALSE(w.form["imgOK"].visible);
     EXPECT_EQ(w.form["lblFinalizacion2"].caption, "Acceso denegado");

@@ -12,11 +12,8 @@ const std::string k64 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersi
 const std::string k32 = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 struct Entrada : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
-  void arrancar() {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), std::vector<std::string>{});
-    frm->FormCreate();
-  }
+  TfrmPrincipal* frm = nullptr;
+  void arrancar() { frm = &MaquinaFalsa::arrancar(); }
   std::string texto(const std::string& clave, const std::string& nombre) {
     const RegistryValue* v = registry.value(RegistryRoot::LocalMachine, clave, nombre);
     return v ? v->text : "<none>";
@@ -52,9 +49,7 @@ TEST_F(Entrada, WritesEveryValueInOrderUnderTheRootOfItsView) {
   // A 32-bit Windows has no Wow6432Node.
   MaquinaFalsa m32;
   m32.sys.wow64 = false;
-  TfrmPrincipal w32(m32.puertos(), {});
-  w32.FormCreate();
-  incluirAplicionEnElRegistro(w32);
+  incluirAplicionEnElRegistro(m32.arrancar());
   EXPECT_TRUE(m32.registry.hasKey(RegistryRoot::LocalMachine, k32 + "TurnaliaFree.exe"));
   EXPECT_FALSE(m32.registry.hasKey(RegistryRoot::LocalMachine, k64 + "TurnaliaFree.exe"));
 }

@@ -430,9 +430,9 @@ struct Paquete : Actualizador {
     Actualizador::SetUp();
     info.exe = "C:\\Prog\\setup.exe";
     log = std::make_unique<ULog>(clock, sink, info.exe);
-    frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, registry, links, shell, net, hashes, *log}, std::vector<std::string>{});
+    frm = std::make_unique<TfrmPrincipal>(Puertos{info, clock, files, winUi, internet, procs, services, registry, links, shell, net, hashes, *log});
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, archives, ui, procs});
-    frm->servidorDescarga = "h.test";
+    frm->estado.servidorDescarga = "h.test";
   }
   std::vector<std::string> messages() {
     std::vector<std::string> out;

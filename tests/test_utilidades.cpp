@@ -15,11 +15,9 @@ const std::string kClave = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\
 const std::string kUrl = "https://www.turnaliafree.com/version/downloads/utils.zip";
 
 struct Utilidades : ::testing::Test, MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
   void arrancar(std::vector<std::string> args = {}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
+    frm = &MaquinaFalsa::arrancar(args);
     files.mkdir(kUtils);
     files.mkdir("C:\\Program Files (x86)\\TurnaliaFree\\Temp");
   }
@@ -80,9 +78,7 @@ TEST_F(Utilidades, ThePathGetsTheFolderOnceAsAWholeEntry) {
     MaquinaFalsa m;
     if (c.antes != "<none>") m.registry.put(RegistryRoot::LocalMachine, kClave, "Path", {RegistryType::String, c.antes});
     else m.registry.putKey(RegistryRoot::LocalMachine, kClave);
-    TfrmPrincipal w(m.puertos(), {});
-    w.FormCreate();
-    incluirUtilidadesEnPath(w);
+    incluirUtilidadesEnPath(m.arrancar());
     const RegistryValue* v = m.registry.value(RegistryRoot::LocalMachine, kClave, "Path");
     if (c.despues.empty()) {
       EXPECT_TRUE(m.registry.writes.empty()) << c.antes;
@@ -113,9 +109,7 @@ TEST_F(Utilidades, OnlyATextPathIsRewritten) {
     MaquinaFalsa m;
     m.registry.put(RegistryRoot::LocalMachine, kClave, "Path", {c.tipo, "C:\\x", 7});
     if (!c.legible) m.registry.refused.push_back(kClave);
-    TfrmPrincipal w(m.puertos(), {});
-    w.FormCreate();
-    incluirUtilidadesEnPath(w);
+    incluirUtilidadesEnPath(m.arrancar());
     EXPECT_TRUE(m.registry.writes.empty());
     EXPECT_EQ(m.mensajes().back(), c.linea);
   }

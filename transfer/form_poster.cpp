@@ -10,7 +10,7 @@ const char* const TFormPoster::kCabecera = "Content-Type: application/x-www-form
 TFormPoster::TFormPoster(Internet& net, Ui& ui, std::function<void()> pump) : net_(net), ui_(ui), pump_(std::move(pump)) {}
 
 std::string TFormPoster::Cuerpo(const TFormPosterItems& items) {
-  // Only spaces are encoded: the report script has always read the fields this way.
+  // Only spaces are encoded: the form's wire format, which the vendor's report script reads.
   std::string body;
   for (int i = 0; i < items.Count(); ++i) {
     if (!body.empty()) body += '&';

@@ -35,7 +35,7 @@ void desinstalarServidorDatos(Ventana& v) {
   if (!detenerServicioYEsperar("", "KVTDB", v.puertos.services, v.puertos.ui, v.puertos.clock))
     v.registrarLog("El servicio KVTDB no se ha detenido");
   if (isProcesoEnEjecucion("mysqld.exe", v.puertos.processes))
-    terminarProcesosEnCarpeta("mysqld.exe", v.directorioDBMS, v.puertos.processes, v.puertos.log);
+    terminarProcesosEnCarpeta("mysqld.exe", v.estado.directorioDBMS, v.puertos.processes, v.puertos.log);
   v.registrarLog(EjecutarComando("\"" + programaSistemaEnComando(v, "sc.exe") + " delete KVTDB\"", consola(v)));
 }
 
@@ -77,14 +77,14 @@ void btnDesinstalarClick(Ventana& v) {
     desinstalarKVT(v);
   } catch (const std::exception& e) {
     v.puertos.ui.setBusyCursor(false);
-    v.desenlace = Desenlace::DesinstalacionFallida;
+    v.estado.desenlace = Desenlace::DesinstalacionFallida;
     v.registrarLog(e.what());
     throw;
   }
   v.puertos.ui.setBusyCursor(false);
-  v.desenlace = Desenlace::Desinstalado;
-  v.form["lblFinalizacion"].caption = msgDesinstalacionCorrecta;
-  v.form["lblFinalizacion1"].caption = msgAplicacionesDesinstaladas;
+  v.estado.desenlace = Desenlace::Desinstalado;
+  v.form.lblFinalizacion().caption = msgDesinstalacionCorrecta;
+  v.form.lblFinalizacion1().caption = msgAplicacionesDesinstaladas;
   v.mostrarPanel("pnlFinalizacion");
 }
 

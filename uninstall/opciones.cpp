@@ -10,21 +10,21 @@ namespace tf {
 
 void mostrarOpcionesDesinstalacion(Ventana& v) {
   if (!isAplicationInstalada(v, "TurnaliaFree.exe")) {
-    v.form["lblFinalizacion"].caption = msgDesinstalacionInnecesaria;
-    v.form["lblFinalizacion1"].caption = msgAplicacionNoInstalada;
-    v.desenlace = Desenlace::NadaQueDesinstalar;
+    v.form.lblFinalizacion().caption = msgDesinstalacionInnecesaria;
+    v.form.lblFinalizacion1().caption = msgAplicacionNoInstalada;
+    v.estado.desenlace = Desenlace::NadaQueDesinstalar;
     v.mostrarPanel("pnlFinalizacion");
     return;
   }
   const std::string raiz = v.getDirectorioTurnaliaFree();
-  v.form["lblQVSizeDesinstalar"].caption =
+  v.form.lblQVSizeDesinstalar().caption =
       textoTamanoMB(calcularTamanoDirectorio(v.puertos.files, raiz, true), v.puertos.sys.decimalSeparator());
-  v.form["lblQVDirDesinstalar"].caption = raiz;
+  v.form.lblQVDirDesinstalar().caption = raiz;
   v.mostrarPanel("pnlDesinstalar");
 }
 
 void chkKVTDesinstalarClick(Ventana& v) {
-  v.form["btnDesinstalar"].enabled = v.form["chkKVTDesinstalar"].checked;
+  v.form.btnDesinstalar().enabled = v.form.chkKVTDesinstalar().checked;
   v.form.touch();
 }
 

@@ -9,6 +9,8 @@
 #include "platform/win32/shell_win32.h"
 #include "platform/win32/sys_win32.h"
 #include "platform/win32/system_win32.h"
+#include "platform/win32/update_win32.h"
+#include "update/update_http_internet.h"
 
 namespace tf {
 
@@ -24,8 +26,16 @@ struct MaquinaWin32 {
   Win32Shell shell;
   Win32Network net;
   Win32Hashes hashes;
+  // The update engine's own ports (package download step).
+  InternetUpdateHttp updateHttp{internet};
+  Win32UpdateSystem updateSys;
+  Win32UpdateArchives updateArchives;
+
   Puertos puertos(Ui& ui, ULog& log) {
     return Puertos{sys, clock, files, ui, internet, processes, services, registry, links, shell, net, hashes, log};
+  }
+  UpdateEnginePorts puertosActualizacion(LogSink& sink, UpdateUi& ui) {
+    return UpdateEnginePorts{files, clock, sink, updateHttp, updateSys, updateArchives, ui, processes};
   }
 };
 

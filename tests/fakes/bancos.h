@@ -23,7 +23,7 @@ inline const char* const kBancoExitoDesinstalacion = "La desinstalaci\xF3n se re
 // server and the product's services register themselves when asked, and the product database
 // answers on 3307.
 struct BancoInstalacion : MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
 
   void preparar() {
     processes.onStart = [this](const std::string& cmd) {
@@ -50,10 +50,7 @@ struct BancoInstalacion : MaquinaFalsa {
               zipAlmacenado({{"TurnaliaFree.exe", "MZ"}, {"KVT_service.exe", "MZ"}, {"KVT_zkteco.exe", "MZ"}}));
   }
   void instalar(std::vector<std::string> args = {"-no_downloads"}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->UpdateEngine1.conectar(puertosActualizacion());
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
+    frm = &arrancar(args);
     frm->alPulsar("btnInstalar");
   }
   std::string fallo() { return frm->form["imgOK"].visible ? "" : frm->form["lblFinalizacion2"].caption; }
@@ -71,7 +68,7 @@ struct BancoInstalacion : MaquinaFalsa {
 // The uninstaller in place over what a full installation leaves; every command answers with
 // its own line, so the log shows whose output is whose.
 struct BancoDesinstalacion : MaquinaFalsa {
-  std::unique_ptr<TfrmPrincipal> frm;
+  TfrmPrincipal* frm = nullptr;
   std::vector<std::string> comandos;  // without "cmd /c"
 
   BancoDesinstalacion() {
@@ -94,11 +91,7 @@ struct BancoDesinstalacion : MaquinaFalsa {
       files.put(l, "L");
     for (const char* s : {"KVTDB", "srvKVT_service", "srvKVT_zkteco"}) services.services.push_back({s, s});
   }
-  void arrancar(std::vector<std::string> args = {"kvt"}) {
-    frm = std::make_unique<TfrmPrincipal>(puertos(), args);
-    frm->FormCreate();
-    if (!args.empty()) frm->procesarParametros();
-  }
+  void arrancar(std::vector<std::string> args = {"kvt"}) { frm = &MaquinaFalsa::arrancar(args); }
   void pulsar(const std::string& control) {  // as the view: an error goes to the standard box
     try {
       frm->alPulsar(control);

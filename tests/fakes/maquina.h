@@ -1,10 +1,14 @@
 // A whole fake machine for the window and its steps: every OS port faked, the log written
-// through a fake sink. New ports get their fake here, so tests build the window one way.
+// through a fake sink. New ports get their fake here, so tests build the window one way: the
+// program's own start-up (app/programa.h) on this machine.
 #pragma once
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/programa.h"
 #include "core/log.h"
 #include "install/ventana.h"
 #include "tests/fakes/fake_internet.h"
@@ -18,7 +22,7 @@
 
 namespace tf {
 
-struct MaquinaFalsa {
+struct MaquinaFalsa : Entorno {
   FakeSystemInfo sys;
   FakeClock clock;
   FakeFiles files;
@@ -37,20 +41,36 @@ struct MaquinaFalsa {
   FakeUpdateArchives updArch{files};
   FakeUpdateUi updUi;
   FakeLogSink sink;
-  // A run's own interface in place of the fakes (the silent run's), when set.
-  Ui* otraUi = nullptr;
-  UpdateUi* otraUpdUi = nullptr;
+  // The command line of the next run, as the system would give it.
+  LineaSistema linea;
+  bool otraCopia = false;  // another copy holds the machine's lock
+  int bombeos = 0;         // messages pumped by a silent run
+  // What the person does in the wizard, from the window shown until it closes (ejecutar).
+  std::function<void(TfrmPrincipal&)> persona;
 
-  // Made on first use, so a test can set the program's path first.
+  // The program's start-up as setup.exe runs it, up to the window the test then drives.
+  TfrmPrincipal& arrancar(std::vector<std::string> args = {}) {
+    linea = LineaSistema{std::move(args), {}};
+    programa = std::make_unique<Programa>(*this);
+    if (!programa->arrancar()) throw std::logic_error("the program ended before its window");
+    return programa->ventana();
+  }
+  // The whole program, silent or with `persona` in the wizard: its exit code.
+  int ejecutar(std::vector<std::string> args) {
+    linea = LineaSistema{std::move(args), {}};
+    programa = std::make_unique<Programa>(*this);
+    return programa->ejecutar();
+  }
+
+  // The running program's log; before any run, one made for the program's path.
   ULog& log() {
+    if (programa) return programa->log();
     if (!log_) log_ = std::make_unique<ULog>(clock, sink, sys.exe);
     return *log_;
   }
-  Puertos puertos() { return Puertos{sys, clock, files, otraUi ? *otraUi : ui, internet, processes, services, registry, links, shell, net, hashes, log()}; }
-  UpdateEnginePorts puertosActualizacion() {
-    updSys.program = sys.exe.substr(0, sys.exe.find_last_of('\\'));
-    return UpdateEnginePorts{files, clock, sink, updHttp, updSys, updArch, otraUpdUi ? *otraUpdUi : updUi, processes};
-  }
+  // The window's ports with the fake interface, for a window made without start-up.
+  Puertos puertos() { return puertos(ui, log()); }
+  UpdateEnginePorts puertosActualizacion() { return puertosActualizacion(updUi); }
   // The log's lines without their time stamps.
   std::vector<std::string> mensajes() {
     std::vector<std::string> out;
@@ -58,8 +78,35 @@ struct MaquinaFalsa {
     return out;
   }
 
+  // Entorno
+  LineaSistema lineaComandos() override { return linea; }
+  SystemInfo& sistema() override { return sys; }
+  Files& ficheros() override { return files; }
+  Clock& reloj() override { return clock; }
+  LogSink& destinoLog() override { return sink; }
+  Puertos puertos(Ui& u, ULog& l) override {
+    return Puertos{sys, clock, files, u, internet, processes, services, registry, links, shell, net, hashes, l};
+  }
+  UpdateEnginePorts puertosActualizacion(UpdateUi& dialogos) override {
+    updSys.program = sys.exe.substr(0, sys.exe.find_last_of('\\'));
+    return UpdateEnginePorts{files, clock, sink, updHttp, updSys, updArch, dialogos, processes};
+  }
+  bool tomarInstancia() override { return !otraCopia; }
+  Ui& interfazVentana() override { return ui; }
+  UpdateUi& dialogosVentana() override { return updUi; }
+  void bombear() override { ++bombeos; }
+  bool bucleVentana(TfrmPrincipal& frm) override {
+    if (persona) persona(frm);
+    frm.FormDestroy();  // as the view does when the window is destroyed
+    return true;
+  }
+
  private:
   std::unique_ptr<ULog> log_;
+
+ public:
+  // Last: the program's window holds the ports above.
+  std::unique_ptr<Programa> programa;
 };
 
 }  // namespace tf

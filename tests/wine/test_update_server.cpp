@@ -399,7 +399,7 @@ struct PackageStep : ServerTest {
     log.reset(new ULog(clock, sink, dir + "setup.exe"));
     frm.reset(new TfrmPrincipal(maquina.puertos(ui, *log), {}));
     frm->UpdateEngine1.conectar(UpdateEnginePorts{files, clock, sink, http, sys, arch,  *updateUi, processes});
-    frm->servidorDescarga = host;
+    frm->estado.servidorDescarga = host;
     temp = sys.programDir() + "\\Temp\\";
     for (const char* p : packages) files.deleteFile(temp + p);
     files.deleteFile(updateLog());

@@ -6,14 +6,10 @@
 
 #include <cstdio>
 
-#include "app/principal.h"
-#include "platform/win32/maquina_win32.h"
+#include "app/programa.h"
 #include "core/log.h"
-#include "platform/win32/internet_win32.h"
-#include "platform/win32/sys_win32.h"
-#include "platform/win32/system_win32.h"
 #include "tests/wine/vendor_test.h"
-#include "ui/win32/view.h"
+#include "ui/win32/entorno_win32.h"
 
 using namespace tf;
 
@@ -26,19 +22,25 @@ struct NoFileSink : LogSink {
   NamedMutex* createMutex(const std::string&) override { return new Free; }
   bool appendToFile(const std::string&, const std::string&) override { return true; }
 };
+
+// setup.exe's own start-up on this machine, with a log that writes nowhere and no lock.
+struct EntornoVista : EntornoWin32 {
+  NoFileSink sinFichero;
+  EntornoVista() : EntornoWin32(GetModuleHandleW(nullptr), SW_HIDE) {}
+  LineaSistema lineaComandos() override { return {}; }
+  LogSink& destinoLog() override { return sinFichero; }
+  bool tomarInstancia() override { return true; }
+};
 }  // namespace
 
 TEST(VistaWin32, DownloadMakesAPassOverTheControlsOncePerPercentNotPerPump) {
   if (env("TF_VENDOR_DOCROOT").empty()) GTEST_SKIP() << "no vendor test server (run through run_all.sh)";
-  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES | ICC_UPDOWN_CLASS};
-  InitCommonControlsEx(&icc);
-  MaquinaWin32 m;
-  Win32Files& files = m.files;
-  NoFileSink sink;
-  ULog log(m.clock, sink, m.sys.exePath());
-  Win32View view;
-  TfrmPrincipal frm(m.puertos(view, log), {});
-  view.attach(&frm);
+  EntornoVista entorno;
+  Win32Files& files = entorno.maquina.files;
+  Programa programa(entorno);
+  ASSERT_TRUE(programa.arrancar());
+  TfrmPrincipal& frm = programa.ventana();
+  Win32View& view = entorno.vista();
   ASSERT_TRUE(view.create(GetModuleHandleW(nullptr)));
   // A licence already loaded: the largest text a pass compares.
   std::string& licencia = frm.form["txtLicencia"].text;

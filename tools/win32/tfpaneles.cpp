@@ -2,16 +2,48 @@
 // pages the wizard only reaches during an installation or uninstallation.
 // Usage: tfpaneles PANEL [alerta]   (alerta: the outcome panel in its failure state first)
 #include <windows.h>
-#include <commctrl.h>
 #include <shellapi.h>
 
-#include "core/log.h"
+#include <cstdio>
+
 #include "core/mensajes.h"
 #include "app/principal.h"
-#include "platform/win32/maquina_win32.h"
-#include "platform/win32/system_win32.h"
+#include "app/programa.h"
 #include "platform/win32/text.h"
-#include "ui/win32/view.h"
+#include "ui/win32/entorno_win32.h"
+
+namespace {
+
+// The program's own start-up, with the panel shown once the window is: no switches of the
+// installer, and no lock (a screenshot may be taken beside a running installer).
+struct EntornoPaneles : tf::EntornoWin32 {
+  std::vector<std::string> args;
+  bool mostrada = false;
+  EntornoPaneles(std::vector<std::string> a) : EntornoWin32(GetModuleHandleW(nullptr), SW_SHOWNORMAL), args(std::move(a)) {}
+  tf::LineaSistema lineaComandos() override { return {}; }
+  bool tomarInstancia() override { return true; }
+  void ventanaMostrada(tf::TfrmPrincipal& frm) override {
+    mostrada = true;
+    const std::string& panel = args[0];
+    try {
+      if (args.size() > 1 && args[1] == "alerta") frm.mostrarAlerta(tf::formatear(tf::msgFicheroNoDescargado, {"dbms.zip"}));
+      if (panel == "pnlProgreso") {
+        frm.mostrarPanel(panel);
+        frm.form.lblMensajeAviso().caption = tf::formatear(tf::msgDescargandoPaquete, {"dbms.zip"});
+        frm.UpdateEngine1FileProgress("dbms.zip", 45, 100);
+      } else if (panel == "pnlInformeErrores") {
+        frm.lblEnviarInformeErrores2Click();
+      } else {
+        frm.mostrarPanel(panel);
+      }
+    } catch (const std::exception& e) {
+      vista().standardError(e.what());
+    }
+    vista().sync();
+  }
+};
+
+}  // namespace
 
 int main() {
   int argc = 0;
@@ -23,36 +55,11 @@ int main() {
     std::fprintf(stderr, "usage: tfpaneles PANEL [alerta]\n");
     return 2;
   }
-  static tf::MaquinaWin32 maquina;
-  static tf::Win32LogSink sink;
-  tf::ULog log(maquina.clock, sink, maquina.sys.exePath());
-  INITCOMMONCONTROLSEX icc = {sizeof(icc), (DWORD)(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES |
-                                               ICC_UPDOWN_CLASS)};
-  InitCommonControlsEx(&icc);
-
-  tf::Win32View view;
-  tf::TfrmPrincipal frm(maquina.puertos(view, log), {});
-  view.attach(&frm);
-  frm.FormCreate();
-  if (!view.create(GetModuleHandleW(nullptr))) return 1;
-  view.show(SW_SHOWNORMAL);
-  const std::string& panel = args[0];
-  try {
-    if (args.size() > 1 && args[1] == "alerta") frm.mostrarAlerta(tf::formatear(tf::msgFicheroNoDescargado, {"dbms.zip"}));
-    if (panel == "pnlProgreso") {
-      frm.mostrarPanel(panel);
-      frm.form["lblMensajeAviso"].caption = tf::formatear(tf::msgDescargandoPaquete, {"dbms.zip"});
-      frm.UpdateEngine1FileProgress("dbms.zip", 45, 100);
-    } else if (panel == "pnlInformeErrores") {
-      frm.lblEnviarInformeErrores2Click();
-    } else {
-      frm.mostrarPanel(panel);
-    }
-  } catch (const std::exception& e) {
-    view.standardError(e.what());
+  static EntornoPaneles entorno(args);
+  {
+    tf::Programa programa(entorno);
+    programa.ejecutar();
   }
-  view.sync();
-  MSG m;
-  while (GetMessageW(&m, nullptr, 0, 0) > 0) view.handleMessage(m);
-  return 0;
+  entorno.terminar();
+  return entorno.mostrada ? 0 : 1;
 }

@@ -192,7 +192,7 @@ bool Win32View::create(HINSTANCE instance) {
   bc.lpszClassName = kBarClass;
   RegisterClassExW(&bc);
 
-  const Control& w = frm_->form["frmPrincipal"];
+  const Control& w = frm_->form.frmPrincipal();
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   RECT r = {0, 0, scale(w.w), scale(w.h)};
   AdjustWindowRect(&r, style, FALSE);
