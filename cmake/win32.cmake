@@ -23,7 +23,7 @@ add_custom_command(OUTPUT ${RC_DIR}/setup.ico ${RC_DIR}/setup.rc ${RC_DIR}/setup
 add_executable(setup WIN32 app/main_win32.cpp ${RC_DIR}/setup.rc)
 target_link_libraries(setup PRIVATE tf_win32)
 set_target_properties(setup PROPERTIES OUTPUT_NAME setup SUFFIX ".exe")
-# Only KnownDLLs may be imported statically (see ARCHITECTURE.md); the rest is loaded at run time.
+# Only KnownDLLs may be imported statically (see docs/ARCHITECTURE.md, "Safety habits"); the rest is loaded at run time.
 # Terminal-server aware: on a Remote Desktop host the Windows folder must be the machine's, not
 # a per-user copy, or the uninstaller and its entry would land in one administrator's profile.
 target_link_options(setup PRIVATE -mwindows -municode -Wl,--tsaware)
