@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/principal.h"
+#include "app/salida.h"
 #include "sys/servicios.h"
 #include "tests/fakes/bancos.h"
 #include "tests/fakes/maquina.h"
@@ -184,6 +185,47 @@ TEST_F(Desinstalador, OnlyTheProductsOwnProgramsAreEnded) {
   EXPECT_TRUE(enLog("El servicio KVTDB no se ha detenido"));
   EXPECT_TRUE(enLog("No se finaliza el proceso C:\\Otro\\mysqld.exe (11): no pertenece a " + kDbms));
   EXPECT_TRUE(enLog("No se finaliza el proceso mysqld.exe (12): no se pudo leer su ruta"));
+}
+
+// Files in use: each left to the restart makes the run end on 3010 with the restart's sentence;
+// one the system would not take ends it on the failure outcome (1603) once everything else is done.
+TEST_F(Desinstalador, FilesInUseDecideBetweenSuccessRestartAndFailure) {
+  const std::string tools = kRaiz + "\\Utils\\kvt_tools.exe", exe = kRaiz + "\\TurnaliaFree.exe";
+  const std::string sinProgramar = " est\xE1 en uso y no se pudo programar su eliminaci\xF3n al reiniciar el equipo !";
+  struct Caso {
+    std::vector<std::string> enUso;
+    bool rechazado;
+    int codigo;
+    std::vector<std::string> programados;
+    std::string titulo, cuerpo;
+  } casos[] = {
+      {{}, false, 0, {}, kExito, ""},
+      {{tools}, false, 3010, {tools, kRaiz + "\\Utils"}, kExito,
+       "Al reiniciar el equipo se eliminar\xE1n los archivos que estaban en uso y terminar\xE1 la desinstalaci\xF3n."},
+      {{tools}, true, 1603, {}, "Error en la desinstalaci\xF3n", "El archivo " + tools + sinProgramar},
+      {{exe, tools}, true, 1603, {}, "Error en la desinstalaci\xF3n",
+       "El archivo " + exe + sinProgramar + " El log nombra 1 m\xE1s en la misma situaci\xF3n."},
+  };
+  for (const Caso& c : casos) {
+    Banco m;
+    for (const std::string& f : c.enUso) m.files.nodes[FakeFiles::key(f)].second.inUse = true;
+    m.files.restartRefused = c.rechazado;
+    m.desinstalar();
+    const std::string que = c.enUso.empty() ? "ninguno" : c.enUso.front();
+    EXPECT_EQ(codigoSalida(m.frm->estado.desenlace, false), c.codigo) << que;
+    EXPECT_EQ(m.files.atRestart, c.programados) << que;
+    EXPECT_EQ(m.frm->panelVisible(), "pnlFinalizacion") << que;
+    EXPECT_EQ(m.frm->form["imgOK"].visible, c.codigo != 1603) << que;
+    EXPECT_EQ(m.frm->form["imgError"].visible, c.codigo == 1603) << que;
+    EXPECT_EQ(m.frm->form["lblFinalizacion"].caption, c.titulo) << que;
+    EXPECT_EQ(m.frm->form["lblFinalizacion2"].caption, c.cuerpo) << que;
+    EXPECT_FALSE(m.frm->form["lblEnviarInformeErrores2"].visible) << que;
+    // The run went to its end: the entry and the links are gone whatever stayed.
+    EXPECT_FALSE(m.registry.hasKey(RegistryRoot::LocalMachine, kEntrada)) << que;
+    EXPECT_FALSE(m.files.has(m.sys.desktop + "\\Turnalia Free.lnk")) << que;
+    for (const std::string& f : c.enUso) EXPECT_TRUE(m.files.has(f)) << que;
+    EXPECT_TRUE(m.ui.errors.empty() && !m.ui.busy) << que;
+  }
 }
 
 // A silent installation as LocalSystem left its links in the all-users folders: the product's
