@@ -64,6 +64,8 @@ const char* const msgErrorDesinstalacion = "Error en la desinstalación";
 const char* const msgNoDesinstaladoCorrectamente =
     "TurnaliaFree no se ha desinstalado por completo debido al siguiente error:";
 const char* const msgOtrosArchivosNoProgramados = "El log nombra %s más en la misma situación.";
+const char* const msgProgramaServicioNoEncontrado =
+    "No se encontró el programa %s, no se pudo desinstalar el servicio %s";
 
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;

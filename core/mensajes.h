@@ -61,6 +61,8 @@ extern const char* const msgReiniciarParaTerminar;
 extern const char* const msgErrorDesinstalacion;
 extern const char* const msgNoDesinstaladoCorrectamente;
 extern const char* const msgOtrosArchivosNoProgramados;
+// A product service program missing at uninstall: the program, then its service.
+extern const char* const msgProgramaServicioNoEncontrado;
 
 // An argument of the command line that Windows-1252 cannot hold (its "?" form).
 extern const char* const msgArgumentoIlegible;

@@ -72,8 +72,11 @@ TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
   const std::string sc = "\"C:\\Windows\\SysWOW64\\sc.exe delete KVTDB\"", svc = "C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -uninstall -silent",
                     zk = "C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE -uninstall -silent";
   const std::string si = " est\xE1 instalado", no = " no est\xE1 instalado";
+  // A service program missing: no command at all, whatever "-uninstall" would name on the Path.
+  const std::string falta = "No se encontr\xF3 el programa " + kRaiz + "\\KVT_zkteco.exe, no se pudo desinstalar el servicio srvKVT_zkteco";
   struct Caso {
     std::vector<std::string> registrados, lineas, comandos;
+    bool sinZkteco = false;
   } casos[] = {
       {{}, {"El servicio KVTDB" + no, "El servicio srvKVT_service" + no, "El servicio srvKVT_zkteco" + no}, {}},
       {{"KVTDB", "srvKVT_service", "srvKVT_zkteco"},
@@ -82,9 +85,15 @@ TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
        {sc, svc, zk}},
       {{"KVTDB"}, {"El servicio KVTDB" + si, "<" + sc + ">", "El servicio srvKVT_service" + no,
                    "El servicio srvKVT_zkteco" + no}, {sc}},
+      {{"KVTDB", "srvKVT_service", "srvKVT_zkteco"},
+       {"El servicio KVTDB" + si, "<" + sc + ">", "El servicio srvKVT_service" + si, "<" + svc + ">",
+        "El servicio srvKVT_zkteco" + si, falta},
+       {sc, svc},
+       true},
   };
   for (const Caso& c : casos) {
     Banco m;
+    if (c.sinZkteco) m.files.deleteFile(kRaiz + "\\KVT_zkteco.exe");
     m.services.services.clear();
     for (const std::string& s : c.registrados) m.services.services.push_back({s, s});
     m.processes.table = {{40, "mysqld.exe"}, {41, "KVT_service.exe"}};
@@ -97,7 +106,7 @@ TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
     auto responde = m.processes.onStart;
     m.processes.onStart = [&](const std::string& linea) {
       auto* db = m.services.find("KVTDB");
-      ordenado &= (!db || db->stopRequested) && m.files.has(kRaiz + "\\KVT_zkteco.exe") &&
+      ordenado &= (!db || db->stopRequested) && m.files.has(kRaiz + "\\KVT_service.exe") &&
                   m.registry.hasKey(RegistryRoot::LocalMachine, kEntrada);
       return responde(linea);
     };

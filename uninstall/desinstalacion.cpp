@@ -50,7 +50,15 @@ void desinstalarServicio(Ventana& v, const ServicioProducto& s) {
   const std::string raiz = v.getDirectorioTurnaliaFree();
   if (isProcesoEnEjecucion(s.programa, v.puertos.processes))
     terminarProcesosEnCarpeta(s.programa, raiz, v.puertos.processes, v.puertos.log);
-  ejecutarYRegistrar(v, rutaCortaPrograma(v, unirRuta(raiz, s.programa)), " -uninstall -silent");
+  const std::string programa = unirRuta(raiz, s.programa);
+  const std::string corta = rutaCortaPrograma(v, programa);
+  // Without its program the command would start whatever "-uninstall" names in the current
+  // folder or the Path.
+  if (corta.empty()) {
+    v.registrarLog(formatear(msgProgramaServicioNoEncontrado, {programa, s.servicio}));
+    return;
+  }
+  ejecutarYRegistrar(v, corta, " -uninstall -silent");
 }
 
 // The failure outcome of an uninstall that left files in use the restart will not take.
