@@ -459,6 +459,83 @@ TEST_F(Folders, LinkIsRemovedAndItsTargetLeftInPlace) {
   clean(outside);
 }
 
+namespace {
+const wchar_t* const kSesion = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// The system's list of what the next restart deletes or moves: source, target, source, ...
+std::vector<std::wstring> pendientesAlReiniciar() {
+  std::vector<std::wstring> out;
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSesion, 0, KEY_READ, &k) != ERROR_SUCCESS) return out;
+  DWORD tipo = 0, bytes = 0;
+  if (RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &tipo, nullptr, &bytes) == ERROR_SUCCESS &&
+      tipo == REG_MULTI_SZ) {
+    std::wstring v(bytes / sizeof(wchar_t) + 1, L'\0');
+    RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, nullptr, (BYTE*)&v[0], &bytes);
+    v.resize(bytes / sizeof(wchar_t));
+    // Pairs end in "\0"; the list ends in one more, which is no entry.
+    for (size_t i = 0; i + 1 < v.size();) {
+      size_t fin = v.find(L'\0', i);
+      out.push_back(v.substr(i, fin - i));
+      i = fin + 1;
+    }
+  }
+  RegCloseKey(k);
+  return out;
+}
+}  // namespace
+
+// Open without delete sharing, a file is in use; read-only, it is not, whoever holds it. The
+// restart's deletions land in the system's list as "\??\" + path and an empty target.
+TEST_F(Folders, AFileHeldOpenIsInUseAndTheRestartListTakesIt) {
+  struct Caso {
+    const char* nombre;
+    bool abierto, soloLectura;
+    FileDeletion resultado;
+  } casos[] = {
+      {"libre.txt", false, false, FileDeletion::Deleted},
+      {"abierto.txt", true, false, FileDeletion::InUse},
+      {"solo.txt", false, true, FileDeletion::Failed},
+      {"solo_abierto.txt", true, true, FileDeletion::Failed},
+  };
+  std::vector<HANDLE> abiertos;
+  for (const Caso& c : casos) {
+    put(c.nombre);
+    const std::string ruta = root + "\\" + c.nombre;
+    if (c.soloLectura) {
+      ASSERT_TRUE(files.setReadOnly(ruta, true));
+    }
+    if (c.abierto)
+      abiertos.push_back(CreateFileW(widen(ruta).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  for (const Caso& c : casos) EXPECT_EQ(files.deleteFileTellingWhy(root + "\\" + c.nombre), c.resultado) << c.nombre;
+  EXPECT_EQ(files.deleteFileTellingWhy(root + "\\no_existe.txt"), FileDeletion::Failed);
+  EXPECT_TRUE(has("abierto.txt"));
+
+  const std::vector<std::wstring> antes = pendientesAlReiniciar();
+  ASSERT_TRUE(files.deleteAtRestart(root + "\\abierto.txt"));
+  ASSERT_TRUE(files.deleteAtRestart(root));
+  std::vector<std::wstring> despues = pendientesAlReiniciar();
+  // Put the list back as it was: the end-to-end tests read it.
+  HKEY k;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSesion, 0, KEY_SET_VALUE, &k), ERROR_SUCCESS);
+  if (antes.empty()) {
+    RegDeleteValueW(k, L"PendingFileRenameOperations");
+  } else {
+    std::wstring v;
+    for (const std::wstring& e : antes) v += e + L'\0';
+    v += L'\0';
+    RegSetValueExW(k, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, (const BYTE*)v.data(),
+                   (DWORD)(v.size() * sizeof(wchar_t)));
+  }
+  RegCloseKey(k);
+  for (HANDLE h : abiertos) CloseHandle(h);
+  ASSERT_EQ(despues.size(), antes.size() + 4);
+  EXPECT_EQ(std::vector<std::wstring>(despues.begin() + antes.size(), despues.end()),
+            (std::vector<std::wstring>{L"\\??\\" + widen(root + "\\abierto.txt"), L"", L"\\??\\" + widen(root), L""}));
+}
+
 TEST_F(Folders, NamesThatDoNotConvertBackAreLeftAloneAndLogged) {
   // Their best-fit names: "Lodz.txt", and "..\Lodz.txt", which is the file beside the folder.
   put("Lodz.txt");
