@@ -73,7 +73,8 @@ TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
                     zk = "C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE -uninstall -silent";
   const std::string si = " est\xE1 instalado", no = " no est\xE1 instalado";
   // A service program missing: no command at all, whatever "-uninstall" would name on the Path.
-  const std::string falta = "No se encontr\xF3 el programa " + kRaiz + "\\KVT_zkteco.exe, no se pudo desinstalar el servicio srvKVT_zkteco";
+  const std::string falta = "No se encontr\xF3 el programa " + kRaiz +
+                            "\\KVT_zkteco.exe, no se pudo desinstalar el servicio srvKVT_zkteco";
   struct Caso {
     std::vector<std::string> registrados, lineas, comandos;
     bool sinZkteco = false;

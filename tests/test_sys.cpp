@@ -342,8 +342,8 @@ TEST_F(SysCarpetas, AFolderThatIsItselfALinkLosesOnlyTheLink) {
 // each folder left holding only such files follows its contents; anything else left (a kept
 // backup, a read-only file) keeps the folder, and a read-only file is never in use.
 TEST_F(SysCarpetas, FilesInUseAndTheFoldersHoldingOnlyThemGoAtTheRestart) {
-  const std::string no = "No se pud\xF3 eliminar el archivo ", uso = " est\xE1 en uso, se eliminar\xE1 al reiniciar el equipo",
-                    dir = " se eliminar\xE1 al reiniciar el equipo";
+  const std::string no = "No se pud\xF3 eliminar el archivo ", dir = " se eliminar\xE1 al reiniciar el equipo",
+                    uso = " est\xE1 en uso," + dir;
   struct Caso {
     const char* nombre;
     std::vector<std::string> ficheros;  // below C:\App; "*" before a name: in use, "!" read-only
@@ -363,7 +363,8 @@ TEST_F(SysCarpetas, FilesInUseAndTheFoldersHoldingOnlyThemGoAtTheRestart) {
       {"sin pedirlo", {"*a.dll"}, false, false, {no + "C:\\App\\a.dll"}, {}, {}},
       {"rechazado", {"*bin\\a.dll"}, true, true,
        {no + "C:\\App\\bin\\a.dll",
-        "El archivo C:\\App\\bin\\a.dll est\xE1 en uso y no se pudo programar su eliminaci\xF3n al reiniciar el equipo !"},
+        "El archivo C:\\App\\bin\\a.dll est\xE1 en uso y no se pudo programar su eliminaci\xF3n al reiniciar el "
+        "equipo !"},
        {}, {"C:\\App\\bin\\a.dll"}},
   };
   for (const Caso& c : casos) {

@@ -64,7 +64,8 @@ void desinstalarServicio(Ventana& v, const ServicioProducto& s) {
 // The failure outcome of an uninstall that left files in use the restart will not take.
 void mostrarArchivosSinProgramar(Ventana& v, const std::vector<std::string>& ficheros) {
   std::string cuerpo = formatear(msgArchivoNoProgramado, {ficheros.front()});
-  if (ficheros.size() > 1) cuerpo += " " + formatear(msgOtrosArchivosNoProgramados, {std::to_string(ficheros.size() - 1)});
+  if (ficheros.size() > 1)
+    cuerpo += " " + formatear(msgOtrosArchivosNoProgramados, {std::to_string(ficheros.size() - 1)});
   v.estado.desenlace = Desenlace::DesinstalacionFallida;
   v.form.imgOK().visible = false;
   v.form.imgError().visible = true;

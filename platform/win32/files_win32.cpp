@@ -120,7 +120,8 @@ FileDeletion Win32Files::deleteFileTellingWhy(const std::string& path) {
   // process may open it for deletion.
   HANDLE h = CreateFileW(w.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION ? FileDeletion::InUse : FileDeletion::Failed;
+  if (h == INVALID_HANDLE_VALUE)
+    return GetLastError() == ERROR_SHARING_VIOLATION ? FileDeletion::InUse : FileDeletion::Failed;
   CloseHandle(h);
   return FileDeletion::InUse;
 }
