@@ -125,11 +125,6 @@ def hold(h, path):
     return p
 
 
-def stop(p):
-    os.killpg(p.pid, signal.SIGKILL)
-    p.wait(timeout=30)
-
-
 def installed(f):
     return (entry(f["clave"]) is not None and all(services().values())
             and unix(f["raiz"] + "\\TurnaliaFree.exe").exists())
@@ -204,7 +199,8 @@ def test_uninstall_after_full_installation(h):
     code, windows = run.wait()
     assert code == REBOOT_REQUIRED and len(windows) == 1, (code, windows)
     assert pending() == antes + ["\\??\\" + abierto, "", "\\??\\" + mensual, ""], pending()
-    stop(retener)
+    os.killpg(retener.pid, signal.SIGKILL)
+    retener.wait(timeout=30)
 
     # Services gone (KVTDB by the system's own "sc delete") and their programs ended; the other
     # product's server still runs.

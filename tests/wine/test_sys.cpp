@@ -474,62 +474,6 @@ TEST_F(Folders, LinkIsRemovedAndItsTargetLeftInPlace) {
   clean(outside);
 }
 
-namespace {
-const wchar_t* const kSesion = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-
-// The system's list of what the next restart deletes or moves: source, target, source, ...
-std::vector<std::wstring> pendientesAlReiniciar() {
-  std::vector<std::wstring> out;
-  HKEY k;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSesion, 0, KEY_READ, &k) != ERROR_SUCCESS) return out;
-  DWORD tipo = 0, bytes = 0;
-  if (RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &tipo, nullptr, &bytes) == ERROR_SUCCESS &&
-      tipo == REG_MULTI_SZ) {
-    std::wstring v(bytes / sizeof(wchar_t) + 1, L'\0');
-    RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, nullptr, (BYTE*)&v[0], &bytes);
-    v.resize(bytes / sizeof(wchar_t));
-    // Pairs end in "\0"; the list ends in one more, which is no entry.
-    for (size_t i = 0; i + 1 < v.size();) {
-      size_t fin = v.find(L'\0', i);
-      out.push_back(v.substr(i, fin - i));
-      i = fin + 1;
-    }
-  }
-  RegCloseKey(k);
-  return out;
-}
-}  // namespace
-
-// What the restart is asked to delete lands in the system's list as "\\??\\" + path and an
-// empty target, a file held open as any other.
-TEST_F(Folders, TheRestartListTakesWhatTheRestartIsToDelete) {
-  put("abierto.txt");
-  HANDLE abierto = CreateFileW(widen(root + "\\abierto.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(abierto, INVALID_HANDLE_VALUE);
-  const std::vector<std::wstring> antes = pendientesAlReiniciar();
-  ASSERT_TRUE(files.deleteAtRestart(root + "\\abierto.txt"));
-  ASSERT_TRUE(files.deleteAtRestart(root));
-  std::vector<std::wstring> despues = pendientesAlReiniciar();
-  // Put the list back as it was: the end-to-end tests read it.
-  HKEY k;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSesion, 0, KEY_SET_VALUE, &k), ERROR_SUCCESS);
-  if (antes.empty()) {
-    RegDeleteValueW(k, L"PendingFileRenameOperations");
-  } else {
-    std::wstring v;
-    for (const std::wstring& e : antes) v += e + L'\0';
-    v += L'\0';
-    RegSetValueExW(k, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, (const BYTE*)v.data(),
-                   (DWORD)(v.size() * sizeof(wchar_t)));
-  }
-  RegCloseKey(k);
-  CloseHandle(abierto);
-  ASSERT_EQ(despues.size(), antes.size() + 4);
-  EXPECT_EQ(std::vector<std::wstring>(despues.begin() + antes.size(), despues.end()),
-            (std::vector<std::wstring>{L"\\??\\" + widen(root + "\\abierto.txt"), L"", L"\\??\\" + widen(root), L""}));
-}
-
 TEST_F(Folders, NamesThatDoNotConvertBackAreLeftAloneAndLogged) {
   // Their best-fit names: "Lodz.txt", and "..\Lodz.txt", which is the file beside the folder.
   put("Lodz.txt");
