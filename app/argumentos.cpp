@@ -85,7 +85,8 @@ std::string textoAyuda() {
          "87: opción desconocida con -silent, o un argumento que el instalador no puede leer.\n"
          "1602: se salió antes de instalar o desinstalar.\n"
          "1603: la instalación o desinstalación terminó con un error.\n"
-         "1618: ya se está ejecutando otra copia del instalador o del desinstalador.";
+         "1618: ya se está ejecutando otra copia del instalador o del desinstalador.\n"
+         "3010: desinstalación correcta; los archivos que estaban en uso se eliminarán al reiniciar el equipo.";
 }
 
 }  // namespace tf

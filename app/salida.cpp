@@ -14,6 +14,8 @@ int codigoSalida(Desenlace d, bool silencioso) {
     case Desenlace::NadaQueDesinstalar:
     case Desenlace::Desinstalado:
       return kSalidaCorrecta;
+    case Desenlace::DesinstaladoAlReiniciar:
+      return kSalidaReiniciar;
     case Desenlace::Fallido:
     case Desenlace::DesinstalacionFallida:
       return kSalidaFallida;

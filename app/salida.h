@@ -15,6 +15,7 @@ constexpr int kSalidaArgumentoInvalido = 87;  // ERROR_INVALID_PARAMETER
 constexpr int kSalidaAbandonada = 1602;       // ERROR_INSTALL_USEREXIT
 constexpr int kSalidaFallida = 1603;          // ERROR_INSTALL_FAILURE
 constexpr int kSalidaOtraCopia = 1618;        // ERROR_INSTALL_ALREADY_RUNNING
+constexpr int kSalidaReiniciar = 3010;        // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // The code of a run that ended with `d`. A person who leaves before anything ran gets 1602; a
 // silent run has nobody to leave, so one that reached no outcome has failed.

@@ -54,6 +54,19 @@ const char* const msgNoCrearTemporal =
 const char* const msgArgumentoIlegible =
     "El argumento \"%s\" contiene caracteres que el instalador no puede leer: escríbalo sin ellos";
 
+const char* const msgArchivoAlReiniciar = "El archivo %s está en uso, se eliminará al reiniciar el equipo";
+const char* const msgDirectorioAlReiniciar = "El directorio %s se eliminará al reiniciar el equipo";
+const char* const msgArchivoNoProgramado =
+    "El archivo %s está en uso y no se pudo programar su eliminación al reiniciar el equipo !";
+const char* const msgReiniciarParaTerminar =
+    "Al reiniciar el equipo se eliminarán los archivos que estaban en uso y terminará la desinstalación.";
+const char* const msgErrorDesinstalacion = "Error en la desinstalación";
+const char* const msgNoDesinstaladoCorrectamente =
+    "TurnaliaFree no se ha desinstalado por completo debido al siguiente error:";
+const char* const msgOtrosArchivosNoProgramados = "El log nombra %s más en la misma situación.";
+const char* const msgProgramaServicioNoEncontrado =
+    "No se encontró el programa %s, no se pudo desinstalar el servicio %s";
+
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;
   auto next = args.begin();

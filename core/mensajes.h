@@ -50,6 +50,19 @@ extern const char* const msgBaseDatosClaveRechazada;
 extern const char* const msgBaseDatosSinTablas;
 // An offline installation whose Temp folder beside the installer cannot be made (read-only media).
 extern const char* const msgNoCrearTemporal;
+// The uninstaller: a file in use left to the next restart (the file), a folder that held only
+// such files (the folder), a file in use the system would not take (the file); the outcome's
+// sentence when files wait for the restart; the failure outcome's title and subtitle, and the
+// other files in use the log names (their number).
+extern const char* const msgArchivoAlReiniciar;
+extern const char* const msgDirectorioAlReiniciar;
+extern const char* const msgArchivoNoProgramado;
+extern const char* const msgReiniciarParaTerminar;
+extern const char* const msgErrorDesinstalacion;
+extern const char* const msgNoDesinstaladoCorrectamente;
+extern const char* const msgOtrosArchivosNoProgramados;
+// A product service program missing at uninstall: the program, then its service.
+extern const char* const msgProgramaServicioNoEncontrado;
 
 // An argument of the command line that Windows-1252 cannot hold (its "?" form).
 extern const char* const msgArgumentoIlegible;

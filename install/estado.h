@@ -6,12 +6,13 @@ namespace tf {
 
 // How the run has ended so far; the program's exit code is read from it when it ends.
 enum class Desenlace {
-  Pendiente,              // nothing installed or uninstalled yet
-  Instalado,              // an installation ended on the success outcome
-  Fallido,                // the failure outcome was shown (mostrarAlerta)
-  NadaQueDesinstalar,     // the uninstaller found no installation
-  Desinstalado,           // an uninstall run ended
-  DesinstalacionFallida,  // an uninstall run stopped on an error
+  Pendiente,                // nothing installed or uninstalled yet
+  Instalado,                // an installation ended on the success outcome
+  Fallido,                  // the failure outcome was shown (mostrarAlerta)
+  NadaQueDesinstalar,       // the uninstaller found no installation
+  Desinstalado,             // an uninstall run ended
+  DesinstaladoAlReiniciar,  // an uninstall run ended; files in use go at the next restart
+  DesinstalacionFallida,    // an uninstall run stopped on an error
 };
 
 struct EstadoInstalador {

@@ -31,4 +31,10 @@ bool Files::writeFile(const std::string& path, const std::string& data) {
   return f->close() && ok;
 }
 
+FileDeletion Files::deleteFileTellingWhy(const std::string& path) {
+  return deleteFile(path) ? FileDeletion::Deleted : FileDeletion::Failed;
+}
+
+bool Files::deleteAtRestart(const std::string&) { return false; }
+
 }  // namespace tf

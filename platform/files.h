@@ -26,6 +26,13 @@ struct FileEntry {
 // "/", ":", wildcard or control character ("." and ".." pass; callers handle them).
 bool isPlainEntryName(const std::string& name);
 
+// What became of a file's deletion.
+enum class FileDeletion {
+  Deleted,
+  InUse,   // another program holds it open without delete sharing, or runs it
+  Failed,  // anything else: read-only, no right to delete it, not there, a folder
+};
+
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
@@ -58,6 +65,12 @@ class Files {
   // including "." and ".." where the system gives them. False when nothing matches.
   virtual bool list(const std::string& pattern, std::vector<FileEntry>& out) = 0;
   virtual bool deleteFile(const std::string& path) = 0;    // also removes a link entry
+  // deleteFile for a plain file, telling a file in use from other failures. A read-only file
+  // is never "in use": its deletion fails whoever holds it.
+  virtual FileDeletion deleteFileTellingWhy(const std::string& path);
+  // Asks the system to delete the file, or the folder when it is empty by then, the next time
+  // it starts. False when the system refuses (its list is the administrators').
+  virtual bool deleteAtRestart(const std::string& path);
   virtual bool removeFolder(const std::string& path) = 0;  // empty folders or links only
   virtual bool createFolders(const std::string& path) = 0; // with every missing parent
   virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;

@@ -140,47 +140,96 @@ bool esEnlace(const std::string& carpeta, Files& files) {
          propia.size() == 1 && propia[0].isReparsePoint;
 }
 
-void borrarCarpeta(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log) {
+// What a folder still holds once its deletion pass is over.
+enum class Resto { Nada, AlReiniciar, Algo };
+
+std::string sinBarraFinal(std::string ruta) {
+  while (!ruta.empty() && ruta.back() == '\\') ruta.pop_back();
+  return ruta;
+}
+
+// A file that failed to go: when it is in use and `reinicio` asks for it, the restart takes it.
+bool programarArchivo(const std::string& ruta, bool enUso, Files& files, Log& log, BorradoAlReiniciar* reinicio) {
+  if (!reinicio || !enUso) return false;
+  if (files.deleteAtRestart(ruta)) {
+    log.registrarLog(formatear(msgArchivoAlReiniciar, {ruta}));
+    reinicio->programados.push_back(ruta);
+    return true;
+  }
+  log.registrarLog(formatear(msgArchivoNoProgramado, {ruta}));
+  reinicio->sinProgramar.push_back(ruta);
+  return false;
+}
+
+Resto borrarCarpeta(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log,
+                    BorradoAlReiniciar* reinicio) {
   std::string dir = carpeta;
   if (dir.empty() || dir.back() != '\\') dir += '\\';
-  if (!files.folderExists(dir)) return;
+  if (!files.folderExists(dir)) return Resto::Nada;
+  bool queda = false, alReiniciar = false;
   std::vector<FileEntry> entradas;
   files.list(dir + "*.*", entradas);
   for (const FileEntry& e : entradas) {
     // A name that is not the file's own would delete (or descend into) another file.
     if (e.nameNotRepresentable || !isPlainEntryName(e.name)) {
       log.registrarLog("No se eliminó el archivo " + dir + e.name + " porque su nombre tiene caracteres no admitidos");
+      queda = true;
       continue;
     }
     if (e.isFolder && recursivo) {
       if (e.name == "." || e.name == "..") continue;
       // A link's target lies outside this folder: only the link itself may go.
       if (!e.isReparsePoint) {
-        borrarCarpeta(dir + e.name, true, mascara, files, log);
+        Resto r = borrarCarpeta(dir + e.name, true, mascara, files, log, reinicio);
+        queda |= r == Resto::Algo;
+        alReiniciar |= r == Resto::AlReiniciar;
         continue;
       }
     }
     if (e.isVolumeLabel) continue;
-    if (!mascara.empty() && coincideMascara(e.name, mascara)) continue;
+    if (!mascara.empty() && coincideMascara(e.name, mascara)) {
+      queda = true;
+      continue;
+    }
     // Without recursion a sub-folder entry (".", "..", a link too) is not deleted: only logged.
-    bool borrado = !(e.isFolder && !recursivo) && files.deleteFile(dir + e.name);
-    if (!borrado) log.registrarLog("No se pudó eliminar el archivo " + dir + e.name);
+    const std::string ruta = dir + e.name;
+    FileDeletion borrado = FileDeletion::Failed;
+    if (e.isFolder) borrado = recursivo && files.deleteFile(ruta) ? FileDeletion::Deleted : FileDeletion::Failed;
+    else if (reinicio && !e.isReparsePoint) borrado = files.deleteFileTellingWhy(ruta);
+    else if (files.deleteFile(ruta)) borrado = FileDeletion::Deleted;
+    if (borrado == FileDeletion::Deleted) continue;
+    log.registrarLog("No se pudó eliminar el archivo " + ruta);
+    if (programarArchivo(ruta, borrado == FileDeletion::InUse, files, log, reinicio)) alReiniciar = true;
+    else queda = true;
   }
-  if (!files.removeFolder(dir) && isDirectorioVacio(dir, files))
+  if (files.removeFolder(dir)) return Resto::Nada;
+  if (isDirectorioVacio(dir, files)) {
     log.registrarLog(formatear(msgNoEliminarDirectorio, {dir}));
+    return Resto::Algo;
+  }
+  if (queda || !alReiniciar) return Resto::Algo;
+  // What it holds goes at the restart, before it: the system deletes in the order it was asked.
+  const std::string sinBarra = sinBarraFinal(dir);
+  if (!files.deleteAtRestart(sinBarra)) {
+    log.registrarLog(formatear(msgNoEliminarDirectorio, {dir}));
+    return Resto::Algo;
+  }
+  log.registrarLog(formatear(msgDirectorioAlReiniciar, {sinBarra}));
+  reinicio->programados.push_back(sinBarra);
+  return Resto::AlReiniciar;
 }
 
 }  // namespace
 
-void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log) {
-  std::string sinBarra = carpeta;
-  while (!sinBarra.empty() && sinBarra.back() == '\\') sinBarra.pop_back();
+void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log,
+                      BorradoAlReiniciar* reinicio) {
+  const std::string sinBarra = sinBarraFinal(carpeta);
   // Reached through a link, the folder's contents belong to wherever it points: only the link goes.
   if (esEnlace(sinBarra, files)) {
     if (!files.deleteFile(sinBarra)) log.registrarLog("No se pudó eliminar el archivo " + sinBarra);
     return;
   }
-  borrarCarpeta(carpeta, recursivo, mascara, files, log);
+  borrarCarpeta(carpeta, recursivo, mascara, files, log, reinicio);
 }
 
 }  // namespace tf

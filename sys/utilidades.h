@@ -1,6 +1,7 @@
 // Process and folder utilities. None raises; folder problems become log lines.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "core/log.h"
 #include "core/texto.h"  // the name and case helpers callers compare with
@@ -41,7 +42,15 @@ bool isDirectorioVacio(const std::string& carpeta, Files& files);
 // itself when it is one, and what it points to is left alone. An entry whose name the program
 // cannot represent is left alone (nor descended into) and logged.
 // Failures are logged: "No se pudó eliminar el archivo " + path, and the folder message.
-void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log);
+// With `reinicio`, a file in use (see Files::deleteFileTellingWhy) is also handed to the system
+// for deletion at the next restart, and so is each folder left holding only such files, after
+// them; both are logged and listed there.
+struct BorradoAlReiniciar {
+  std::vector<std::string> programados;    // files, then the folders that held only them
+  std::vector<std::string> sinProgramar;   // files in use the system would not take
+};
+void borrarDirectorio(const std::string& carpeta, bool recursivo, const std::string& mascara, Files& files, Log& log,
+                      BorradoAlReiniciar* reinicio = nullptr);
 
 // File-name mask: "*" any run, "?" one character, "[a-z]" / "[!a-z]" sets; letters without case.
 bool coincideMascara(const std::string& nombre, const std::string& mascara);

@@ -193,11 +193,14 @@ inline void shellLinks(ShellLinks& links, Files& files, const std::string& folde
 }
 
 
-// What only the machine itself can make: a link entry to a folder, and a file whose system name
-// Windows-1252 cannot hold ("Łódź.txt", listed as "?ód?.txt").
+// What only the machine itself can make: a link entry to a folder, a file whose system name
+// Windows-1252 cannot hold ("Łódź.txt", listed as "?ód?.txt"), and another program holding files
+// open without delete sharing until it lets them all go.
 struct FilesMachine {
   std::function<bool(const std::string& target, const std::string& link)> makeLink;
   std::function<bool(const std::string& folder)> putForeignFile;
+  std::function<bool(const std::string& file)> holdOpen;
+  std::function<void()> letGo;
 };
 
 // `root`: a folder that does not exist yet, whose parent does. Each row runs in order on what the
@@ -206,9 +209,12 @@ struct FilesMachine {
 // read-only file, so also to replace it by a copy, a move or a new file (Wine does all three), and
 // gives a copy the read-only bit of its source (Wine does not); it removes a link alone (Wine
 // removes an empty target with it, and cannot remove a link to a folder that holds anything).
+// The restart's list (deleteAtRestart) is the system's: the Wine tests read it back.
 inline void files(Files& f, const std::string& root, const FilesMachine& machine) {
   const std::string r = root + "\\", uno = r + "uno.txt", dos = r + "dos.txt", tres = r + "tres.txt",
-                    solo = r + "solo.txt", falta = r + "no_existe.txt", movida = r + "Carpeta movida";
+                    solo = r + "solo.txt", falta = r + "no_existe.txt", movida = r + "Carpeta movida",
+                    abierto = r + "abierto.txt";
+  auto why = [&](const std::string& path, FileDeletion d) { return f.deleteFileTellingWhy(path) == d; };
   struct Step {
     const char* what;
     std::function<bool()> op;
@@ -226,6 +232,15 @@ inline void files(Files& f, const std::string& root, const FilesMachine& machine
       {"delete a read-only file", [&] { return f.deleteFile(solo); }, false},
       {"delete a folder as a file", [&] { return f.deleteFile(r + "Configuración"); }, false},
       {"delete a missing file", [&] { return f.deleteFile(falta); }, false},
+      {"a file to hold open", [&] { return f.writeFile(abierto, "x"); }, true},
+      {"held open, and the read-only file too",
+       [&] { return machine.holdOpen(abierto) && machine.holdOpen(solo); }, true},
+      {"delete a file held open: in use", [&] { return why(abierto, FileDeletion::InUse); }, true},
+      {"delete a read-only file held open: not in use", [&] { return why(solo, FileDeletion::Failed); }, true},
+      {"delete a missing file, telling why", [&] { return why(falta, FileDeletion::Failed); }, true},
+      {"delete a folder, telling why", [&] { return why(r + "Configuración", FileDeletion::Failed); }, true},
+      {"let go", [&] { return machine.letGo(), true; }, true},
+      {"delete a file let go, telling why", [&] { return why(abierto, FileDeletion::Deleted); }, true},
       {"remove a folder that holds one", [&] { return f.removeFolder(r + "Configuración"); }, false},
       {"remove a file as a folder", [&] { return f.removeFolder(uno); }, false},
       {"remove a missing folder", [&] { return f.removeFolder(r + "no_existe"); }, false},

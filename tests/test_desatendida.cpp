@@ -98,6 +98,7 @@ TEST(Salida, EveryOutcomeHasItsCodeInBothModes) {
       {Desenlace::Fallido, 1603, 1603},
       {Desenlace::NadaQueDesinstalar, 0, 0},
       {Desenlace::Desinstalado, 0, 0},
+      {Desenlace::DesinstaladoAlReiniciar, 3010, 3010},
       {Desenlace::DesinstalacionFallida, 1603, 1603},
   };
   for (const Caso& c : casos) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/principal.h"
+#include "app/salida.h"
 #include "sys/servicios.h"
 #include "tests/fakes/bancos.h"
 #include "tests/fakes/maquina.h"
@@ -71,8 +72,12 @@ TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
   const std::string sc = "\"C:\\Windows\\SysWOW64\\sc.exe delete KVTDB\"", svc = "C:\\PROGRA~2\\TURNAL~1\\KVT_SE~1.EXE -uninstall -silent",
                     zk = "C:\\PROGRA~2\\TURNAL~1\\KVT_ZK~1.EXE -uninstall -silent";
   const std::string si = " est\xE1 instalado", no = " no est\xE1 instalado";
+  // A service program missing: no command at all, whatever "-uninstall" would name on the Path.
+  const std::string falta = "No se encontr\xF3 el programa " + kRaiz +
+                            "\\KVT_zkteco.exe, no se pudo desinstalar el servicio srvKVT_zkteco";
   struct Caso {
     std::vector<std::string> registrados, lineas, comandos;
+    bool sinZkteco = false;
   } casos[] = {
       {{}, {"El servicio KVTDB" + no, "El servicio srvKVT_service" + no, "El servicio srvKVT_zkteco" + no}, {}},
       {{"KVTDB", "srvKVT_service", "srvKVT_zkteco"},
@@ -81,9 +86,15 @@ TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
        {sc, svc, zk}},
       {{"KVTDB"}, {"El servicio KVTDB" + si, "<" + sc + ">", "El servicio srvKVT_service" + no,
                    "El servicio srvKVT_zkteco" + no}, {sc}},
+      {{"KVTDB", "srvKVT_service", "srvKVT_zkteco"},
+       {"El servicio KVTDB" + si, "<" + sc + ">", "El servicio srvKVT_service" + si, "<" + svc + ">",
+        "El servicio srvKVT_zkteco" + si, falta},
+       {sc, svc},
+       true},
   };
   for (const Caso& c : casos) {
     Banco m;
+    if (c.sinZkteco) m.files.deleteFile(kRaiz + "\\KVT_zkteco.exe");
     m.services.services.clear();
     for (const std::string& s : c.registrados) m.services.services.push_back({s, s});
     m.processes.table = {{40, "mysqld.exe"}, {41, "KVT_service.exe"}};
@@ -96,7 +107,7 @@ TEST_F(Desinstalador, RunLogsEachServiceRemovesInOrderAndKeepsTheBackups) {
     auto responde = m.processes.onStart;
     m.processes.onStart = [&](const std::string& linea) {
       auto* db = m.services.find("KVTDB");
-      ordenado &= (!db || db->stopRequested) && m.files.has(kRaiz + "\\KVT_zkteco.exe") &&
+      ordenado &= (!db || db->stopRequested) && m.files.has(kRaiz + "\\KVT_service.exe") &&
                   m.registry.hasKey(RegistryRoot::LocalMachine, kEntrada);
       return responde(linea);
     };
@@ -184,6 +195,38 @@ TEST_F(Desinstalador, OnlyTheProductsOwnProgramsAreEnded) {
   EXPECT_TRUE(enLog("El servicio KVTDB no se ha detenido"));
   EXPECT_TRUE(enLog("No se finaliza el proceso C:\\Otro\\mysqld.exe (11): no pertenece a " + kDbms));
   EXPECT_TRUE(enLog("No se finaliza el proceso mysqld.exe (12): no se pudo leer su ruta"));
+}
+
+// Files in use: each left to the restart makes the run end on 3010 with the restart's sentence;
+// one the system would not take ends it on the failure outcome (1603) once everything else is done.
+TEST_F(Desinstalador, FilesInUseDecideBetweenSuccessRestartAndFailure) {
+  const std::string tools = kRaiz + "\\Utils\\kvt_tools.exe", exe = kRaiz + "\\TurnaliaFree.exe";
+  const std::string sinProgramar = " est\xE1 en uso y no se pudo programar su eliminaci\xF3n al reiniciar el equipo !";
+  struct Caso {
+    std::vector<std::string> enUso;
+    bool rechazado;
+    int codigo;
+    std::string titulo, cuerpo;
+  } casos[] = {
+      {{}, false, 0, kExito, ""},
+      {{tools}, false, 3010, kExito,
+       "Al reiniciar el equipo se eliminar\xE1n los archivos que estaban en uso y terminar\xE1 la desinstalaci\xF3n."},
+      {{tools}, true, 1603, "Error en la desinstalaci\xF3n", "El archivo " + tools + sinProgramar},
+      {{exe, tools}, true, 1603, "Error en la desinstalaci\xF3n",
+       "El archivo " + exe + sinProgramar + " El log nombra 1 m\xE1s en la misma situaci\xF3n."},
+  };
+  for (const Caso& c : casos) {
+    Banco m;
+    for (const std::string& f : c.enUso) m.files.nodes[FakeFiles::key(f)].second.inUse = true;
+    m.files.restartRefused = c.rechazado;
+    m.desinstalar();
+    EXPECT_EQ(codigoSalida(m.frm->estado.desenlace, false), c.codigo) << c.cuerpo;
+    EXPECT_EQ(m.frm->form["imgError"].visible, c.codigo == 1603) << c.cuerpo;
+    EXPECT_EQ(m.frm->form["lblFinalizacion"].caption, c.titulo) << c.cuerpo;
+    EXPECT_EQ(m.frm->form["lblFinalizacion2"].caption, c.cuerpo);
+    // The run went to its end whatever stayed.
+    EXPECT_FALSE(m.registry.hasKey(RegistryRoot::LocalMachine, kEntrada)) << c.cuerpo;
+  }
 }
 
 // A silent installation as LocalSystem left its links in the all-users folders: the product's

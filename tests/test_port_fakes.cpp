@@ -33,6 +33,14 @@ TEST(FakeFiles, KeepsThePortContract) {
                                  [&](const std::string& folder) {
                                    files.put(folder + "\\?ód?.txt", "x");
                                    return true;
+                                 },
+                                 [&](const std::string& file) {
+                                   if (!files.has(file)) return false;
+                                   files.nodes[FakeFiles::key(file)].second.inUse = true;
+                                   return true;
+                                 },
+                                 [&] {
+                                   for (auto& n : files.nodes) n.second.second.inUse = false;
                                  }};
   contract::files(files, "C:\\Temp\\Contrato", machine);
 }

@@ -338,6 +338,56 @@ TEST_F(SysCarpetas, AFolderThatIsItselfALinkLosesOnlyTheLink) {
   EXPECT_EQ(lines(), std::vector<std::string>{"No se pud\xF3 eliminar el archivo C:\\App"});
 }
 
+// Asked to, a file in use goes to the restart's list after the line of its failed deletion, and
+// each folder left holding only such files follows its contents; anything else left (a kept
+// backup, a read-only file) keeps the folder, and a read-only file is never in use.
+TEST_F(SysCarpetas, FilesInUseAndTheFoldersHoldingOnlyThemGoAtTheRestart) {
+  const std::string no = "No se pud\xF3 eliminar el archivo ", dir = " se eliminar\xE1 al reiniciar el equipo",
+                    uso = " est\xE1 en uso," + dir;
+  struct Caso {
+    const char* nombre;
+    std::vector<std::string> ficheros;  // below C:\App; "*" before a name: in use, "!" read-only
+    bool pedido, rechazado;
+    std::vector<std::string> lineas, programados, sinProgramar;
+  } casos[] = {
+      {"anidado", {"*bin\\lib\\a.dll", "bin\\b.dll"}, true, false,
+       {no + "C:\\App\\bin\\lib\\a.dll", "El archivo C:\\App\\bin\\lib\\a.dll" + uso,
+        "El directorio C:\\App\\bin\\lib" + dir, "El directorio C:\\App\\bin" + dir, "El directorio C:\\App" + dir},
+       {"C:\\App\\bin\\lib\\a.dll", "C:\\App\\bin\\lib", "C:\\App\\bin", "C:\\App"}, {}},
+      {"con copia", {"*bin\\a.dll", "*kvt_1.zip"}, true, false,
+       {no + "C:\\App\\bin\\a.dll", "El archivo C:\\App\\bin\\a.dll" + uso, "El directorio C:\\App\\bin" + dir},
+       {"C:\\App\\bin\\a.dll", "C:\\App\\bin"}, {}},
+      {"solo lectura", {"*a.dll", "!b.txt", "!*c.txt"}, true, false,
+       {no + "C:\\App\\a.dll", "El archivo C:\\App\\a.dll" + uso, no + "C:\\App\\b.txt", no + "C:\\App\\c.txt"},
+       {"C:\\App\\a.dll"}, {}},
+      {"sin pedirlo", {"*a.dll"}, false, false, {no + "C:\\App\\a.dll"}, {}, {}},
+      {"rechazado", {"*bin\\a.dll"}, true, true,
+       {no + "C:\\App\\bin\\a.dll",
+        "El archivo C:\\App\\bin\\a.dll est\xE1 en uso y no se pudo programar su eliminaci\xF3n al reiniciar el "
+        "equipo !"},
+       {}, {"C:\\App\\bin\\a.dll"}},
+  };
+  for (const Caso& c : casos) {
+    sink.files.clear();
+    FakeFiles f;
+    f.restartRefused = c.rechazado;
+    for (std::string n : c.ficheros) {
+      bool soloLectura = n[0] == '!';
+      if (soloLectura) n.erase(0, 1);
+      bool enUso = n[0] == '*';
+      if (enUso) n.erase(0, 1);
+      f.put("C:\\App\\" + n, "x", soloLectura);
+      f.nodes[FakeFiles::key("C:\\App\\" + n)].second.inUse = enUso;
+    }
+    BorradoAlReiniciar reinicio;
+    borrarDirectorio("C:\\App", true, "kvt*.zip", f, *log, c.pedido ? &reinicio : nullptr);
+    EXPECT_EQ(lines(), c.lineas) << c.nombre;  // the fake lists by name
+    EXPECT_EQ(f.atRestart, c.programados) << c.nombre;
+    EXPECT_EQ(reinicio.programados, c.programados) << c.nombre;
+    EXPECT_EQ(reinicio.sinProgramar, c.sinProgramar) << c.nombre;
+  }
+}
+
 namespace {
 // A folder whose own removal is refused even when empty.
 struct StubbornFiles : FakeFiles {

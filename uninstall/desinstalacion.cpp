@@ -1,6 +1,8 @@
 #include "uninstall/desinstalacion.h"
 
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "core/mensajes.h"
 #include "core/texto.h"
@@ -48,7 +50,29 @@ void desinstalarServicio(Ventana& v, const ServicioProducto& s) {
   const std::string raiz = v.getDirectorioTurnaliaFree();
   if (isProcesoEnEjecucion(s.programa, v.puertos.processes))
     terminarProcesosEnCarpeta(s.programa, raiz, v.puertos.processes, v.puertos.log);
-  ejecutarYRegistrar(v, rutaCortaPrograma(v, unirRuta(raiz, s.programa)), " -uninstall -silent");
+  const std::string programa = unirRuta(raiz, s.programa);
+  const std::string corta = rutaCortaPrograma(v, programa);
+  // Without its program the command would start whatever "-uninstall" names in the current
+  // folder or the Path.
+  if (corta.empty()) {
+    v.registrarLog(formatear(msgProgramaServicioNoEncontrado, {programa, s.servicio}));
+    return;
+  }
+  ejecutarYRegistrar(v, corta, " -uninstall -silent");
+}
+
+// The failure outcome of an uninstall that left files in use the restart will not take.
+void mostrarArchivosSinProgramar(Ventana& v, const std::vector<std::string>& ficheros) {
+  std::string cuerpo = formatear(msgArchivoNoProgramado, {ficheros.front()});
+  if (ficheros.size() > 1)
+    cuerpo += " " + formatear(msgOtrosArchivosNoProgramados, {std::to_string(ficheros.size() - 1)});
+  v.estado.desenlace = Desenlace::DesinstalacionFallida;
+  v.form.imgOK().visible = false;
+  v.form.imgError().visible = true;
+  v.form.lblFinalizacion().caption = msgErrorDesinstalacion;
+  v.form.lblFinalizacion1().caption = msgNoDesinstaladoCorrectamente;
+  v.form.lblFinalizacion2().caption = cuerpo;
+  v.mostrarPanel("pnlFinalizacion");
 }
 
 void borrarSiExiste(Files& files, const std::string& fichero) {
@@ -73,8 +97,9 @@ void quitarCarpetaVacia(Files& files, const std::string& carpeta) {
 
 void btnDesinstalarClick(Ventana& v) {
   v.puertos.ui.setBusyCursor(true);
+  BorradoAlReiniciar reinicio;
   try {
-    desinstalarKVT(v);
+    reinicio = desinstalarKVT(v);
   } catch (const std::exception& e) {
     v.puertos.ui.setBusyCursor(false);
     v.estado.desenlace = Desenlace::DesinstalacionFallida;
@@ -82,21 +107,28 @@ void btnDesinstalarClick(Ventana& v) {
     throw;
   }
   v.puertos.ui.setBusyCursor(false);
-  v.estado.desenlace = Desenlace::Desinstalado;
+  if (!reinicio.sinProgramar.empty()) {
+    mostrarArchivosSinProgramar(v, reinicio.sinProgramar);
+    return;
+  }
+  v.estado.desenlace = reinicio.programados.empty() ? Desenlace::Desinstalado : Desenlace::DesinstaladoAlReiniciar;
   v.form.lblFinalizacion().caption = msgDesinstalacionCorrecta;
   v.form.lblFinalizacion1().caption = msgAplicacionesDesinstaladas;
+  if (!reinicio.programados.empty()) v.form.lblFinalizacion2().caption = msgReiniciarParaTerminar;
   v.mostrarPanel("pnlFinalizacion");
 }
 
-void desinstalarKVT(Ventana& v) {
+BorradoAlReiniciar desinstalarKVT(Ventana& v) {
   const std::string raiz = v.getDirectorioTurnaliaFree();
   if (!isRutaAbsoluta(raiz))
     throw Error("El directorio de instalaci\xF3n \"" + raiz + "\" no es v\xE1lido, desinstalaci\xF3n detenida !");
   desinstalarServidorDatos(v);
   for (const ServicioProducto& s : kServiciosProducto) desinstalarServicio(v, s);
-  borrarDirectorio(raiz, true, "kvt*.zip", v.puertos.files, v.puertos.log);
+  BorradoAlReiniciar reinicio;
+  borrarDirectorio(raiz, true, "kvt*.zip", v.puertos.files, v.puertos.log, &reinicio);
   borrarAplicacionRegistro(v, "TurnaliaFree.exe");
   eliminarAccesosDirectos(v);
+  return reinicio;
 }
 
 void eliminarAccesosDirectos(Ventana& v) {

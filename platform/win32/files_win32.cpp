@@ -105,6 +105,31 @@ bool Win32Files::deleteFile(const std::string& path) {
   return DeleteFileW(w.c_str()) != 0;
 }
 
+FileDeletion Win32Files::deleteFileTellingWhy(const std::string& path) {
+  std::wstring w = widen(path);
+  if (DeleteFileW(w.c_str())) return FileDeletion::Deleted;
+  DWORD error = GetLastError();
+  // A read-only file stays read-only after whoever holds it lets it go.
+  DWORD a = GetFileAttributesW(w.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES ||
+      (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return FileDeletion::Failed;
+  if (error == ERROR_SHARING_VIOLATION) return FileDeletion::InUse;
+  if (error != ERROR_ACCESS_DENIED) return FileDeletion::Failed;
+  // Refused for a running program's image as for a missing right: in use only when this
+  // process may open it for deletion.
+  HANDLE h = CreateFileW(w.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return GetLastError() == ERROR_SHARING_VIOLATION ? FileDeletion::InUse : FileDeletion::Failed;
+  CloseHandle(h);
+  return FileDeletion::InUse;
+}
+
+bool Win32Files::deleteAtRestart(const std::string& path) {
+  return MoveFileExW(widen(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 bool Win32Files::removeFolder(const std::string& path) { return RemoveDirectoryW(widen(path).c_str()) != 0; }
 
 bool Win32Files::createFolders(const std::string& path) {

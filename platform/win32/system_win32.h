@@ -74,6 +74,8 @@ class Win32Files : public Files {
   bool folderExists(const std::string& path) override;
   bool list(const std::string& pattern, std::vector<FileEntry>& out) override;
   bool deleteFile(const std::string& path) override;
+  FileDeletion deleteFileTellingWhy(const std::string& path) override;
+  bool deleteAtRestart(const std::string& path) override;
   bool removeFolder(const std::string& path) override;
   bool createFolders(const std::string& path) override;
   bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;

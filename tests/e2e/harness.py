@@ -17,7 +17,7 @@ SCREENSHOTS = ROOT / "build" / "screenshots"
 
 # The program's exit codes. A Unix parent of Wine sees only their low byte (wait_exit); Harness.run
 # reads them whole, as a deployment tool does.
-SUCCESS, INVALID_SWITCH, USER_EXIT, FAILURE, ALREADY_RUNNING = 0, 87, 1602, 1603, 1618
+SUCCESS, INVALID_SWITCH, USER_EXIT, FAILURE, ALREADY_RUNNING, REBOOT_REQUIRED = 0, 87, 1602, 1603, 1618, 3010
 
 
 def low_byte(code):
@@ -61,10 +61,10 @@ class Harness:
         self.procs.append(p)
         return p
 
-    def run(self, *args, exe_name="setup.exe", sub=None, exe=None, ms=120000):
+    def run(self, *args, exe_name="setup.exe", sub=None, exe=None, ms=120000, cwd=None):
         """Starts the program as a deployment tool does and watches its windows (tfctl run):
         a copy of setup.exe named exe_name in the test folder (or its subfolder sub), or the
-        Windows path exe as it is."""
+        Windows path exe as it is; in the test folder, or in cwd."""
         if exe is None:
             folder = self.dir / sub if sub else self.dir
             folder.mkdir(parents=True, exist_ok=True)
@@ -73,7 +73,7 @@ class Harness:
         out = self.dir / f"run_{len(self.procs)}.out"
         with open(out, "wb") as f:  # a file, not a pipe: a Wine helper may hold a pipe open
             p = subprocess.Popen([WINE, str(BUILD / "tools" / "tfctl.exe"), "run", str(ms), exe, *args],
-                                 cwd=self.dir, stdout=f, stderr=subprocess.DEVNULL, start_new_session=True)
+                                 cwd=cwd or self.dir, stdout=f, stderr=subprocess.DEVNULL, start_new_session=True)
         self.procs.append(p)
         return Run(p, out, ms)
 

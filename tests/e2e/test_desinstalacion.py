@@ -1,20 +1,24 @@
 """The uninstaller under Wine after the shared full installation (completa.py), started from the
-installed-programs entry's command line: what it shows, what it removes, what it keeps, and
-what it leaves alone (a folder behind a link, another product's "mysqld.exe")."""
+installed-programs entry's command line: what it shows, what it removes, what it keeps, what it
+leaves alone (a folder behind a link, another product's "mysqld.exe") and what it leaves to the
+next restart (a file another program holds open)."""
 import os
 import re
 import shutil
+import signal
 import subprocess
 
 import completa
-from harness import BUILD, INVALID_SWITCH, SUCCESS, WINE, wait_until
+from harness import BUILD, INVALID_SWITCH, REBOOT_REQUIRED, SUCCESS, WINE, wait_until
 from test_ticador import remove, unix, wine
 
 EXITO = "La desinstalación se realizó con éxito !"
 EXITO1 = "Las aplicaciones seleccionadas se ha desinstalado correctamente."
 NADA = "No es necesaria la desinstalación de aplicaciones !"
 NADA1 = "La Aplicación TurnaliaFree no está instalada en este Equipo."
+REINICIO = "Al reiniciar el equipo se eliminarán los archivos que estaban en uso y terminará la desinstalación."
 CONFIRMAR = "Quiero desinstalar TurnaliaFree de este equipo"
+SESION = r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager"
 SERVICIOS = ("KVTDB", "srvKVT_service", "srvKVT_zkteco")
 
 
@@ -103,6 +107,24 @@ def foreign_mysqld(h):
     return otro
 
 
+def pending():
+    """The system's list of what the next restart deletes or moves: source, target, ..."""
+    return probe("-pending").split("\n")[:-1]
+
+
+def hold(h, path):
+    """Another product's program holding a file open without delete sharing, until stopped."""
+    exe, out = h.dir / "retener.exe", h.dir / "retener.out"
+    shutil.copy(BUILD / "fixtures" / "stub_output.exe", exe)
+    with open(out, "wb") as o:
+        p = subprocess.Popen([WINE, str(exe), "hold:" + path, "out:retenido", "sleep:900000"], cwd=h.dir, stdout=o,
+                             stderr=subprocess.DEVNULL, start_new_session=True)
+    h.procs.append(p)
+    wait_until(lambda: b"retenido" in out.read_bytes() or p.poll() is not None, 60, "the file to be held")
+    assert p.poll() is None, "retener.exe could not open " + path
+    return p
+
+
 def installed(f):
     return (entry(f["clave"]) is not None and all(services().values())
             and unix(f["raiz"] + "\\TurnaliaFree.exe").exists())
@@ -141,13 +163,21 @@ def test_uninstall_after_full_installation(h):
     os.symlink(fuera, raiz / "Informes" / "enlace")
     otro = foreign_mysqld(h)
     size = size_mb(raiz)
+    # A report another program keeps open: it and its folder go at the next restart.
+    abierto, mensual = f["raiz"] + "\\Informes\\Mensual\\resumen.txt", f["raiz"] + "\\Informes\\Mensual"
+    antes = pending()
+    retener = hold(h, abierto)
+    if not antes:
+        h.on_close(lambda: wine("reg", "delete", SESION, "/v", "PendingFileRenameOperations", "/f"))
 
     line = entry(f["clave"])
     assert line == '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe" kvt', line
     # System-program stand-ins beside the uninstaller and in its working folder, and the user's
     # ComSpec pointing at another: none of them may run.
     with completa.planted_system_programs(h, unix(f["windows"] + "\\TurnaliaFree"), h.dir / "trabajo") as started:
-        p = start_uninstaller(h, line, cwd=h.dir / "trabajo")
+        exe, args = re.match(r'"([^"]+)"\s*(.*)', line).groups()
+        run = h.run(*args.split(), exe=exe, cwd=h.dir / "trabajo", ms=600000)
+        h.tfctl("wait-window", "60000")
     h.wait_visible("pnlDesinstalar")
     shown = {c["name"]: c for c in h.controls()}
     assert "disabled" in shown["btnDesinstalar"]["flags"]
@@ -163,9 +193,14 @@ def test_uninstall_after_full_installation(h):
     h.tfctl("click", "Continuar")
     h.tfctl("wait-text", EXITO, "180000")
     assert h.tfctl("text", "lblFinalizacion1") == EXITO1
+    assert h.tfctl("text", "lblFinalizacion2") == REINICIO
     h.screenshot("10_desinstalado")
     h.tfctl("close")
-    assert h.wait_exit(p, 60) == 0
+    code, windows = run.wait()
+    assert code == REBOOT_REQUIRED and len(windows) == 1, (code, windows)
+    assert pending() == antes + ["\\??\\" + abierto, "", "\\??\\" + mensual, ""], pending()
+    os.killpg(retener.pid, signal.SIGKILL)
+    retener.wait(timeout=30)
 
     # Services gone (KVTDB by the system's own "sc delete") and their programs ended; the other
     # product's server still runs.
@@ -177,10 +212,12 @@ def test_uninstall_after_full_installation(h):
     # The database server was stopped through its service, not killed, before its entry went.
     server_log = (dbms / "data" / "mysqld.log").read_text("utf-8", "replace")
     assert "stop requested" in server_log, server_log[-2000:]
-    # The folder keeps only the backups and the folders on their way, plus, under Wine, a link
-    # it cannot remove (Wine cannot unlink a link to a non-empty folder) and that link's folder.
+    # The folder keeps only the backups and the folders on their way, the file held open, plus,
+    # under Wine, a link it cannot remove (Wine cannot unlink a link to a non-empty folder) and
+    # that link's folder, which is then no folder of files in use only.
     left = files_left(raiz)
-    assert [q for q in left if q != "Informes/enlace"] == ["BackUp/2023/KVT_2023.ZIP", "BackUp/kvt_20240101.zip"], left
+    assert [q for q in left if q != "Informes/enlace"] == [
+        "BackUp/2023/KVT_2023.ZIP", "BackUp/kvt_20240101.zip", "Informes/Mensual/resumen.txt"], left
     assert (fuera / "importante.txt").read_bytes() == b"no borrar"
     # Entry and shortcuts gone; the uninstaller and the database kept.
     assert entry(f["clave"]) is None
@@ -195,6 +232,9 @@ def test_uninstall_after_full_installation(h):
     assert any(re.fullmatch(r"No se finaliza el proceso C:\\Otro\\mysqld\.exe \(\d+\): no pertenece a .*", x)
                for x in log), log
     assert "El servicio KVTDB no se ha detenido" not in log
+    at = log.index("No se pudó eliminar el archivo " + abierto)
+    assert log[at + 1:at + 3] == ["El archivo " + abierto + " está en uso, se eliminará al reiniciar el equipo",
+                                  "El directorio " + mensual + " se eliminará al reiniciar el equipo"], log[at:at + 3]
 
     # Started again, as the "Desinstalar" shortcut starts it (no argument): nothing to uninstall.
     p = start_uninstaller(h, '"' + f["windows"] + '\\TurnaliaFree\\uninstall.exe"')

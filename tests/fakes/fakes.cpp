@@ -85,7 +85,9 @@ std::string FakeFiles::parentOf(const std::string& path) {
 
 void FakeFiles::put(const std::string& path, const std::string& data, bool readOnly) {
   std::lock_guard<std::recursive_mutex> lock(guard);
-  createFolders(parentOf(path));
+  // The folders keep the letters the test gave them.
+  size_t cut = path.find_last_of("\\/");
+  createFolders(cut == std::string::npos ? parentOf(path) : path.substr(0, cut));
   Node n;
   n.data = data;
   n.readOnly = readOnly;
@@ -198,9 +200,24 @@ bool FakeFiles::deleteFile(const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(guard);
   if (hasWildcard(path)) return false;
   auto it = nodes.find(key(path));
-  if (it == nodes.end() || it->second.second.readOnly) return false;
+  if (it == nodes.end() || it->second.second.readOnly || it->second.second.inUse) return false;
   if (it->second.second.folder && !it->second.second.reparse) return false;
   nodes.erase(it);
+  return true;
+}
+
+FileDeletion FakeFiles::deleteFileTellingWhy(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
+  auto it = nodes.find(key(path));
+  if (it != nodes.end() && it->second.second.inUse && !it->second.second.readOnly && !it->second.second.folder)
+    return FileDeletion::InUse;
+  return deleteFile(path) ? FileDeletion::Deleted : FileDeletion::Failed;
+}
+
+bool FakeFiles::deleteAtRestart(const std::string& path) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
+  if (restartRefused) return false;
+  atRestart.push_back(path);
   return true;
 }
 

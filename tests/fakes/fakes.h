@@ -131,6 +131,7 @@ class FakeFiles : public Files {
     bool readOnly = false;
     bool hidden = false;
     bool reparse = false;  // a link: listed with the reparse bit, never descended
+    bool inUse = false;    // held open by another program: not deleted
     std::string data;
     LocalTime time;
   };
@@ -144,11 +145,15 @@ class FakeFiles : public Files {
   std::string temp = "C:\\Temp\\";
   std::string current = "C:\\";
   uint64_t room = UINT64_MAX;  // bytes the disk still takes; a write beyond fails
+  std::vector<std::string> atRestart;  // what deleteAtRestart took, in order
+  bool restartRefused = false;         // deleteAtRestart fails
 
   bool fileExists(const std::string& path) override;
   bool folderExists(const std::string& path) override;
   bool list(const std::string& pattern, std::vector<FileEntry>& out) override;
   bool deleteFile(const std::string& path) override;
+  FileDeletion deleteFileTellingWhy(const std::string& path) override;
+  bool deleteAtRestart(const std::string& path) override;
   bool removeFolder(const std::string& path) override;
   bool createFolders(const std::string& path) override;
   bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;

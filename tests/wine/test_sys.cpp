@@ -391,11 +391,26 @@ struct Folders : ::testing::Test {
 }  // namespace
 
 TEST_F(Folders, FilesPortKeepsItsContract) {
-  contract::FilesMachine machine{unixSymlink, [this](const std::string&) {
+  std::vector<HANDLE> held;
+  contract::FilesMachine machine{unixSymlink,
+                                 [this](const std::string&) {
                                    putW(L"\u0141\u00F3d\u017A.txt");
                                    return true;
+                                 },
+                                 [&](const std::string& file) {
+                                   HANDLE h = CreateFileW(widen(file).c_str(), GENERIC_READ,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+                                   if (h == INVALID_HANDLE_VALUE) return false;
+                                   held.push_back(h);
+                                   return true;
+                                 },
+                                 [&] {
+                                   for (HANDLE h : held) CloseHandle(h);
+                                   held.clear();
                                  }};
   contract::files(files, root, machine);
+  for (HANDLE h : held) CloseHandle(h);
 }
 
 TEST_F(Folders, KeepMaskKeepsBackupsAndTheirFoldersAndRemovesTheRest) {
