@@ -66,6 +66,7 @@ const char* const msgNoDesinstaladoCorrectamente =
 const char* const msgOtrosArchivosNoProgramados = "El log nombra %s más en la misma situación.";
 const char* const msgProgramaServicioNoEncontrado =
     "No se encontró el programa %s, no se pudo desinstalar el servicio %s";
+const char* const msgProgramaNoEncontrado = "No se encontró el programa %s, no se ejecutó su comando";
 
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args) {
   std::string out;

@@ -63,6 +63,8 @@ extern const char* const msgNoDesinstaladoCorrectamente;
 extern const char* const msgOtrosArchivosNoProgramados;
 // A product service program missing at uninstall: the program, then its service.
 extern const char* const msgProgramaServicioNoEncontrado;
+// A database server program missing from its folder: its path; its command is not run.
+extern const char* const msgProgramaNoEncontrado;
 
 // An argument of the command line that Windows-1252 cannot hold (its "?" form).
 extern const char* const msgArgumentoIlegible;

@@ -21,8 +21,16 @@ const char* const kBaseDatos = "turnaliafree";
 const char* const kHostDBMS = "127.0.0.1";
 constexpr uint16_t kPuertoDBMS = 3307;
 
-std::string programa(Ventana& v, const char* nombre) {
-  return rutaCortaPrograma(v, v.estado.directorioDBMS + "\\bin\\" + nombre);
+// Runs one of the server's programs by its short path. A missing program runs nothing: the bare
+// arguments would start whatever their first word names in the current folder or the Path.
+void ejecutarServidor(Ventana& v, const char* nombre, const std::string& resto) {
+  const std::string ruta = v.estado.directorioDBMS + "\\bin\\" + nombre;
+  const std::string corta = rutaCortaPrograma(v, ruta);
+  if (corta.empty()) {
+    v.registrarLog(formatear(msgProgramaNoEncontrado, {ruta}));
+    return;
+  }
+  ejecutarYRegistrar(v, corta, resto);
 }
 
 std::string sello(const LocalTime& t) {
@@ -117,14 +125,14 @@ std::string reescribirIni(const std::string& contenido, const std::string& direc
 
 bool EjecutarComando2N(Ventana& v) {
   v.registrarLog("installing DBMS as service ...");
-  ejecutarYRegistrar(v, programa(v, "mysqld.exe"),
+  ejecutarServidor(v, "mysqld.exe",
                      " --install KVTDB --defaults-file=\"" + v.estado.directorioDBMS + "\\data\\my.ini\"");
   return true;
 }
 
 bool EjecutarComando1N(Ventana& v) {
   v.registrarLog("setting root password ...");
-  ejecutarYRegistrar(v, programa(v, "mysqladmin.exe"), " --port 3307 -u root password " + v.estado.passwordDBMS);
+  ejecutarServidor(v, "mysqladmin.exe", " --port 3307 -u root password " + v.estado.passwordDBMS);
   return true;
 }
 
@@ -133,7 +141,7 @@ bool EjecutarComando3N(Ventana& v) {
   if (!v.puertos.files.fileExists(unirRuta(temporal, kScript)))
     throw Error(formatear(msgArchivoNoEncontrado, {kScript, temporal + "\\"}));
   v.registrarLog("generating script database file ...");
-  ejecutarYRegistrar(v, programa(v, "mysql.exe"),
+  ejecutarServidor(v, "mysql.exe",
                      " -P3307 -uroot -p" + v.estado.passwordDBMS + " < \"" + unirRuta(temporal, kScript) + "\"");
   return true;
 }

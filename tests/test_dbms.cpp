@@ -205,6 +205,10 @@ TEST_F(Dbms, EachFailureEndsTheRunWithItsMessage) {
          };
        },
        "No se instal\xF3 correctamente el servicio KVTDB, consulte con su distribuidor !"},
+      // Its bare arguments must not reach the interpreter: " --install ..." would start whatever
+      // "--install" names in the current folder.
+      {"server program missing", [](Banco& t) { t.entradas.erase(t.entradas.begin()); },
+       "No se ha instalado el servicio KVTDB"},
       {"schema missing", [](Banco& t) { t.files.deleteFile(kTemp + "\\temp_turnaliafree.sql"); },
        "No se encontr\xF3 el archivo temp_turnaliafree.sql en el directorio " + kTemp + "\\ !"},
   };
@@ -214,6 +218,7 @@ TEST_F(Dbms, EachFailureEndsTheRunWithItsMessage) {
     c.preparar(t);
     std::string error = t.instalar();
     EXPECT_EQ(error, c.mensaje) << c.nombre;
+    for (const std::string& cmd : t.comandos()) EXPECT_NE(cmd.substr(0, 1), " ") << c.nombre;
   }
 }
 
