@@ -44,7 +44,8 @@ struct BancoInstalacion : MaquinaFalsa {
     files.mkdir(sys.programs);
     files.put("C:\\Descargas\\utils.zip", zipAlmacenado({{"midas.dll", "d"}, {"biokey.ocx", "o"}}));
     files.put("C:\\Descargas\\dbms.zip",
-              zipAlmacenado({{"MariaDB 10.1/bin/mysqld.exe", "MZ"}, {"MariaDB 10.1/data/my.ini", "[mysqld]\r\nx\r\n"}}));
+              zipAlmacenado({{"MariaDB 10.1/bin/mysqld.exe", "MZ"}, {"MariaDB 10.1/bin/mysqladmin.exe", "MZ"},
+                             {"MariaDB 10.1/bin/mysql.exe", "MZ"}, {"MariaDB 10.1/data/my.ini", "[mysqld]\r\nx\r\n"}}));
     files.put("C:\\Descargas\\temp_turnaliafree.sql", "CREATE DATABASE turnaliafree;");
     files.put("C:\\Descargas\\TurnaliaFree.zip",
               zipAlmacenado({{"TurnaliaFree.exe", "MZ"}, {"KVT_service.exe", "MZ"}, {"KVT_zkteco.exe", "MZ"}}));
