@@ -30,8 +30,11 @@ class FakeShellLinks : public ShellLinks {
   FakeFiles* files_;
 };
 
+// Given a FakeFiles, a program named by its full path must exist there; a bare name is found on
+// the system's search path.
 class FakeShell : public Shell {
  public:
+  explicit FakeShell(FakeFiles* files = nullptr) : files_(files) {}
   struct Started {
     std::string program, parameters;
   };
@@ -41,6 +44,7 @@ class FakeShell : public Shell {
 
   bool startHidden(const std::string& program, const std::string& parameters) override {
     if (startFails) return false;
+    if (files_ && program.find('\\') != std::string::npos && !files_->fileExists(program)) return false;
     started.push_back({program, parameters});
     return true;
   }
@@ -48,6 +52,9 @@ class FakeShell : public Shell {
     ++broadcasts;
     return true;
   }
+
+ private:
+  FakeFiles* files_;
 };
 
 }  // namespace tf

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 
 namespace tf {
@@ -67,7 +68,7 @@ std::vector<std::string> FakeLogSink::lines(const std::string& path) const {
 
 std::string FakeFiles::key(const std::string& path) {
   std::string k;
-  for (char c : path) k += c == '/' ? '\\' : (char)std::tolower((unsigned char)c);
+  for (char c : path) k += c == '/' ? '\\' : (char)lowerCp1252((unsigned char)c);
   while (k.size() > 3 && k.back() == '\\') k.pop_back();
   if (k.size() == 2 && k[1] == ':') k += '\\';
   return k;
@@ -118,8 +119,12 @@ std::vector<std::string> FakeFiles::paths() const {
   return out;
 }
 
+// The system takes "*" and "?" in a path for wildcards, never for a name: such a path names nothing.
+static bool hasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
+
 bool FakeFiles::fileExists(const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(guard);
+  if (hasWildcard(path)) return false;
   auto it = nodes.find(key(path));
   return it != nodes.end() && !it->second.second.folder;
 }
@@ -127,6 +132,7 @@ bool FakeFiles::fileExists(const std::string& path) {
 bool FakeFiles::folderExists(const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(guard);
   std::string k = key(path);
+  if (hasWildcard(k)) return false;
   if (k.size() == 3 && k[1] == ':') return true;  // drive roots always exist
   auto it = nodes.find(k);
   return it != nodes.end() && it->second.second.folder;
@@ -135,7 +141,7 @@ bool FakeFiles::folderExists(const std::string& path) {
 static bool wildMatch(const char* p, const char* s) {
   if (*p == 0) return *s == 0;
   if (*p == '*') return wildMatch(p + 1, s) || (*s && wildMatch(p, s + 1));
-  if (*s && (*p == '?' || std::tolower((unsigned char)*p) == std::tolower((unsigned char)*s)))
+  if (*s && (*p == '?' || lowerCp1252((unsigned char)*p) == lowerCp1252((unsigned char)*s)))
     return wildMatch(p + 1, s + 1);
   return false;
 }
@@ -180,6 +186,7 @@ bool FakeFiles::list(const std::string& pattern, std::vector<FileEntry>& out) {
 
 std::string FakeFiles::storedName(const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(guard);
+  if (hasWildcard(path)) return {};
   std::string k = key(path);
   for (const auto& s : shortNames)
     if (key(s.second) == k) k = key(s.first);
@@ -189,6 +196,7 @@ std::string FakeFiles::storedName(const std::string& path) {
 
 bool FakeFiles::deleteFile(const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(guard);
+  if (hasWildcard(path)) return false;
   auto it = nodes.find(key(path));
   if (it == nodes.end() || it->second.second.readOnly) return false;
   if (it->second.second.folder && !it->second.second.reparse) return false;
@@ -198,6 +206,7 @@ bool FakeFiles::deleteFile(const std::string& path) {
 
 bool FakeFiles::removeFolder(const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(guard);
+  if (hasWildcard(path)) return false;
   std::string k = key(path);
   auto it = nodes.find(k);
   if (it == nodes.end() || !it->second.second.folder) return false;
@@ -237,7 +246,7 @@ bool FakeFiles::copyFile(const std::string& from, const std::string& to, bool fa
 bool FakeFiles::moveFile(const std::string& from, const std::string& to, bool replace) {
   std::lock_guard<std::recursive_mutex> lock(guard);
   auto src = nodes.find(key(from));
-  if (src == nodes.end() || !folderExists(parentOf(to))) return false;
+  if (src == nodes.end() || hasWildcard(from + to) || !folderExists(parentOf(to))) return false;
   auto dst = nodes.find(key(to));
   if (dst != nodes.end() && (!replace || dst->second.second.readOnly || dst->second.second.folder)) return false;
   Node n = src->second.second;
@@ -357,7 +366,7 @@ bool FakeFiles::fileSize(const std::string& path, uint64_t& size) {
 bool FakeFiles::lastWriteTime(const std::string& path, LocalTime& t) {
   std::lock_guard<std::recursive_mutex> lock(guard);
   auto it = nodes.find(key(path));
-  if (it == nodes.end()) return false;
+  if (it == nodes.end() || hasWildcard(path)) return false;
   t = it->second.second.time;
   return true;
 }

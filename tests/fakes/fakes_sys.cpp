@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 
 namespace tf {
@@ -92,9 +93,17 @@ class FakeServiceControl : public ServiceControl {
 
 }  // namespace
 
+// Names compare without letter case, as the system's do.
+static bool sameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return upperCp1252((unsigned char)x) == upperCp1252((unsigned char)y);
+         });
+}
+
 std::string FakeProcesses::environment(const std::string& name) {
-  auto it = env.find(name);
-  return it == env.end() ? std::string() : it->second;
+  for (const auto& v : env)
+    if (sameName(v.first, name)) return v.second;
+  return {};
 }
 
 std::unique_ptr<RunningCommand> FakeProcesses::startHidden(const std::string& commandLine) {
@@ -130,7 +139,7 @@ bool FakeProcesses::imagePath(uint32_t id, std::string& path) {
 
 FakeServices::Service* FakeServices::find(const std::string& key) {
   for (auto& s : services)
-    if (s.key == key) return &s;
+    if (sameName(s.key, key)) return &s;
   return nullptr;
 }
 

@@ -26,7 +26,7 @@ struct FakeCommandScript {
 
 class FakeProcesses : public Processes {
  public:
-  std::map<std::string, std::string> env;
+  std::map<std::string, std::string> env;  // names compare without letter case
   bool errorBoxesOff = false;
   std::vector<std::string> started;  // command lines
   int endedTrees = 0;                // commands ended with their programs
@@ -77,7 +77,7 @@ class FakeServices : public Services {
   bool openFails = false;
   std::vector<unsigned> sleeps;  // waitForMessages arguments
 
-  Service* find(const std::string& key);
+  Service* find(const std::string& key);  // any letter case
   std::vector<std::string> serviceNames(const std::string& machine) override;
   std::unique_ptr<ServiceControl> openForStart(const std::string& machine, const std::string& name) override;
   std::unique_ptr<ServiceControl> openForStop(const std::string& machine, const std::string& name) override;

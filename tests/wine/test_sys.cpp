@@ -1,4 +1,5 @@
-// Command runner, services, processes and folder clearing on the real (Wine) system.
+// Command runner, services, processes and folder clearing on the real (Wine) system, and the
+// contracts of the files, service and process ports.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,6 +16,7 @@
 #include "sys/comando.h"
 #include "sys/servicios.h"
 #include "sys/utilidades.h"
+#include "tests/port_contracts.h"
 
 using namespace tf;
 
@@ -189,11 +191,11 @@ TEST_F(Service, RegisteredFoundWithoutCaseStartedOnceAndRemoved) {
   EXPECT_FALSE(isServicioInstalado("TfStubKVTDB", services));
 }
 
-TEST_F(Service, DisplayNameDoesNotCount) {
-  ASSERT_NE(cmd("-install -silent -name TfStubClave -display TfStubMostrado").find("installed"), std::string::npos);
-  EXPECT_TRUE(isServicioInstalado("TfStubClave", services));
-  EXPECT_FALSE(isServicioInstalado("TfStubMostrado", services));
-  cmd("-uninstall -silent -name TfStubClave");
+TEST_F(Service, PortKeepsItsContract) {
+  std::string out = cmd("-install -silent -name TfStubContrato -display TfStubMostrado");
+  ASSERT_NE(out.find("installed"), std::string::npos) << out;
+  contract::services(services, "TfStubContrato", "TfStubMostrado");
+  cmd("-uninstall -silent -name TfStubContrato");
 }
 
 TEST_F(Service, FallingToStoppedWhileStartingEndsTheWaitWithFalse) {
@@ -273,6 +275,14 @@ TEST(Processes, RunningTestIgnoresCaseAndBothCopiesAreTerminated) {
   for (int i = 0; i < 50 && !(gone = !isProcesoEnEjecucion("tf_mysqld.exe", procs)); ++i) Sleep(100);
   EXPECT_TRUE(gone);
   EXPECT_FALSE(terminarProcesos("TF_MYSQLD.EXE", procs));
+}
+
+TEST(Processes, PortKeepsItsContract) {
+  Win32Processes procs;
+  SetEnvironmentVariableW(L"TfContrato", L"Configuraci\u00F3n");
+  contract::processes(procs, GetCurrentProcessId(), "wine_tests.exe", "TfContrato", "Configuración",
+                      fixture("stub_output.exe") + " sleep:60000");
+  SetEnvironmentVariableW(L"TfContrato", nullptr);
 }
 
 // ---- folders
@@ -379,6 +389,14 @@ struct Folders : ::testing::Test {
 };
 
 }  // namespace
+
+TEST_F(Folders, FilesPortKeepsItsContract) {
+  contract::FilesMachine machine{unixSymlink, [this](const std::string&) {
+                                   putW(L"\u0141\u00F3d\u017A.txt");
+                                   return true;
+                                 }};
+  contract::files(files, root, machine);
+}
 
 TEST_F(Folders, KeepMaskKeepsBackupsAndTheirFoldersAndRemovesTheRest) {
   put("kvt_inicial.zip");
