@@ -199,7 +199,10 @@ void TfrmPrincipal::FormCreate() {
       mostrarOpcionesDesinstalacion();
     } else {
       std::string servidor = buscarServidorRed();
-      if (!servidor.empty()) {
+      // "-full" keeps the full installation, whoever answered; the log names the server either way.
+      if (!servidor.empty() && !argumentos_.servidorIndicado)
+        registrarLog(formatear(argumentos_.completa ? msgServidorDetectadoCompleta : msgServidorDetectado, {servidor}));
+      if (!servidor.empty() && !argumentos_.completa) {
         modoTicador = 1;
         form["lblServidorDetectado"].caption = "Se ha detectado una instalación de TurnaliaFree en el equipo " +
                                                servidor +
