@@ -30,6 +30,15 @@ struct Argumentos {
   bool ayuda = false;                // "-?" or "-help"
   bool sinAccesoEscritorio = false;  // "-no_desktop_shortcut"
   bool sinAccesoMenu = false;        // "-no_startmenu_shortcut"
+  // "-full": the full installation even when a server answers on the LAN. Never with "-ip" (an
+  // error below), which names the client's server.
+  bool completa = false;
+  // "-log <path>": the installation log goes to that file, as typed here (start-up makes it ready).
+  bool conLog = false;
+  std::string ficheroLog;
+  // Why "-log" cannot be acted on ("" when it can): both modes refuse the run (87) before
+  // anything is touched, as for `ilegibles`.
+  std::string errorLog;
   // One text per argument the program cannot act on (unknown, "-ip" out of place or without a
   // server name), ready for the log. Only a silent run refuses them; the wizard ignores them.
   std::vector<std::string> errores;
@@ -38,10 +47,10 @@ struct Argumentos {
   std::vector<std::string> ilegibles;
 };
 
-// Reads every argument, in any letter case. "-m", "-no_downloads", "-ip <server>" (first only)
-// and the deployment switches are known everywhere; "kvt" only to the uninstaller. `inexactos`
-// are the positions of the arguments the system's text could not give exactly (their "?" form
-// stands in `args`, for the message only).
+// Reads every argument, in any letter case. "-m", "-no_downloads", "-ip <server>" (first only),
+// "-log <path>", "-full" and the deployment switches are known everywhere; "kvt" only to the
+// uninstaller. `inexactos` are the positions of the arguments the system's text could not give
+// exactly (their "?" form stands in `args`, for the message only).
 Argumentos leerArgumentos(const std::vector<std::string>& args, bool desinstalador,
                           const std::vector<size_t>& inexactos = {});
 

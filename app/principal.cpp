@@ -204,7 +204,15 @@ void TfrmPrincipal::FormCreate() {
       mostrarOpcionesDesinstalacion();
     } else {
       std::string servidor = buscarServidorRed();
-      if (!servidor.empty()) {
+      // "-full" keeps the full installation, whoever answered; the log names the server either way,
+      // its control characters blanked: the answer is anyone's datagram and must not forge lines.
+      if (!servidor.empty() && !argumentos_.servidorIndicado) {
+        std::string nombre = servidor;
+        for (char& c : nombre)
+          if ((unsigned char)c < 0x20) c = ' ';
+        registrarLog(formatear(argumentos_.completa ? msgServidorDetectadoCompleta : msgServidorDetectado, {nombre}));
+      }
+      if (!servidor.empty() && !argumentos_.completa) {
         estado.modoTicador = 1;
         form.lblServidorDetectado().caption = "Se ha detectado una instalación de TurnaliaFree en el equipo " +
                                                servidor +

@@ -30,8 +30,22 @@ bool Programa::arrancar() {
   argumentos_.programa = programa;
   argumentos_.errorPrograma = error;
 
+  // The log's place first, so that every later line lands there. A command line refused for
+  // itself (87) touches nothing, "-log"'s file included: its reasons go beside the program.
+  const bool rechazada = !argumentos_.ilegibles.empty() || !argumentos_.errorLog.empty() ||
+                         (argumentos_.silencioso && !argumentos_.errores.empty());
+  std::string ficheroLog;
+  if (argumentos_.conLog && !rechazada) {
+    try {
+      ficheroLog = prepararFicheroLog(argumentos_.ficheroLog, entorno_.ficheros(), entorno_.destinoLog(),
+                                      argumentos_.errorLog);
+    } catch (const std::exception& e) {
+      argumentos_.errorLog = e.what();
+    }
+  }
   // A folder the program cannot name leaves it without a log; the window then says why.
-  log_ = std::make_unique<ULog>(entorno_.reloj(), entorno_.destinoLog(), programa);
+  if (ficheroLog.empty()) log_ = std::make_unique<ULog>(entorno_.reloj(), entorno_.destinoLog(), programa);
+  else log_ = std::make_unique<ULog>(entorno_.reloj(), entorno_.destinoLog(), FicheroLog{ficheroLog});
 
   // A silent run makes no window at all: its boxes are log lines and nothing waits for a person.
   const bool silencioso = argumentos_.silencioso;
@@ -44,9 +58,11 @@ bool Programa::arrancar() {
     ui = &entorno_.interfazVentana();
   }
 
-  if (!argumentos_.ilegibles.empty()) {
+  std::vector<std::string> rechazos = argumentos_.ilegibles;
+  if (!argumentos_.errorLog.empty()) rechazos.push_back(argumentos_.errorLog);
+  if (!rechazos.empty()) {
     std::string texto;
-    for (const std::string& l : argumentos_.ilegibles) {
+    for (const std::string& l : rechazos) {
       log_->registrarLog(l);
       texto += (texto.empty() ? "" : "\n") + l;
     }

@@ -1,4 +1,5 @@
-// The installation log: one line per call, appended beside the executable, never raising.
+// The installation log: one line per call, appended beside the executable (or to the file
+// "-log" names), never raising.
 #pragma once
 #include <memory>
 #include <string>
@@ -6,6 +7,8 @@
 #include "platform/ports.h"
 
 namespace tf {
+
+class Files;
 
 // Where the steps and engines write their lines: one line per call, never raising.
 class Log {
@@ -20,11 +23,18 @@ class Log {
 constexpr unsigned kEsperaMutexLogMs = 3000;
 constexpr unsigned kEsperaMutexLogTrasFalloMs = 50;
 
+// A log file given by its full path: every line goes to it, whatever the date.
+struct FicheroLog {
+  std::string ruta;
+};
+
 class ULog : public Log {
  public:
   // Computes the log path and creates the named mutex, as at program start. An empty executable
   // path (one the system could not name) means no log at all, as when the mutex cannot be made.
   ULog(Clock& clock, LogSink& sink, std::string exePath);
+  // The same log in `fichero`; its mutex is named after that path by the same rule.
+  ULog(Clock& clock, LogSink& sink, FicheroLog fichero);
   ULog(const ULog&) = delete;
   ULog& operator=(const ULog&) = delete;
 
@@ -40,13 +50,23 @@ class ULog : public Log {
   static std::string logPathFor(const std::string& exePath, const LocalTime& t);
 
  private:
+  void crearMutex();
+
   Clock& clock_;
   LogSink& sink_;
   std::string exePath_;
+  bool fijo_ = false;  // one file for the whole run
   std::string path_;
   std::string mutexName_;
   std::unique_ptr<NamedMutex> mutex_;
   unsigned esperaMutexMs_ = kEsperaMutexLogMs;
 };
+
+// The file "-log <ruta>" names, made ready before the run touches anything else: a relative path
+// is the working folder's, "/" and "\" both separate, "." and ".." are resolved, missing folders
+// are created and the file is opened for appending (created when missing). Returns the full path,
+// or "" with `error` (the reason, for the person) when that cannot be done; the folders it made
+// are then removed again. Throws Error when the working folder cannot be named.
+std::string prepararFicheroLog(const std::string& ruta, Files& files, LogSink& sink, std::string& error);
 
 }  // namespace tf

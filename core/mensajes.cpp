@@ -53,6 +53,15 @@ const char* const msgNoCrearTemporal =
     "una carpeta con permiso de escritura, instalación detenida !";
 const char* const msgArgumentoIlegible =
     "El argumento \"%s\" contiene caracteres que el instalador no puede leer: escríbalo sin ellos";
+const char* const msgFaltaFicheroLog = "Falta el nombre del fichero tras la opción -log";
+const char* const msgNoEscribirLog = "No fue posible o no tiene privilegios para escribir en el fichero %s !";
+const char* const msgOpcionesIpYFull =
+    "Las opciones -ip y -full no se pueden usar juntas: -ip instala el Software Ticador, -full la instalación "
+    "completa";
+const char* const msgServidorDetectado = "Se ha detectado una instalación de TurnaliaFree en el equipo %s de su Red Local";
+const char* const msgServidorDetectadoCompleta =
+    "Se ha detectado una instalación de TurnaliaFree en el equipo %s de su Red Local: se realiza la instalación "
+    "completa (-full)";
 
 const char* const msgArchivoAlReiniciar = "El archivo %s está en uso, se eliminará al reiniciar el equipo";
 const char* const msgDirectorioAlReiniciar = "El directorio %s se eliminará al reiniciar el equipo";

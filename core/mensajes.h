@@ -68,6 +68,13 @@ extern const char* const msgProgramaNoEncontrado;
 
 // An argument of the command line that Windows-1252 cannot hold (its "?" form).
 extern const char* const msgArgumentoIlegible;
+// "-log" without a file name; a log file that cannot be written (its path); "-ip" with "-full".
+extern const char* const msgFaltaFicheroLog;
+extern const char* const msgNoEscribirLog;
+extern const char* const msgOpcionesIpYFull;
+// The log line naming the server that answered on the LAN: the client's road, or "-full"'s.
+extern const char* const msgServidorDetectado;
+extern const char* const msgServidorDetectadoCompleta;
 
 // Fills each "%s" of `tmpl` with the next argument, in order; extra places stay empty.
 std::string formatear(const std::string& tmpl, std::initializer_list<std::string> args);

@@ -44,6 +44,8 @@ TEST(Argumentos, SwitchesAreReadInAnyCaseAndPlaceAndTheUnknownAreNamed) {
     std::vector<std::string> errores;
     std::vector<size_t> inexactos = {};  // arguments the system could not give in Windows-1252
     std::vector<std::string> ilegibles = {};
+    bool completa = false;
+    std::string ficheroLog = "", errorLog = "";  // "-log": the path as typed, or why it cannot be used
   } casos[] = {
       {{}, false, false, false, false, false, {}},
       {{"-silent"}, false, true, false, false, false, {}},
@@ -74,6 +76,13 @@ TEST(Argumentos, SwitchesAreReadInAnyCaseAndPlaceAndTheUnknownAreNamed) {
       // Refused in both modes: its "?" form would name another server.
       {{"-ip", "????", "-silent"}, false, true, false, false, false, {}, {1},
        {"El argumento \"????\" contiene caracteres que el instalador no puede leer: escr\xED" "balo sin ellos"}},
+      {{"-silent", "-LOG", "C:\\Registros\\instalacion.log", "-full"}, false, true, false, false, false, {}, {}, {},
+       true, "C:\\Registros\\instalacion.log"},
+      {{"/log", "registros/x.log", "/Full", "kvt"}, true, false, false, false, false, {}, {}, {}, true, "registros/x.log"},
+      // No name: refused in both modes.
+      {{"-silent", "-log"}, false, true, false, false, false, {}, {}, {}, false, "", msgFaltaFicheroLog},
+      // The named server's client or the full installation: only the wizard goes on, as the client.
+      {{"-ip", "SERVIDOR", "-silent", "/full"}, false, true, false, false, false, {msgOpcionesIpYFull}},
   };
   for (const Caso& c : casos) {
     std::string nombre;
@@ -85,6 +94,9 @@ TEST(Argumentos, SwitchesAreReadInAnyCaseAndPlaceAndTheUnknownAreNamed) {
     EXPECT_EQ(a.sinAccesoMenu, c.sinMenu) << nombre;
     EXPECT_EQ(a.errores, c.errores) << nombre;
     EXPECT_EQ(a.ilegibles, c.ilegibles) << nombre;
+    EXPECT_EQ(a.completa, c.completa) << nombre;
+    EXPECT_EQ(a.ficheroLog, c.ficheroLog) << nombre;
+    EXPECT_EQ(a.errorLog, c.errorLog) << nombre;
   }
 }
 
@@ -127,10 +139,15 @@ TEST_F(InstalacionDesatendida, WritesTheWizardsLinesPlusItsOwnThreeAndExitsZero)
   ASSERT_EQ(asistente.fallo(), "");
   EXPECT_EQ(codigoSalida(asistente.frm->estado.desenlace, false), 0);
 
-  EXPECT_EQ(ejecutar({"-no_downloads", "-silent"}), 0);
+  // Its log where "-log" says, relative to the working folder; nothing beside the program.
+  files.current = "C:\\Trabajo";
+  EXPECT_EQ(ejecutar({"-no_downloads", "-silent", "-log", "Registros\\instalacion.log"}), 0);
   EXPECT_EQ(fallo(), "");
   EXPECT_TRUE(ui.boxes.empty() && ui.errors.empty());
   EXPECT_GT(bombeos, 0);
+  EXPECT_EQ(log().getFicheroLog(), "C:\\Trabajo\\Registros\\instalacion.log");
+  EXPECT_EQ(sink.mutexNames, std::vector<std::string>{"C:/Trabajo/Registros/instalacion.log"});
+  EXPECT_EQ(sink.files.count(asistente.log().getFicheroLog()), 0u);
 
   std::vector<std::string> esperado =
       sin(asistente.mensajes(), {"Mostrando panel pnlLicencia ...", "Mostrando panel pnlOpciones ..."});
@@ -139,11 +156,12 @@ TEST_F(InstalacionDesatendida, WritesTheWizardsLinesPlusItsOwnThreeAndExitsZero)
   esperado.insert(bienvenida + 1, {kLineaModoInstalacion, kLineaLicenciaAceptada});
   esperado.insert(std::find(esperado.begin(), esperado.end(), msgEliminandoTemporal), "C\xF3" "digo de salida: 0");
   EXPECT_EQ(mensajes(), esperado);
-  // What landed is what the wizard left.
+  // What landed is what the wizard left, the log's folders aside.
   auto claves = [](const std::vector<std::string>& rutas) {
     std::vector<std::string> out;
     for (const std::string& r : rutas)
-      if (r.find("Licencia_KVT.txt") == std::string::npos) out.push_back(FakeFiles::key(r));
+      if (r.find("Licencia_KVT.txt") == std::string::npos && FakeFiles::key(r).rfind("c:\\trabajo", 0) != 0)
+        out.push_back(FakeFiles::key(r));
     return out;
   };
   EXPECT_EQ(claves(files.paths()), claves(asistente.files.paths()));
@@ -220,19 +238,35 @@ TEST(Salida, TheWizardsOutcomeFollowsWhatThePersonDid) {
   }
 }
 
-// An argument Windows-1252 cannot hold ends the run before anything is touched: its error box
-// in the wizard, its log line in a silent run, 87 in both.
+// An argument Windows-1252 cannot hold, or a "-log" file that cannot be made ready, ends the run
+// before anything is touched ("-log"'s folders included): its error box in the wizard, its log
+// line beside the program in either mode, 87 in both.
 TEST(Salida, AnArgumentTheCodePageCannotHoldIsRefusedInBothModes) {
-  for (bool silencioso : {false, true}) {
-    BancoInstalacion m;
-    m.preparar();
-    m.linea = {{"-ip", "????"}, {1}};
-    if (silencioso) m.linea.args.push_back("-silent");
-    Programa p(m);
-    EXPECT_EQ(p.ejecutar(), 87) << silencioso;
-    EXPECT_FALSE(p.hayVentana());
-    EXPECT_EQ(m.ui.errors.size(), silencioso ? 0u : 1u);
-    EXPECT_TRUE(m.processes.started.empty() && m.net.difusiones.empty());
-    EXPECT_EQ(m.mensajes().front().rfind("El argumento \"????\"", 0), 0u);
-  }
+  struct Caso {
+    LineaSistema linea;
+    std::string motivo;
+    bool asistente = true;  // the wizard refuses it too
+  } casos[] = {
+      {{{"-ip", "????"}, {1}}, "El argumento \"????\" contiene caracteres que el instalador no puede leer: escr\xED"
+                               "balo sin ellos"},
+      {{{"/log"}, {}}, msgFaltaFicheroLog},
+      // Refused for another reason: its line goes beside the program all the same.
+      {{{"-log", "C:\\Registros\\x.log", "-quiet"}, {}}, "Opci\xF3n desconocida: -quiet", false},
+  };
+  for (const Caso& c : casos)
+    for (bool silencioso : {false, true}) {
+      if (!silencioso && !c.asistente) continue;
+      BancoInstalacion m;
+      m.preparar();
+      const auto antes = m.files.paths();
+      m.linea = c.linea;
+      if (silencioso) m.linea.args.push_back("-silent");
+      Programa p(m);
+      EXPECT_EQ(p.ejecutar(), 87) << c.motivo << silencioso;
+      EXPECT_FALSE(p.hayVentana());
+      EXPECT_EQ(m.ui.errors, silencioso ? std::vector<std::string>{} : std::vector<std::string>{c.motivo + "."});
+      EXPECT_TRUE(m.processes.started.empty() && m.net.difusiones.empty() && m.files.paths() == antes);
+      EXPECT_EQ(m.sink.files.size(), 1u);  // the log beside the program, nothing else
+      EXPECT_EQ(m.mensajes().at(0), c.motivo);
+    }
 }

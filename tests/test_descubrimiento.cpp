@@ -2,6 +2,8 @@
 // a machine that cannot ask sees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/principal.h"
 #include "tests/fakes/maquina.h"
 
@@ -29,15 +31,22 @@ TEST_F(Descubrimiento, ArgumentsAndAnswersDecideTheServer) {
     std::vector<std::string> args;
     std::vector<FakeNetwork::Respuesta> respuestas;
     bool pregunta;         // a datagram goes out
-    std::string servidor;  // "" for none
+    std::string servidor;  // the client's server, "" for the full installation
+    std::string linea = "";  // the log's line naming the server that answered
   };
+  const std::string detectado = "Se ha detectado una instalaci\xF3n de TurnaliaFree en el equipo ";
   const std::string larga(9000, 'x');
   const std::vector<Caso> casos = {
       {"switch in capitals, name kept", {"-IP", "NOMBRE"}, {{100, "OTRO"}}, false, "NOMBRE"},
       {"switch without a name", {"-ip"}, {{100, "OTRO"}}, false, ""},
       {"switch not first", {"-m", "-ip", "x"}, {}, true, ""},
       {"switch not first, a server answers", {"-m", "-ip", "x"}, {{100, "SRV"}}, true, "SRV"},
-      {"first answer wins", {}, {{610, "SEGUNDO"}, {600, "PRIMERO"}}, true, "PRIMERO"},
+      {"first answer wins", {}, {{610, "SEGUNDO"}, {600, "PRIMERO"}}, true, "PRIMERO",
+       detectado + "PRIMERO de su Red Local"},
+      {"-full: the full installation, the server named", {"-full"}, {{100, "SRV"}}, true, "",
+       detectado + "SRV de su Red Local: se realiza la instalaci\xF3n completa (-full)"},
+      {"control characters of the answer blanked in the log", {}, {{100, "SRV\r\n[x] forged"}}, true,
+       "SRV\r\n[x] forged", detectado + "SRV  [x] forged de su Red Local"},
       {"empty first answer: no server", {}, {{300, ""}, {400, "TARDE"}}, true, ""},
       {"answer just in time", {}, {{1999, "JUSTO"}}, true, "JUSTO"},
       {"answer after the wait", {}, {{2000, "TARDE"}}, true, ""},
@@ -48,8 +57,13 @@ TEST_F(Descubrimiento, ArgumentsAndAnswersDecideTheServer) {
     SCOPED_TRACE(c.nombre);
     net.difusiones.clear();
     net.respuestas = c.respuestas;
+    sink.files.clear();
     start(c.args);
     EXPECT_EQ(net.difusiones, c.pregunta ? std::vector<std::string>{"8077|"} : std::vector<std::string>{});
+    const auto m = mensajes();
+    if (!c.linea.empty()) {
+      EXPECT_NE(std::find(m.begin(), m.end(), c.linea), m.end());
+    }
     if (c.servidor.empty()) {
       EXPECT_EQ(frm->estado.modoTicador, 0);
       EXPECT_EQ(frm->panelVisible(), "pnlBienvenida");

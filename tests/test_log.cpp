@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/log.h"
+#include "core/texto.h"
 #include "tests/fakes/fakes.h"
 
 using namespace tf;
@@ -85,4 +86,39 @@ TEST(Log, ExecutableThatCouldNotBeNamedMeansNoLog) {
   log.registrarLog("sin ruta");
   EXPECT_TRUE(sink.files.empty());
   EXPECT_TRUE(sink.mutexNames.empty());
+}
+
+// "-log <path>": the full path the log goes to, or why it cannot (the folders it made are gone).
+TEST(Log, TheFileNamedOnTheCommandLineIsMadeReadyOrRefused) {
+  const std::string noEscribir = "No fue posible o no tiene privilegios para escribir en el fichero ";
+  struct Caso {
+    std::string ruta, actual, fichero, error;
+  } casos[] = {
+      {"C:\\Registros\\instalacion.log", "C:\\", "C:\\Registros\\instalacion.log", ""},
+      {"registros/../Registros/./x.log", "C:\\Trabajo", "C:\\Trabajo\\Registros\\x.log", ""},
+      {"\\Registros\\x.log", "D:\\Trabajo\\", "D:\\Registros\\x.log", ""},
+      {"..\\..\\..\\x.log", "C:\\A", "C:\\x.log", ""},
+      {"\\\\servidor\\recurso\\logs\\x.log", "C:\\", "\\\\servidor\\recurso\\logs\\x.log", ""},
+      {"C:\\Registros\\", "C:\\", "", noEscribir + "C:\\Registros\\ !"},
+      {"C:\\Registros\\con.log", "C:\\", "", noEscribir + "C:\\Registros\\con.log !"},
+      {"C:\\Registros\\a:b.log", "C:\\", "", noEscribir + "C:\\Registros\\a:b.log !"},
+      {"C:x.log", "C:\\", "", noEscribir + "C:x.log !"},
+      {"\\\\servidor", "C:\\", "", noEscribir + "\\\\servidor !"},
+      {"C:\\Fichero\\x.log", "C:\\", "", "No fue posible o no tiene privilegios para crear el directorio C:\\Fichero !"},
+      {"C:\\Nueva\\Registros\\x.log", "C:\\", "", noEscribir + "C:\\Nueva\\Registros\\x.log !"},
+  };
+  for (const Caso& c : casos) {
+    FakeFiles files;
+    files.current = c.actual;
+    files.put("C:\\Fichero", "un fichero");
+    FakeLogSink sink;
+    sink.readOnlyFolders.push_back("C:\\Nueva\\");
+    std::string error;
+    EXPECT_EQ(prepararFicheroLog(c.ruta, files, sink, error), c.fichero) << c.ruta;
+    EXPECT_EQ(error, c.error) << c.ruta;
+    // The file opened in its folder, or nothing left behind.
+    EXPECT_EQ(sink.files.count(c.fichero), c.fichero.empty() ? 0u : 1u) << c.ruta;
+    if (c.fichero.empty()) EXPECT_EQ(files.paths(), std::vector<std::string>{"C:\\Fichero"}) << c.ruta;
+    else EXPECT_TRUE(files.folderExists(extraerDirectorio(c.fichero))) << c.ruta;
+  }
 }

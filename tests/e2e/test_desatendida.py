@@ -7,6 +7,7 @@ import re
 
 import completa
 from harness import (ALREADY_RUNNING, FAILURE, INVALID_SWITCH, SUCCESS, USER_EXIT, wait_until)
+from responder import Responder
 from test_completa import in_order, landed_everything
 from test_desinstalacion import entry, files_left, probe, processes, remove_product, services, uninstall_log, values
 from test_ticador import folders, product_folders_removed, read_link, serve_packages, unix, wine
@@ -49,11 +50,20 @@ def test_1_unknown_switch_and_help(h):
     r = h.run("-HELP", sub="caja")
     box = h.msgbox(60000)
     assert box and box[0] == TITLE and box[1].startswith("Uso: setup.exe [opciones]"), box
-    for switch in ("-silent", "-no_desktop_shortcut", "-no_startmenu_shortcut", "-no_downloads", "-ip", "-m"):
+    for switch in ("-silent", "-no_desktop_shortcut", "-no_startmenu_shortcut", "-no_downloads", "-ip", "-full",
+                   "-log", "-m"):
         assert "\n" + switch in box[1], switch
     for code in (0, 87, 1602, 1603, 1618):
         assert f"\n{code}: " in box[1], code
     assert r.wait() == (SUCCESS, [BOX])
+
+    # A log file that cannot be made is refused before anything runs; there is no other log, so
+    # the reason goes to the one beside the program.
+    (h.dir / "fichero").write_bytes(b"no es una carpeta")
+    bad = h.win_dir + "\\fichero\\Registros\\instalacion.log"
+    assert h.run("-silent", "/LOG", bad, sub="log").wait() == (INVALID_SWITCH, [])
+    assert log_of(h.dir / "log") == [f"No fue posible o no tiene privilegios para crear el directorio {h.win_dir}"
+                                     "\\fichero\\Registros !", exit_line(INVALID_SWITCH)]
 
 
 def test_2_second_copy_exits_1618_and_the_wizard_closed_on_welcome_1602(h):
@@ -117,7 +127,7 @@ def test_4_client_road_without_the_desktop_link(h):
     assert "Creating a Shortcut on the Desktop ..." not in log
 
 
-def test_5_silent_installation_then_the_entrys_quiet_uninstall(h):
+def test_5_silent_full_installation_with_its_own_log_then_the_entrys_quiet_uninstall(h):
     where = values(probe("-folders"))
     completa.forget()
     remove_product(where)  # a machine without the product, whatever ran before
@@ -125,15 +135,27 @@ def test_5_silent_installation_then_the_entrys_quiet_uninstall(h):
     h.on_close(lambda: remove_product(where))
     f = folders()
     v = serve_packages(h)
+    # A second server being rolled out while the first answers on the LAN: "-full" keeps the
+    # full installation; the log goes where the deployment tool asked, its folder made.
+    lan = Responder(h.dir / "responder")
+    h.on_close(lan.stop)
+    lan.start(name="SERVIDOR-LAN")
+    log_file = unix("C:\\Registros\\instalacion.log")  # a folder the prefix does not have
 
-    run = h.run("-silent", ms=INSTALL_MS)
+    run = h.run("-silent", "-full", "-log", "C:\\Registros\\instalacion.log", ms=INSTALL_MS)
     # A second copy while the first installs, from another folder.
-    wait_until(lambda: "Mostrando panel pnlProgreso ..." in log_of(h.dir), 120, "the installation to start")
+    wait_until(lambda: log_file.exists() and "Mostrando panel pnlProgreso ..." in completa.messages_of(log_file),
+               120, "the installation to start")
     assert h.run("-silent", sub="segunda").wait() == (ALREADY_RUNNING, [])
     assert run.wait() == (SUCCESS, [])
+    assert lan.count() >= 1
 
-    # What lands is what the wizard's installation lands.
-    log = log_of(h.dir)
+    # What lands is what the wizard's installation lands; the log beside setup.exe is not written.
+    assert not h.log_path().exists()
+    log = completa.messages_of(log_file)
+    assert log[:2] == ["*" * 87, MAIN_WINDOW.split("|")[1]]
+    assert ("Se ha detectado una instalación de TurnaliaFree en el equipo SERVIDOR-LAN de su Red Local: "
+            "se realiza la instalación completa (-full)") in log
     landed_everything({"folders": f, "dir": h.dir, "requests": v.requests(), "log": log})
     # Its log: the wizard's lines without the pages a person walks, plus mode, licence and code.
     assert [m for m in log if m.startswith("Mostrando panel")] == [
@@ -167,9 +189,10 @@ def test_5_silent_installation_then_the_entrys_quiet_uninstall(h):
                    "Mostrando panel pnlFinalizacion ...", exit_line(SUCCESS)])
     assert LICENCE not in log
 
-    # Again, with nothing left to uninstall: still a success.
-    assert h.run(*args, exe=exe).wait() == (SUCCESS, [])
-    assert uninstall_log(where)[-3] == exit_line(SUCCESS)
+    # Again, with nothing left to uninstall: still a success, logged relative to the working folder.
+    assert h.run(*args, "-log", "registros\\desinstalacion.log", exe=exe).wait() == (SUCCESS, [])
+    assert completa.messages_of(h.dir / "registros" / "desinstalacion.log")[-3] == exit_line(SUCCESS)
+    assert uninstall_log(where) == log
 
 
 def quiet_uninstall_string(key):

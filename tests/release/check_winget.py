@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Checks the package-manager manifests written for a setup.exe: each valid against its 1.10.0
 schema (Debian's python3-jsonschema and python3-yaml), the hash and version those of the binary,
-the installed-programs entry's texts those of the program's sources, README's exit codes and
-silent switch.
+the installed-programs entry's texts those of the program's sources, README's exit codes, silent
+switch and log switch.
 Usage: check_winget.py WINGET_DIR SETUP_EXE SOURCE_ROOT SCHEMA_DIR"""
 import glob
 import hashlib
@@ -77,4 +77,7 @@ check("every exit code README documents is declared (%s)" % sorted(documented), 
 switches = installer["InstallerSwitches"]
 check("the silent switch is README's", "| `%s` |" % switches["Silent"] in codes_section)
 check("the log switch carries the manager's placeholder", "<LOGPATH>" in switches["Log"])
+log_switch = switches["Log"].split()[0]
+check("README's switch table documents the log switch %s" % log_switch,
+      re.search(r"^\| `%s <" % re.escape(log_switch), codes_section, re.M) is not None)
 sys.exit(1 if failed else 0)

@@ -49,6 +49,8 @@ TEST(Win32LogSink, AppendsAndCreates) {
   std::string got;
   ASSERT_TRUE(files.readFile(path, got));
   EXPECT_EQ(got, "uno\r\ndos\r\n");
+  // "-log" naming a folder: no file to append to.
+  EXPECT_FALSE(sink.appendToFile(files.tempFolder().substr(0, files.tempFolder().size() - 1), ""));
   std::unique_ptr<NamedMutex> m(sink.createMutex("C:/Descargas/setup_081224.log"));
   ASSERT_TRUE(m);
   ASSERT_TRUE(m->lock(1000));
