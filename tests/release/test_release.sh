@@ -6,7 +6,10 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 exe=$(realpath "${1:-$root/build/mingw-i686/setup.exe}")
-schemas=${TF_WINGET_SCHEMAS:-$root/../shared/schemas/winget-1.10.0}
+# The published schemas beside the checkout; a checkout elsewhere uses the copy it carries.
+schemas=$root/../shared/schemas/winget-1.10.0
+[[ -d $schemas ]] || schemas=$root/tests/release/schemas/winget-1.10.0
+schemas=${TF_WINGET_SCHEMAS:-$schemas}
 work=$(mktemp -d)
 tsa_pid=
 trap '[[ -n $tsa_pid ]] && kill $tsa_pid 2>/dev/null; rm -rf "$work"' EXIT
