@@ -91,7 +91,8 @@ void ULog::anadirLineaLog(const std::string& path, const std::string& line) {
 
 namespace {
 
-// The root `ruta` starts with (C:\ or \\servidor\recurso\), "" when it has none.
+// The root `ruta` starts with (C:\ or \\servidor\recurso\), "" when it has none; the device
+// and long-path prefixes (\\.\, \\?\) name no server.
 std::string raizDe(const std::string& ruta) {
   if (ruta.size() >= 3 && ruta[1] == ':' && ruta[2] == '\\' &&
       ((ruta[0] >= 'A' && ruta[0] <= 'Z') || (ruta[0] >= 'a' && ruta[0] <= 'z')))
@@ -99,6 +100,7 @@ std::string raizDe(const std::string& ruta) {
   if (ruta.compare(0, 2, "\\\\") != 0) return {};
   const size_t servidor = ruta.find('\\', 2);
   if (servidor == std::string::npos || servidor == 2) return {};
+  if (servidor == 3 && (ruta[2] == '.' || ruta[2] == '?')) return {};
   const size_t recurso = ruta.find('\\', servidor + 1);
   if (recurso == servidor + 1) return {};
   return recurso == std::string::npos ? ruta + "\\" : ruta.substr(0, recurso + 1);

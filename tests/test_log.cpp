@@ -104,6 +104,8 @@ TEST(Log, TheFileNamedOnTheCommandLineIsMadeReadyOrRefused) {
       {"C:\\Registros\\a:b.log", "C:\\", "", noEscribir + "C:\\Registros\\a:b.log !"},
       {"C:x.log", "C:\\", "", noEscribir + "C:x.log !"},
       {"\\\\servidor", "C:\\", "", noEscribir + "\\\\servidor !"},
+      {"\\\\.\\pipe\\x", "C:\\", "", noEscribir + "\\\\.\\pipe\\x !"},
+      {"\\\\?\\C:\\x.log", "C:\\", "", noEscribir + "\\\\?\\C:\\x.log !"},
       {"C:\\Fichero\\x.log", "C:\\", "", "No fue posible o no tiene privilegios para crear el directorio C:\\Fichero !"},
       {"C:\\Nueva\\Registros\\x.log", "C:\\", "", noEscribir + "C:\\Nueva\\Registros\\x.log !"},
   };
