@@ -65,7 +65,6 @@ Argumentos leerArgumentos(const std::vector<std::string>& args, bool desinstalad
     } else if (s == "-full") {
       a.completa = true;
     } else if (s == "-log") {
-      a.conLog = true;
       if (conValor(args, i)) {
         a.ficheroLog = args[i + 1];
         a.errorLog.clear();

@@ -12,9 +12,8 @@ struct Argumentos {
   // The arguments after the program's name, as typed (Windows-1252).
   std::vector<std::string> args;
 
-  // The running file: its path ("" when the system cannot name it; `errorPrograma` then holds
-  // the reason) and whether its stored name makes it the uninstaller.
-  std::string programa;
+  // Why the system could not name the running file ("" when it could), and whether its stored
+  // name makes it the uninstaller.
   std::string errorPrograma;
   bool desinstalador = false;
 
@@ -33,8 +32,8 @@ struct Argumentos {
   // "-full": the full installation even when a server answers on the LAN. Never with "-ip" (an
   // error below), which names the client's server.
   bool completa = false;
-  // "-log <path>": the installation log goes to that file, as typed here (start-up makes it ready).
-  bool conLog = false;
+  // "-log <path>": the installation log goes to that file, as typed here (start-up makes it
+  // ready); "" without the switch.
   std::string ficheroLog;
   // Why "-log" cannot be acted on ("" when it can): both modes refuse the run (87) before
   // anything is touched, as for `ilegibles`.
@@ -45,6 +44,10 @@ struct Argumentos {
   // One text per argument Windows-1252 cannot hold: acting on its "?" form could name another
   // server or file, so both modes refuse the run (87) before anything is touched.
   std::vector<std::string> ilegibles;
+
+  // The whole command line refused (87) before anything is touched.
+  bool rechazada() const { return !ilegibles.empty() || !errorLog.empty() || rechazaErrores(); }
+  bool rechazaErrores() const { return silencioso && !errores.empty(); }
 };
 
 // Reads every argument, in any letter case. "-m", "-no_downloads", "-ip <server>" (first only),

@@ -27,15 +27,12 @@ bool Programa::arrancar() {
   }
   const LineaSistema linea = entorno_.lineaComandos();
   argumentos_ = leerArgumentos(linea.args, esDesinstalador(programa, entorno_.ficheros()), linea.inexactos);
-  argumentos_.programa = programa;
   argumentos_.errorPrograma = error;
 
   // The log's place first, so that every later line lands there. A command line refused for
   // itself (87) touches nothing, "-log"'s file included: its reasons go beside the program.
-  const bool rechazada = !argumentos_.ilegibles.empty() || !argumentos_.errorLog.empty() ||
-                         (argumentos_.silencioso && !argumentos_.errores.empty());
   std::string ficheroLog;
-  if (argumentos_.conLog && !rechazada) {
+  if (!argumentos_.ficheroLog.empty() && !argumentos_.rechazada()) {
     try {
       ficheroLog = prepararFicheroLog(argumentos_.ficheroLog, entorno_.ficheros(), entorno_.destinoLog(),
                                       argumentos_.errorLog);

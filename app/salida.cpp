@@ -29,7 +29,7 @@ std::string lineaCodigoSalida(int codigo) { return "Código de salida: " + std::
 
 bool terminaAntesDeLaVentana(const Argumentos& a, const std::function<bool()>& tomarInstancia, Ui& ui, Log& log,
                              int& codigo) {
-  if (a.silencioso && !a.errores.empty()) {
+  if (a.rechazaErrores()) {
     for (const std::string& e : a.errores) log.registrarLog(e);
     codigo = kSalidaArgumentoInvalido;
   } else if (a.ayuda) {

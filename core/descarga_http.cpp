@@ -112,7 +112,7 @@ ReintentosDescarga::Paso DescargaHttp::reintentar(ReintentosDescarga& r, uint64_
   using Paso = ReintentosDescarga::Paso;
   while (r.siguiente(recibidos)) {
     anfitrion_.anunciarReintento(r, recibidos);
-    pausarAtendiendo(clock_, r.pausaMs(), nullptr, [this] { return anfitrion_.atenderPausa(); });
+    pausarAtendiendo(clock_, r.pausaMs(), [this] { return anfitrion_.atenderPausa(); });
     if (anfitrion_.cancelado()) return Paso::Fallar;
     peticion = pedir(r.cabeceraRango());
     if (!peticion) continue;

@@ -85,13 +85,11 @@ unsigned pausaReintentoMs(int n) {
   return kPausasReintentoMs[std::min(n, kReintentosDescarga) - 1];
 }
 
-void pausarAtendiendo(Clock& clock, unsigned ms, const std::function<void()>& atender,
-                      const std::function<bool()>& parar) {
+void pausarAtendiendo(Clock& clock, unsigned ms, const std::function<bool()>& parar) {
   const uint64_t inicio = clock.tickMs();
   // The clock ends the wait; the count of slices only guards against a clock that stands still.
   const unsigned tramos = 2 * (ms / kTramoPausaMs + 1);
   for (unsigned t = 0; t < tramos; ++t) {
-    if (atender) atender();
     if (parar && parar()) return;
     const uint64_t pasado = clock.tickMs() - inicio;
     if (pasado >= ms) return;

@@ -28,10 +28,9 @@ extern const int kReintentosDescarga;
 unsigned pausaReintentoMs(int n);
 constexpr unsigned kTramoPausaMs = 50;
 
-// Waits `ms` on the clock in slices of kTramoPausaMs, servicing the window before each slice;
-// returns early once `parar` says so.
-void pausarAtendiendo(Clock& clock, unsigned ms, const std::function<void()>& atender,
-                      const std::function<bool()>& parar);
+// Waits `ms` on the clock in slices of kTramoPausaMs, asking `parar` before each slice (which
+// services the window) and returning early once it says so.
+void pausarAtendiendo(Clock& clock, unsigned ms, const std::function<bool()>& parar);
 
 // The retries of one file.
 class ReintentosDescarga {

@@ -63,6 +63,15 @@ std::string conBarraFinal(std::string carpeta) {
   return carpeta;
 }
 
+std::string sinBarraFinal(std::string ruta) {
+  while (!ruta.empty() && ruta.back() == '\\') ruta.pop_back();
+  return ruta;
+}
+
+std::string entreComillasSiBlanco(const std::string& ruta) {
+  return ruta.find(' ') == std::string::npos ? ruta : "\"" + ruta + "\"";
+}
+
 std::string unirRuta(const std::string& carpeta, const std::string& nombre) {
   return conBarraFinal(carpeta) + nombre;
 }

@@ -24,6 +24,10 @@ std::string extraerDirectorio(const std::string& ruta);
 std::string extensionFichero(const std::string& ruta);
 // A trailing "\" added when missing; an empty folder stays empty.
 std::string conBarraFinal(std::string carpeta);
+// Every trailing "\" removed.
+std::string sinBarraFinal(std::string ruta);
+// In quotation marks when it holds a blank, for a command line.
+std::string entreComillasSiBlanco(const std::string& ruta);
 // A folder and a name joined with one separator (the bare name when the folder is empty).
 std::string unirRuta(const std::string& carpeta, const std::string& nombre);
 // A name Windows opens as a device in every folder, whatever its extension: CON, PRN, AUX, NUL,

@@ -4,20 +4,12 @@
 
 namespace tf {
 
-std::string rutaCortaPrograma(Ventana& v, const std::string& programa) {
-  if (!v.puertos.files.fileExists(programa)) return {};
-  std::string corta = v.puertos.files.shortPath(programa);
-  if (corta.find(' ') != std::string::npos) return "\"" + corta + "\"";
-  return corta;
-}
-
 std::string programaSistema(Ventana& v, const std::string& nombre) {
   return unirRuta(v.puertos.sys.systemProgramsDir(), nombre);
 }
 
 std::string programaSistemaEnComando(Ventana& v, const std::string& nombre) {
-  const std::string ruta = programaSistema(v, nombre);
-  return ruta.find(' ') == std::string::npos ? ruta : "\"" + ruta + "\"";
+  return entreComillasSiBlanco(programaSistema(v, nombre));
 }
 
 Consola consola(Ventana& v) {
@@ -25,9 +17,7 @@ Consola consola(Ventana& v) {
 }
 
 std::string rutaCortaEnCarpeta(Ventana& v, const std::string& carpeta, const std::string& nombre) {
-  std::string ruta = v.puertos.files.shortPath(carpeta) + "\\" + nombre;
-  if (ruta.find(' ') != std::string::npos) return "\"" + ruta + "\"";
-  return ruta;
+  return entreComillasSiBlanco(v.puertos.files.shortPath(carpeta) + "\\" + nombre);
 }
 
 std::string ejecutarYRegistrar(Ventana& v, const std::string& programaCorto, const std::string& resto) {
@@ -36,6 +26,13 @@ std::string ejecutarYRegistrar(Ventana& v, const std::string& programaCorto, con
   std::string salida = EjecutarComando(comando, consola(v));
   v.registrarLog(salida);
   return salida;
+}
+
+bool ejecutarPrograma(Ventana& v, const std::string& programa, const std::string& resto) {
+  if (!v.puertos.files.fileExists(programa)) return false;
+  // Volumes with 8.3 names off give the long form, which may hold a blank.
+  ejecutarYRegistrar(v, entreComillasSiBlanco(v.puertos.files.shortPath(programa)), resto);
+  return true;
 }
 
 }  // namespace tf

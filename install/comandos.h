@@ -8,10 +8,6 @@
 
 namespace tf {
 
-// The short (8.3) form of an existing program, for a command line; empty when the program is
-// missing. Quoted when it still holds a blank (volumes with 8.3 names off give the long form).
-std::string rutaCortaPrograma(Ventana& v, const std::string& programa);
-
 // A system program ("cmd.exe", "regsvr32.exe", "sc.exe") by its full path in the folder of the
 // programs this process starts: by its bare name the system would look in the program's own and
 // current folders first, where anyone may have put a program of that name.
@@ -30,5 +26,10 @@ std::string rutaCortaEnCarpeta(Ventana& v, const std::string& carpeta, const std
 // line. A quoted program gets the whole command wrapped in one more pair of quotes, because
 // "cmd /c" drops the first and the last quote of a line that starts with one.
 std::string ejecutarYRegistrar(Ventana& v, const std::string& programaCorto, const std::string& resto);
+
+// The same for `programa` by its short (8.3) form, quoted when that still holds a blank. False,
+// running nothing, when the program is missing: the bare arguments would start whatever their
+// first word names in the current folder or the Path.
+bool ejecutarPrograma(Ventana& v, const std::string& programa, const std::string& resto);
 
 }  // namespace tf

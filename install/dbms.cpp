@@ -21,16 +21,10 @@ const char* const kBaseDatos = "turnaliafree";
 const char* const kHostDBMS = "127.0.0.1";
 constexpr uint16_t kPuertoDBMS = 3307;
 
-// Runs one of the server's programs by its short path. A missing program runs nothing: the bare
-// arguments would start whatever their first word names in the current folder or the Path.
+// Runs one of the server's programs; a missing one is logged.
 void ejecutarServidor(Ventana& v, const char* nombre, const std::string& resto) {
   const std::string ruta = v.estado.directorioDBMS + "\\bin\\" + nombre;
-  const std::string corta = rutaCortaPrograma(v, ruta);
-  if (corta.empty()) {
-    v.registrarLog(formatear(msgProgramaNoEncontrado, {ruta}));
-    return;
-  }
-  ejecutarYRegistrar(v, corta, resto);
+  if (!ejecutarPrograma(v, ruta, resto)) v.registrarLog(formatear(msgProgramaNoEncontrado, {ruta}));
 }
 
 std::string sello(const LocalTime& t) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/carpetas.h"
+#include "core/texto.h"
 #include "core/vendor.h"
 #include "sys/utilidades.h"
 
@@ -11,11 +12,6 @@ namespace tf {
 namespace {
 
 const char* const kEntrada = "TurnaliaFree.exe";
-
-std::string sinBarraFinal(std::string ruta) {
-  while (!ruta.empty() && ruta.back() == '\\') ruta.pop_back();
-  return ruta;
-}
 
 std::string fechaInstalacion(const LocalTime& t) {
   char b[16];

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/mensajes.h"
+#include "core/texto.h"
 
 namespace tf {
 
@@ -30,8 +31,9 @@ size_t leer(RunningCommand& proceso, std::string& result) {
   }
   return leidos;
 }
-}  // namespace
 
+// The program a command line starts, for the log: its first word, without quotes (the rest may
+// carry a password).
 std::string programaDeComando(const std::string& command) {
   std::string s = command;
   // As "cmd /c" reads a line that starts with a quote: without its first and its last quote.
@@ -44,12 +46,12 @@ std::string programaDeComando(const std::string& command) {
   return s.substr(0, s.find(' '));
 }
 
+}  // namespace
+
 std::string EjecutarComando(const std::string& command, const Consola& c) {
   std::string result;
   if (c.interprete.empty()) return result;
-  const std::string interprete =
-      c.interprete.find(' ') == std::string::npos ? c.interprete : "\"" + c.interprete + "\"";
-  std::unique_ptr<RunningCommand> proceso = c.processes.startHidden(interprete + " /c " + command);
+  std::unique_ptr<RunningCommand> proceso = c.processes.startHidden(entreComillasSiBlanco(c.interprete) + " /c " + command);
   if (!proceso) return result;
 
   const uint64_t inicio = c.clock.tickMs();

@@ -34,8 +34,4 @@ struct Consola {
 // Never raises.
 std::string EjecutarComando(const std::string& command, const Consola& consola);
 
-// The program a command line starts, for the log: its first word, without quotes (the rest may
-// carry a password).
-std::string programaDeComando(const std::string& command);
-
 }  // namespace tf

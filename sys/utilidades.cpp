@@ -143,11 +143,6 @@ bool esEnlace(const std::string& carpeta, Files& files) {
 // What a folder still holds once its deletion pass is over.
 enum class Resto { Nada, AlReiniciar, Algo };
 
-std::string sinBarraFinal(std::string ruta) {
-  while (!ruta.empty() && ruta.back() == '\\') ruta.pop_back();
-  return ruta;
-}
-
 // A file that failed to go: when it is in use and `reinicio` asks for it, the restart takes it.
 bool programarArchivo(const std::string& ruta, bool enUso, Files& files, Log& log, BorradoAlReiniciar* reinicio) {
   if (!reinicio || !enUso) return false;

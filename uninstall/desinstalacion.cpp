@@ -51,14 +51,8 @@ void desinstalarServicio(Ventana& v, const ServicioProducto& s) {
   if (isProcesoEnEjecucion(s.programa, v.puertos.processes))
     terminarProcesosEnCarpeta(s.programa, raiz, v.puertos.processes, v.puertos.log);
   const std::string programa = unirRuta(raiz, s.programa);
-  const std::string corta = rutaCortaPrograma(v, programa);
-  // Without its program the command would start whatever "-uninstall" names in the current
-  // folder or the Path.
-  if (corta.empty()) {
+  if (!ejecutarPrograma(v, programa, " -uninstall -silent"))
     v.registrarLog(formatear(msgProgramaServicioNoEncontrado, {programa, s.servicio}));
-    return;
-  }
-  ejecutarYRegistrar(v, corta, " -uninstall -silent");
 }
 
 // The failure outcome of an uninstall that left files in use the restart will not take.
